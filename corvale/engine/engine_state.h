@@ -1,0 +1,80 @@
+// The job engine's state: the printer slots, the per-slot queues and counters, and the flags
+// that keep scans and dispatch passes from re-entering themselves.
+// Owned by the main window and used on the main thread; RunnerBusy and JobsInFlight are also
+// changed by job runner threads and are therefore atomic.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+
+namespace corvale {
+
+class FileSystem;
+class SystemInfo;
+
+constexpr int kMaxSlots = 256;
+
+// One printer's settings.
+struct TRec {
+  bool EnableIPDSEmulation = false;
+  std::string PrinterName;
+  std::string InputFolder;
+  std::string DoneFolder;
+  bool DeleteInputFileWhenDone = false;
+  int32_t QueueDepth = 1;
+};
+
+// One file taken from an input folder.
+struct TCTPQueueItem {
+  std::string FileName;
+  std::string DoneFolder;
+  std::string InputFolder;
+  std::string JobStoreFolder;
+};
+
+using JobQueueType = std::deque<TCTPQueueItem>;
+
+// Slot arrays are indexed by slot number 1..256; element 0 is unused.
+template <typename T>
+using SlotArray = std::array<T, kMaxSlots + 1>;
+
+struct EngineState {
+  SlotArray<TRec> Slots;
+  int32_t SlotCount = 0;
+
+  // Run-time state, set afresh at every Start.
+  SlotArray<std::unique_ptr<JobQueueType>> JobQueue;
+  SlotArray<bool> MoreFilesWaiting{};
+  SlotArray<int32_t> FreeCapacity{};
+  SlotArray<int32_t> DepthInForce{};
+  SlotArray<std::atomic<int32_t>> JobsInFlight{};
+
+  bool Scanning = false;
+  bool Dispatching = false;
+  std::atomic<bool> RunnerBusy{false};
+
+  std::string StartupDefaultPrinter;
+  std::string JobStoreRoot;
+  bool RunningUnderWow64 = false;
+  uint32_t RegistryViewFlag = 0;
+};
+
+// The printer name with every "\" replaced by "#".
+std::string PrinterKeyName(const std::string& printer_name);
+
+// Trims, drops one trailing delimiter and creates the folder with its parents; silent.
+void EnsureFolder(FileSystem& files, const std::string& folder);
+
+// True when the process runs under WOW64; throws "IsWow64: bad process handle".
+bool IsWow64(SystemInfo& system);
+
+// The folder part of a path, without the trailing delimiter ("C:\A\b.txt" gives "C:\A").
+std::string ExtractFileDir(const std::string& path);
+// The file-name part of a path ("C:\A\b.txt" gives "b.txt").
+std::string ExtractFileName(const std::string& path);
+
+}  // namespace corvale

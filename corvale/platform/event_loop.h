@@ -1,0 +1,23 @@
+// The main thread's event loop as the engine sees it: letting pending events run while it
+// works or waits, and handing work from other threads to the main thread.
+#pragma once
+
+#include <functional>
+
+namespace corvale {
+
+class EventLoop {
+ public:
+  virtual ~EventLoop() = default;
+  // Main thread: runs every event that is pending now (window messages, timer ticks, posted
+  // tasks, folder change reports), then returns.
+  virtual void ProcessPendingEvents() = 0;
+  // Main thread: blocks until an event is pending or Wake is called.
+  virtual void WaitForEvents() = 0;
+  // Any thread: ends a WaitForEvents of the main thread.
+  virtual void Wake() = 0;
+  // Any thread: runs `task` on the main thread, after the events already pending.
+  virtual void PostToMain(std::function<void()> task) = 0;
+};
+
+}  // namespace corvale

@@ -1,0 +1,47 @@
+// Files and folders as Corvale uses them. Paths are Windows paths ("C:\In\a.afp").
+// Safe for use from any thread.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvale {
+
+// Moves replace an existing target, may copy across volumes and write through (flags 11).
+constexpr uint32_t kMoveFileFlags = 0x1 | 0x2 | 0x8;
+
+struct FileEntry {
+  std::string name;
+  bool is_directory = false;
+  // Last write time as a FILETIME value: 100 ns intervals since 1601-01-01 UTC.
+  int64_t last_write_utc = 0;
+  // The same time in local time, in MS-DOS date-time form (2-second resolution).
+  uint32_t last_write_dos = 0;
+};
+
+// Result of a call that may fail: 0 is success, otherwise the system's error code.
+using SystemError = uint32_t;
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  virtual bool FileExists(const std::string& path) = 0;
+  virtual bool DirectoryExists(const std::string& path) = 0;
+  // Creates the folder and every missing parent; false when it could not.
+  virtual bool CreateDirectories(const std::string& path) = 0;
+  // Every entry of the folder except "." and ".."; empty when it cannot be listed.
+  virtual std::vector<FileEntry> ListFolder(const std::string& folder) = 0;
+  virtual SystemError MoveFile(const std::string& from, const std::string& to) = 0;
+  virtual SystemError DeleteFile(const std::string& path) = 0;
+  // Appends bytes, creating the file when missing.
+  virtual SystemError AppendToFile(const std::string& path, const std::string& bytes) = 0;
+  // Size of a file opened for reading while denying other writers.
+  virtual SystemError FileSizeDenyingWriters(const std::string& path, uint64_t& size) = 0;
+  // The short (8.3) form of an existing path, at most 259 characters; empty when unavailable.
+  virtual std::string ShortPath(const std::string& path) = 0;
+  virtual std::string ErrorText(SystemError code) = 0;
+};
+
+}  // namespace corvale

@@ -1,0 +1,37 @@
+// The program's own place and command line, the process's WOW64 state, the clock and the
+// user's regional separators.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace corvale {
+
+struct LocalTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+
+enum class Wow64Answer { kNotAvailable, kCallFailed, kNo, kYes };
+
+class SystemInfo {
+ public:
+  virtual ~SystemInfo() = default;
+  virtual std::string ProgramPath() = 0;  // full path of the program file
+  virtual std::vector<std::string> Arguments() = 0;  // without the program name
+  // IsWow64Process looked up in kernel32 by name and called for the current process.
+  virtual Wow64Answer IsWow64Process() = 0;
+  virtual char DateSeparator() = 0;
+  virtual char TimeSeparator() = 0;
+};
+
+// Safe for use from any thread.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual LocalTime Now() = 0;
+  // The current time as a FILETIME value (100 ns intervals since 1601-01-01 UTC).
+  virtual int64_t NowUtcFileTime() = 0;
+};
+
+}  // namespace corvale

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Runs every test: installs what is missing, builds the native presets (plain, ASan+UBSan,
+# TSan) and the Windows preset, runs the native unit tests of each, then the Win32 layer tests
+# and the end-to-end tests under Wine.
+#   scripts/test.sh                 everything
+#   scripts/test.sh native          only the plain native build and its tests
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+scripts/setup-deps.sh
+
+run_preset() {
+  local preset=$1
+  echo "== $preset: configure and build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" >"build/$preset-build.log" 2>&1 ||
+    { tail -n 60 "build/$preset-build.log"; return 1; }
+  echo "== $preset: tests"
+  ctest --preset "$preset" -j"$(nproc)"
+}
+
+only=${1:-all}
+status=0
+run_preset native || status=1
+if [ "$only" = all ]; then
+  run_preset asan || status=1
+  run_preset tsan || status=1
+  source scripts/wine-env.sh
+  trap wine_env_stop EXIT
+  # The Windows tests share one prefix, one CUPS server and one display: they run one by one.
+  echo "== windows: configure and build"
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows >build/windows-build.log 2>&1 ||
+    { tail -n 60 build/windows-build.log; status=1; }
+  wine_env_start
+  echo "== windows: tests under Wine"
+  ctest --preset windows || status=1
+fi
+exit $status

@@ -1,0 +1,180 @@
+# Sourced by the scripts that run our Windows programs: a private Wine prefix, a private CUPS
+# server whose printers write every job to a file, and a virtual display, all inside the build
+# tree. Touches neither the machine's CUPS configuration nor the user's own Wine prefix.
+#
+#   source scripts/wine-env.sh; wine_env_start [--use-display]; ...; wine_env_stop
+#
+# Printers: CUPS queues "Varnell", "Dorrow_Laser" (the CUPS default) and "Pellam_Ink", each job
+# landing as $VARNELL_PRINT_OUT/<queue>/job-<id>.prn; Wine-local printers "AFP Printer" and
+# "Office Laser 2" on file ports $VARNELL_PRINT_OUT/<name>.prn (CUPS refuses names with spaces).
+
+VARNELL_SOURCE=${VARNELL_SOURCE:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+VARNELL_BIN=${VARNELL_BIN:-$VARNELL_SOURCE/build/windows/bin}
+VARNELL_ENV=${VARNELL_ENV:-$VARNELL_SOURCE/build/wine-env}
+VARNELL_PRINT_OUT=$VARNELL_ENV/print-out
+export VARNELL_SOURCE VARNELL_BIN VARNELL_ENV VARNELL_PRINT_OUT
+
+export WINEPREFIX=$VARNELL_ENV/prefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export CUPS_SERVER=$VARNELL_ENV/cups/run/cups.sock
+export PATH="$PATH:/usr/lib/wine"
+
+varnell_cups_queues=(Varnell Dorrow_Laser Pellam_Ink)
+varnell_local_printers=("AFP Printer" "Office Laser 2")
+
+# Windows form of a Linux path: /a/b -> Z:\a\b
+winpath() { printf 'Z:%s' "$(printf '%s' "$1" | tr / '\\')"; }
+
+_pid_alive() { [ -s "$1" ] && kill -0 "$(cat "$1")" 2>/dev/null; }
+
+_start_display() {
+  local run=$VARNELL_ENV/run
+  if [ "${1:-}" = --use-display ] && [ -n "${DISPLAY:-}" ]; then return 0; fi
+  if ! _pid_alive "$run/xvfb.pid"; then
+    rm -f "$run/xvfb.display"
+    exec 9>"$run/xvfb.display"
+    Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp >"$run/xvfb.log" 2>&1 &
+    echo $! >"$run/xvfb.pid"
+    exec 9>&-
+    for _ in $(seq 200); do [ -s "$run/xvfb.display" ] && break; sleep 0.05; done
+  fi
+  export DISPLAY=":$(head -n1 "$run/xvfb.display")"
+}
+
+_write_cups_config() {
+  local c=$VARNELL_ENV/cups
+  mkdir -p "$c"/{etc,run,cache,spool/tmp,log,serverbin/filter,serverbin/backend} "$VARNELL_PRINT_OUT"
+  chmod 755 "$VARNELL_ENV" "$c"
+  chown root:lp "$c/spool" 2>/dev/null || true
+  chmod 770 "$c/spool"
+  chmod 1777 "$VARNELL_PRINT_OUT"
+  cat >"$c/etc/cupsd.conf" <<CONF
+Listen $c/run/cups.sock
+Browsing No
+LogLevel warn
+MaxLogSize 0
+WebInterface No
+DefaultAuthType None
+<Location />
+  Order allow,deny
+  Allow localhost
+</Location>
+<Location /admin>
+  Order allow,deny
+  Allow localhost
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+CONF
+  cat >"$c/etc/cups-files.conf" <<CONF
+FileDevice Yes
+ServerRoot $c/etc
+StateDir $c/run
+CacheDir $c/cache
+RequestRoot $c/spool
+TempDir $c/spool/tmp
+ErrorLog $c/log/error_log
+AccessLog $c/log/access_log
+PageLog $c/log/page_log
+Printcap $c/run/printcap
+ServerBin $c/serverbin
+DataDir /usr/share/cups
+User lp
+Group lp
+SystemGroup root lpadmin
+CONF
+  for d in daemon notifier; do ln -sfn "/usr/lib/cups/$d" "$c/serverbin/$d"; done
+  for b in /usr/lib/cups/backend/*; do ln -sfn "$b" "$c/serverbin/backend/"; done
+  # A raw queue on a file:// device prints nothing in CUPS 2.4; this backend writes each job
+  # to <dir>/job-<id>.prn, renamed into place when complete.
+  cat >"$c/serverbin/backend/varnellfile" <<'BACKEND'
+#!/bin/sh
+if [ $# -eq 0 ]; then echo 'direct varnellfile "Unknown" "Job to file"'; exit 0; fi
+umask 022
+dir="${DEVICE_URI#varnellfile:}"
+mkdir -p "$dir" || exit 1
+tmp="$dir/.job-$1.tmp"
+if [ -n "$6" ]; then cat "$6" > "$tmp" || exit 1; else cat > "$tmp" || exit 1; fi
+printf 'job=%s\nuser=%s\ntitle=%s\n' "$1" "$2" "$3" > "$dir/job-$1.meta" || exit 1
+mv -f "$tmp" "$dir/job-$1.prn" || exit 1
+exit 0
+BACKEND
+  chmod 755 "$c/serverbin" "$c/serverbin/backend" "$c/serverbin/backend/varnellfile"
+}
+
+_start_cups() {
+  local run=$VARNELL_ENV/run c=$VARNELL_ENV/cups
+  if _pid_alive "$run/cupsd.pid"; then return 0; fi
+  _write_cups_config
+  cupsd -f -c "$c/etc/cupsd.conf" -s "$c/etc/cups-files.conf" >"$c/log/cupsd.stdout" 2>&1 &
+  echo $! >"$run/cupsd.pid"
+  for _ in $(seq 200); do lpstat -r >/dev/null 2>&1 && break; sleep 0.05; done
+  local q
+  for q in "${varnell_cups_queues[@]}"; do
+    lpstat -p "$q" >/dev/null 2>&1 ||
+      lpadmin -p "$q" -D "$q" -E -v "varnellfile:$VARNELL_PRINT_OUT/$q" -m raw 2>&1 |
+        grep -v deprecated >&2 || true
+  done
+  lpadmin -d Dorrow_Laser >/dev/null 2>&1 || true
+}
+
+_create_prefix() {
+  [ -f "$WINEPREFIX/system.reg" ] && [ -f "$VARNELL_ENV/run/prefix.ready" ] && return 0
+  mkdir -p "$WINEPREFIX"
+  timeout 180 wineboot -i >/dev/null 2>&1 || true
+  cat >"$VARNELL_ENV/run/prefix.reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
+REG
+  timeout 60 wine regedit /S "$(winpath "$VARNELL_ENV/run/prefix.reg")" >/dev/null 2>&1
+  timeout 60 wineserver -w
+  touch "$VARNELL_ENV/run/prefix.ready"
+}
+
+# Wine-local printers on file ports, made once per prefix by our prefix tool.
+_add_local_printers() {
+  local marker=$VARNELL_ENV/run/local-printers.ready tool=$VARNELL_BIN/prefix_tool.exe
+  [ -f "$marker" ] && return 0
+  if [ ! -f "$tool" ]; then
+    echo "wine-env: $tool not built yet; Wine-local printers not added" >&2
+    return 0
+  fi
+  local p ok=1
+  for p in "${varnell_local_printers[@]}"; do
+    timeout 60 wine "$tool" addprinter "$p" "$(winpath "$VARNELL_PRINT_OUT/$p.prn")" Dorrow_Laser \
+      >>"$VARNELL_ENV/run/prefix_tool.log" 2>&1 || ok=0
+  done
+  [ $ok = 1 ] && touch "$marker"
+}
+
+wine_env_start() {
+  mkdir -p "$VARNELL_ENV/run" "$VARNELL_PRINT_OUT"
+  (
+    flock 8
+    _start_display "${1:-}"
+    _start_cups
+    _create_prefix
+    _add_local_printers
+    flock -u 8  # children such as wineserver keep the descriptor; release the lock itself
+  ) 8>"$VARNELL_ENV/run/start.lock"
+  _start_display "${1:-}"
+}
+
+wine_env_stop() {
+  local run=$VARNELL_ENV/run
+  timeout 30 wineserver -k 2>/dev/null || true
+  local f
+  for f in "$run/cupsd.pid" "$run/xvfb.pid"; do
+    if _pid_alive "$f"; then kill "$(cat "$f")" 2>/dev/null || true; fi
+    rm -f "$f"
+  done
+}
