@@ -7,8 +7,6 @@ if(WIN32)
   target_compile_options(gtest PRIVATE -w)
   target_compile_options(gtest_main PRIVATE -w)
   target_compile_options(gmock PRIVATE -w)
-  add_library(GTest::gtest ALIAS gtest)
-  add_library(GTest::gtest_main ALIAS gtest_main)
   # Win32 unit tests run under Wine in the project's private prefix.
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh)
 else()
