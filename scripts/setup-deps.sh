@@ -20,11 +20,22 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 export DEBIAN_FRONTEND=noninteractive
-echo "setup-deps: installing ${#missing[@]} packages" >&2
-dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
-as_root apt-get update -qq >/dev/null
-as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+updated=0
+install() {
+  echo "setup-deps: installing $*" >&2
+  dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
+  [ $updated = 1 ] || { as_root apt-get update -qq >/dev/null; updated=1; }
+  as_root apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+}
+
+[ ${#missing[@]} -eq 0 ] || install "${missing[@]}"
+
+# Some kernels cannot run 32-bit x86 programs themselves; Wine's 32-bit side then runs under
+# QEMU's user-mode emulation.
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  install qemu-user-static binfmt-support
+  /usr/lib/wine/wine --version >/dev/null 2>&1 ||
+    { echo "setup-deps: 32-bit programs cannot run on this machine" >&2; exit 1; }
+fi

@@ -125,7 +125,8 @@ _start_cups() {
 _create_prefix() {
   [ -f "$WINEPREFIX/system.reg" ] && [ -f "$VARNELL_ENV/run/prefix.ready" ] && return 0
   mkdir -p "$WINEPREFIX"
-  timeout 180 wineboot -i >/dev/null 2>&1 || true
+  # The 64-bit loader sets the prefix up natively; only its 32-bit half may need emulation.
+  timeout 900 wine64 wineboot -i >/dev/null 2>&1 || true
   cat >"$VARNELL_ENV/run/prefix.reg" <<'REG'
 REGEDIT4
 
@@ -135,8 +136,8 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Managed"="N"
 REG
-  timeout 60 wine regedit /S "$(winpath "$VARNELL_ENV/run/prefix.reg")" >/dev/null 2>&1
-  timeout 60 wineserver -w
+  timeout 300 wine64 regedit /S "$(winpath "$VARNELL_ENV/run/prefix.reg")" >/dev/null 2>&1
+  timeout 300 wineserver -w
   touch "$VARNELL_ENV/run/prefix.ready"
 }
 
@@ -150,7 +151,7 @@ _add_local_printers() {
   fi
   local p ok=1
   for p in "${varnell_local_printers[@]}"; do
-    timeout 60 wine "$tool" addprinter "$p" "$(winpath "$VARNELL_PRINT_OUT/$p.prn")" Dorrow_Laser \
+    timeout 300 wine "$tool" addprinter "$p" "$(winpath "$VARNELL_PRINT_OUT/$p.prn")" Dorrow_Laser \
       >>"$VARNELL_ENV/run/prefix_tool.log" 2>&1 || ok=0
   done
   [ $ok = 1 ] && touch "$marker"

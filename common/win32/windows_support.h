@@ -9,6 +9,11 @@
 #endif
 #include <windows.h>
 
+// The portable interfaces have operations named MoveFile and DeleteFile; the Win32 layer calls
+// MoveFileExA and DeleteFileA by their explicit names.
+#undef MoveFile
+#undef DeleteFile
+
 #include <string>
 #include <utility>
 

@@ -8,7 +8,10 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 
 namespace corvale {
@@ -56,6 +59,17 @@ struct EngineState {
   bool Scanning = false;
   bool Dispatching = false;
   std::atomic<bool> RunnerBusy{false};
+
+  // Whether the server runs, and which run: every Start begins a new run. Runners of an
+  // earlier run leave the counters of a later one alone.
+  bool Running = false;
+  uint64_t RunGeneration = 0;
+  // Guards RunGeneration changes against runners' completions, and the two fields below.
+  std::mutex RunMutex;
+  // Job files (lower case) of jobs that are queued or printing.
+  std::set<std::string> PendingJobFiles;
+  int ActiveRunners = 0;
+  std::condition_variable RunnersDone;
 
   std::string StartupDefaultPrinter;
   std::string JobStoreRoot;

@@ -34,6 +34,9 @@ std::string DateStampedName(const std::string& path, const LocalTime& time);
 std::string DateStampPattern(const std::string& path);
 // Windows file-system wildcard matching of a file name ("?" and "*"), ignoring case.
 bool MatchesFileNamePattern(const std::string& name, const std::string& pattern);
+// The text of a file error as the user sees it: "File not found", "Path not found",
+// "File access denied" or "I/O error <code>".
+std::string FileErrorMessage(uint32_t code);
 
 class LogFile {
  public:
@@ -41,23 +44,34 @@ class LogFile {
 
   // Writes one line; throws Error with the file error when the file cannot be written.
   // A second writer waits for the first, so no line is lost and lines never mix.
+  // An empty CurrentLogFile writes nothing.
   void WriteLog(const std::string& message, const std::string& category);
 
   // The state of the "Enable logging" box, read at every WriteLog.
   void SetEnabled(bool enabled) { enabled_.store(enabled); }
   bool Enabled() const { return enabled_.load(); }
 
+  // The path is taken as given; the caller trims what the operator typed.
   void SetCurrentLogFile(const std::string& path);
   std::string CurrentLogFile() const;
 
   // The once-a-minute tick: size limit, age limit, then the change of name.
   // `log_box_text` is the plain path typed into the log file box.
+  // Throws Error when the log file cannot be opened to take its size.
   void Timer3Timer(const std::string& log_box_text, const LogSettings& settings);
 
-  // Deletes the files of `folder` matching `pattern` whose age exceeds `days`.
+  // Deletes the files of `folder` matching `pattern` whose age exceeds `days`, letting pending
+  // events run after each matching file and once at the end.
   void DeleteOldLogFiles(const std::string& folder, const std::string& pattern, int32_t days);
 
  private:
+  void ApplySizeLimit(int32_t limit_mb);
+  // Writes one entry (and the "Log file created" line of a new file); mutex_ held.
+  void AppendEntry(const std::string& path, const std::string& message,
+                   const std::string& category);
+  void AppendLine(const std::string& path, const std::string& line);
+  std::string Timestamp();
+
   FileSystem& files_;
   Clock& clock_;
   SystemInfo& system_;

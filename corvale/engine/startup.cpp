@@ -1,0 +1,85 @@
+// Start-up and close of the main window: the printer list, the settings, the log file name and
+// the job store folder.
+#include <algorithm>
+
+#include "common/text.h"
+#include "corvale/engine/errors.h"
+#include "corvale/platform/dialogs.h"
+#include "corvale/platform/file_system.h"
+#include "corvale/platform/printers.h"
+#include "corvale/platform/registry.h"
+#include "corvale/platform/system_info.h"
+#include "corvale/ui/server_main_unit.h"
+
+namespace corvale {
+
+namespace {
+
+// Removes the first entry equal to `name`, ignoring case.
+void RemoveFirst(std::vector<std::string>& list, const std::string& name) {
+  auto it = std::find_if(list.begin(), list.end(),
+                         [&](const std::string& entry) { return varnell::EqualsIgnoreCase(entry, name); });
+  if (it != list.end()) list.erase(it);
+}
+
+}  // namespace
+
+std::vector<std::string> TForm1::PrinterListForSlots(std::vector<std::string> printers) {
+  // These two printers belong to the other programs of the system and never get a slot.
+  RemoveFirst(printers, "Varnell");
+  RemoveFirst(printers, "AFP Printer");
+  if (printers.size() > static_cast<size_t>(kMaxSlots)) printers.resize(kMaxSlots);
+  return printers;
+}
+
+void TForm1::FormCreate() {
+  // Every step runs even when an earlier one failed, so that the job store root and the log
+  // file name are never left unset.
+  auto step = [&](const std::function<void()>& body) { Guarded(body); };
+
+  step([&] {
+    std::vector<std::string> args = platform_.system.Arguments();
+    LaunchedAtLogon = args.size() == 1 && varnell::EqualsIgnoreCase(args[0], "/launchonstartup");
+  });
+  step([&] { Engine.StartupDefaultPrinter = platform_.printers.DefaultPrinter(); });
+  step([&] {
+    InstalledPrinters = platform_.printers.ListPrinters();
+    cmbPrinter.SetItems(PrinterListForSlots(InstalledPrinters));
+    if (!cmbPrinter.Items().empty()) cmbPrinter.SetItemIndex(0);
+  });
+  step([&] { LoadSettings(); });
+  step([&] {
+    if (!cmbPrinter.Items().empty()) ShowSlot(cmbPrinter.Text());
+  });
+  step([&] { Notifier = std::make_unique<TGXThreadFileNotifier>(platform_.watch); });
+  step([&] {
+    Engine.RunningUnderWow64 = IsWow64(platform_.system);
+    Engine.RegistryViewFlag = Engine.RunningUnderWow64 ? kKeyWow64_64Key : kKeyWow64_32Key;
+  });
+  step([&] {
+    if (Log.CurrentLogFile().empty()) edtLogFile.SetText(ProgramFolder() + "\\Varnell.log");
+    Log.SetCurrentLogFile(edtLogFile.Text());
+  });
+  step([&] {
+    Engine.JobStoreRoot = ProgramFolder() + "\\JobStore";
+    if (!platform_.files.DirectoryExists(Engine.JobStoreRoot))
+      EnsureFolder(platform_.files, Engine.JobStoreRoot);
+  });
+  step([&] {
+    if (LaunchedAtLogon) TimerAutoRun.SetEnabled(true);
+  });
+}
+
+bool TForm1::FormCloseQuery() {
+  if (btnStop.Enabled()) Guarded([&] { btnStopClick(); });
+  return true;
+}
+
+void TForm1::FormClose() {
+  Guarded([&] { SetWindowsDefaultPrinter(Engine.StartupDefaultPrinter, /*synchronous=*/false); });
+  Guarded([&] { SaveSettings(); });
+  Guarded([&] { UpdateRunEntry(); });
+  Guarded([&] { Notifier.reset(); });
+}
+
+}  // namespace corvale

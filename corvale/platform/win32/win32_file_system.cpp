@@ -1,0 +1,141 @@
+// The file system through FindFirstFileA, MoveFileExA, DeleteFileA, CreateFileA and friends.
+#include "corvale/platform/win32/win32_file_system.h"
+
+#include <algorithm>
+
+#include "common/win32/windows_support.h"
+
+namespace corvale {
+
+namespace {
+
+using varnell::win32::ScopedFileHandle;
+using varnell::win32::ScopedFindHandle;
+
+DWORD Attributes(const std::string& path) {
+  return GetFileAttributesA(path.c_str());
+}
+
+int64_t FileTimeValue(const FILETIME& time) {
+  ULARGE_INTEGER value;
+  value.LowPart = time.dwLowDateTime;
+  value.HighPart = time.dwHighDateTime;
+  return static_cast<int64_t>(value.QuadPart);
+}
+
+uint32_t LocalDosDateTime(const FILETIME& utc) {
+  FILETIME local;
+  WORD date = 0;
+  WORD time = 0;
+  if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToDosDateTime(&local, &date, &time)) {
+    return 0;
+  }
+  return (static_cast<uint32_t>(date) << 16) | time;
+}
+
+bool IsDelimiter(char c) {
+  return c == '\\' || c == '/';
+}
+
+}  // namespace
+
+bool Win32FileSystem::FileExists(const std::string& path) {
+  const DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32FileSystem::DirectoryExists(const std::string& path) {
+  const DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32FileSystem::CreateDirectories(const std::string& path) {
+  std::string folder = path;
+  while (folder.size() > 1 && IsDelimiter(folder.back())) folder.pop_back();
+  if (folder.empty()) return false;
+  if (DirectoryExists(folder)) return true;
+  // A drive ("C:") or the root needs no creating; anything else gets its parent first.
+  size_t cut = folder.size();
+  while (cut > 0 && !IsDelimiter(folder[cut - 1])) --cut;
+  if (cut > 1) {
+    const std::string parent = folder.substr(0, cut - 1);
+    if (!(parent.size() == 2 && parent[1] == ':') && !CreateDirectories(parent)) return false;
+  }
+  if (CreateDirectoryA(folder.c_str(), nullptr)) return true;
+  return DirectoryExists(folder);
+}
+
+std::vector<FileEntry> Win32FileSystem::ListFolder(const std::string& folder) {
+  std::vector<FileEntry> entries;
+  if (folder.empty()) return entries;
+  std::string pattern = folder;
+  if (!IsDelimiter(pattern.back())) pattern += '\\';
+  pattern += '*';
+  WIN32_FIND_DATAA data;
+  ScopedFindHandle find(FindFirstFileA(pattern.c_str(), &data));
+  if (!find) return entries;
+  do {
+    const std::string name = data.cFileName;
+    if (name == "." || name == "..") continue;
+    FileEntry entry;
+    entry.name = name;
+    entry.is_directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.last_write_utc = FileTimeValue(data.ftLastWriteTime);
+    entry.last_write_dos = LocalDosDateTime(data.ftLastWriteTime);
+    entries.push_back(std::move(entry));
+  } while (FindNextFileA(find.Get(), &data));
+  return entries;
+}
+
+SystemError Win32FileSystem::MoveFile(const std::string& from, const std::string& to) {
+  if (MoveFileExA(from.c_str(), to.c_str(), kMoveFileFlags)) return 0;
+  return GetLastError();
+}
+
+SystemError Win32FileSystem::DeleteFile(const std::string& path) {
+  if (DeleteFileA(path.c_str())) return 0;
+  return GetLastError();
+}
+
+SystemError Win32FileSystem::AppendToFile(const std::string& path, const std::string& bytes) {
+  ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return GetLastError();
+  if (SetFilePointer(file.Get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER) {
+    const DWORD error = GetLastError();
+    if (error != NO_ERROR) return error;
+  }
+  size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD written = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+    if (!WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr)) {
+      return GetLastError();
+    }
+    done += written;
+  }
+  return 0;
+}
+
+SystemError Win32FileSystem::FileSizeDenyingWriters(const std::string& path, uint64_t& size) {
+  ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return GetLastError();
+  LARGE_INTEGER bytes;
+  if (!GetFileSizeEx(file.Get(), &bytes)) return GetLastError();
+  size = static_cast<uint64_t>(bytes.QuadPart);
+  return 0;
+}
+
+std::string Win32FileSystem::ShortPath(const std::string& path) {
+  char buffer[MAX_PATH] = "";
+  const DWORD length = GetShortPathNameA(path.c_str(), buffer, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return "";
+  return std::string(buffer, length);
+}
+
+std::string Win32FileSystem::ErrorText(SystemError code) {
+  return varnell::win32::SystemErrorText(code);
+}
+
+}  // namespace corvale

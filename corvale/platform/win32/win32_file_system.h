@@ -1,0 +1,23 @@
+// The file system through the Win32 file calls (ANSI forms). Failures are GetLastError codes.
+// Safe for use from any thread.
+#pragma once
+
+#include "corvale/platform/file_system.h"
+
+namespace corvale {
+
+class Win32FileSystem : public FileSystem {
+ public:
+  bool FileExists(const std::string& path) override;
+  bool DirectoryExists(const std::string& path) override;
+  bool CreateDirectories(const std::string& path) override;
+  std::vector<FileEntry> ListFolder(const std::string& folder) override;
+  SystemError MoveFile(const std::string& from, const std::string& to) override;
+  SystemError DeleteFile(const std::string& path) override;
+  SystemError AppendToFile(const std::string& path, const std::string& bytes) override;
+  SystemError FileSizeDenyingWriters(const std::string& path, uint64_t& size) override;
+  std::string ShortPath(const std::string& path) override;
+  std::string ErrorText(SystemError code) override;
+};
+
+}  // namespace corvale

@@ -1,0 +1,72 @@
+// Printer enumeration and the default printer through winspool and the profile.
+#include "corvale/platform/win32/win32_printers.h"
+
+#include "common/win32/windows_support.h"
+
+#include <winspool.h>
+
+namespace corvale::win32 {
+
+namespace {
+
+constexpr DWORD kListedPrinters = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
+
+std::vector<BYTE> ListedPrinters(DWORD level, DWORD& count) {
+  DWORD needed = 0;
+  count = 0;
+  EnumPrintersA(kListedPrinters, nullptr, level, nullptr, 0, &needed, &count);
+  std::vector<BYTE> buffer(needed);
+  if (needed == 0 ||
+      !EnumPrintersA(kListedPrinters, nullptr, level, buffer.data(), needed, &needed, &count)) {
+    count = 0;
+    buffer.clear();
+  }
+  return buffer;
+}
+
+std::string Text(const char* text) { return text ? text : ""; }
+
+}  // namespace
+
+std::vector<std::string> Win32Printers::ListPrinters() {
+  DWORD count = 0;
+  std::vector<BYTE> buffer = ListedPrinters(4, count);
+  auto* info = reinterpret_cast<PRINTER_INFO_4A*>(buffer.data());
+  std::vector<std::string> names;
+  for (DWORD i = 0; i < count; ++i) names.push_back(Text(info[i].pPrinterName));
+  return names;
+}
+
+std::string Win32Printers::DefaultPrinter() {
+  char name[1024];
+  DWORD size = sizeof name;
+  return GetDefaultPrinterA(name, &size) ? std::string(name) : std::string();
+}
+
+std::vector<PrinterDevice> Win32Printers::DevicesNamed(const std::string& name) {
+  DWORD count = 0;
+  std::vector<BYTE> buffer = ListedPrinters(2, count);
+  auto* info = reinterpret_cast<PRINTER_INFO_2A*>(buffer.data());
+  std::vector<PrinterDevice> devices;
+  for (DWORD i = 0; i < count; ++i) {
+    if (Text(info[i].pPrinterName) != name) continue;
+    // The profile's device entry names the spooler as the printer's driver.
+    devices.push_back({Text(info[i].pPrinterName), "winspool", Text(info[i].pPortName)});
+  }
+  return devices;
+}
+
+void Win32Printers::WriteDefaultDevice(const std::string& entry) {
+  WriteProfileStringA("windows", "device", entry.c_str());
+}
+
+void Win32Printers::BroadcastWindowsSectionChange(bool synchronous) {
+  static const char kSection[] = "windows";
+  if (synchronous) {
+    SendMessageA(HWND_BROADCAST, WM_WININICHANGE, 0, reinterpret_cast<LPARAM>(kSection));
+  } else {
+    PostMessageA(HWND_BROADCAST, WM_WININICHANGE, 0, reinterpret_cast<LPARAM>(kSection));
+  }
+}
+
+}  // namespace corvale::win32

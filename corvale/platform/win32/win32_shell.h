@@ -1,0 +1,18 @@
+// Starting the print utility and opening documents through the Windows shell.
+#pragma once
+
+#include "corvale/platform/shell.h"
+
+namespace corvale::win32 {
+
+class Win32Shell : public Shell {
+ public:
+  uint32_t RunHiddenAndWait(const std::string& program, const std::string& parameters) override;
+  void OpenDocument(const std::string& path) override;
+  void SetOwnerWindow(void* owner) { owner_ = owner; }
+
+ private:
+  void* owner_ = nullptr;
+};
+
+}  // namespace corvale::win32

@@ -1,0 +1,23 @@
+// The program's environment and the clock through Win32.
+#pragma once
+
+#include "corvale/platform/system_info.h"
+
+namespace corvale::win32 {
+
+class Win32SystemInfo : public SystemInfo {
+ public:
+  std::string ProgramPath() override;
+  std::vector<std::string> Arguments() override;
+  Wow64Answer IsWow64Process() override;
+  char DateSeparator() override;
+  char TimeSeparator() override;
+};
+
+class Win32Clock : public Clock {
+ public:
+  LocalTime Now() override;
+  int64_t NowUtcFileTime() override;
+};
+
+}  // namespace corvale::win32

@@ -1,0 +1,192 @@
+// The main window TForm1: its controls, the engine state it owns and every handler of the
+// window and the engine. The handlers are defined in the files of their subsystem:
+// engine/startup.cpp, settings/settings_store.cpp, ui/main_form_handlers.cpp, ...
+// Owned and used on the main thread.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "corvale/engine/engine_state.h"
+#include "corvale/engine/gx_file_notify.h"
+#include "corvale/settings/log_file.h"
+#include "corvale/ui/controls.h"
+
+namespace corvale {
+
+class Registry;
+class FileSystem;
+class Printers;
+class Shell;
+class SystemInfo;
+class Clock;
+class EventLoop;
+class Dialogs;
+
+// The Windows operations Corvale needs, as the program's main wires them.
+struct CorvalePlatform {
+  Registry& registry;
+  FileSystem& files;
+  Printers& printers;
+  Shell& shell;
+  SystemInfo& system;
+  Clock& clock;
+  EventLoop& loop;
+  Dialogs& dialogs;
+  FolderWatchPlatform& watch;
+};
+
+// One file found by a scan: the hidden scan list's item.
+struct ScanEntry {
+  std::string FileName;   // caption
+  std::string Extension;  // without the dot
+  std::string Folder;     // without trailing delimiter
+  uint32_t DosTime = 0;   // last write, local time, MS-DOS date-time form
+};
+
+class TForm1 {
+ public:
+  explicit TForm1(CorvalePlatform& platform);
+  ~TForm1();
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  // Controls, top to bottom.
+  Label Label1{"Label1", "Target Printer:"};
+  ComboBox cmbPrinter{"cmbPrinter", ""};
+  CheckBox cbEnableEmulation{"cbEnableEmulation", "Enable AFP and IPDS Printer Emulation", false};
+  Button btnWizard{"btnWizard", "&Wizard..."};
+  Label Label5{"Label5", "Print Job in Queue:"};
+  Label lblJobStatus{"lblJobStatus", ""};
+  Label GroupBox1{"GroupBox1", "Printer Emulation Settings"};
+  Label Label2{"Label2", "Input Folder:"};
+  EditBox edtInputFolder{"edtInputFolder", ""};
+  Button btnBrowseInputFolder{"btnBrowseInputFolder", "..."};
+  CheckBox cbDeleteAFP{"cbDeleteAFP",
+                       "Delete AFP files from Input Folder without moving to Done Folder when "
+                       "printing completes",
+                       false};
+  Label Label3{"Label3", "Done Folder:"};
+  EditBox edtDoneFolder{"edtDoneFolder", ""};
+  Button btnBrowseDoneFolder{"btnBrowseDoneFolder", "..."};
+  Label Label4{"Label4", "Queue Depth:"};
+  EditBox edtQueueDepth{"edtQueueDepth", "2"};
+  CheckBox cbLog{"cbLog", "Enable logging", true};
+  CheckBox cbAutoRun{"cbAutoRun", "Run this program on system startup", false};
+  Label GroupBox2{"GroupBox2", "Log"};
+  Label Label6{"Label6", "Log File:"};
+  EditBox edtLogFile{"edtLogFile", ""};
+  Button btnBrowseLogFile{"btnBrowseLogFile", "..."};
+  CheckBox cbLogDeleteBySize{"cbLogDeleteBySize", "Keep log file less than ", false};
+  EditBox edtMB{"edtMB", "2"};
+  Label lblMB{"lblMB", "MB"};
+  CheckBox cbTimeStamp{"cbTimeStamp", "Append date information to log file name", false};
+  CheckBox cbLogDeleteByDay{"cbLogDeleteByDay", "Delete log file older than ", false};
+  EditBox edtDays{"edtDays", "10"};
+  Label lblDays{"lblDays", "days"};
+  Button btnStart{"btnStart", "&Start"};
+  Button btnStop{"btnStop", "St&op"};
+  Button btnHelp{"btnHelp", "&Help"};
+  Button btnAbout{"btnAbout", "&About"};
+  StatusBar statBar{"statBar", ""};
+
+  Timer Timer1{"Timer1", 1000};
+  Timer Timer2{"Timer2", 2000};
+  Timer Timer3{"Timer3", 60000};
+  Timer TimerAutoRun{"TimerAutoRun", 1000};
+
+  // Every control and timer, in the order above.
+  std::vector<Control*> AllControls();
+
+  // Engine state and log.
+  EngineState Engine;
+  LogSettings LogOptions;
+  LogFile Log;
+  bool LaunchedAtLogon = false;
+  // Every printer the system reported at start-up, before the printer box's list was made.
+  std::vector<std::string> InstalledPrinters;
+  std::unique_ptr<TGXThreadFileNotifier> Notifier;
+  std::vector<ScanEntry> ScanList;
+  // Minimizes the application to the task bar; set by the Win32 window.
+  std::function<void()> OnMinimize;
+
+  // Start-up and close.
+  void FormCreate();
+  bool FormCloseQuery();
+  void FormClose();
+
+  // Settings store.
+  void LoadSettings();
+  void SaveSettings();
+  void ShowLogSettings();
+
+  // Folder watching and intake.
+  void ScanInputFolder(TGXThreadFileNotifier* sender, TFileChanges changes,
+                       const std::string& folder);
+  int FindSlotByInputFolder(const std::string& folder) const;
+
+  // Server start, stop and status.
+  void btnStartClick();
+  void btnStopClick();
+  void CheckFolderAvailability();
+  void Timer1Timer();
+  void PollStatus();
+  bool ServerRunning() const { return Engine.Running; }
+
+  // Job dispatch.
+  void Timer2Timer();
+  void SetWindowsDefaultPrinter(const std::string& printer_name, bool synchronous);
+  std::string LocatePrintUtility();
+  std::string ShortPathOf(const std::string& path);
+
+  // Log limits.
+  void Timer3Timer();
+
+  // Start with the system.
+  void UpdateRunEntry();
+  void TimerAutoRunTimer();
+
+  // Status text of the engine; from other threads it is handed to the main thread.
+  void SetStatusText(const std::string& text) { statBar.SetSimpleText(text); }
+
+  // The printer box's list: the system's printers without "Varnell" and "AFP Printer",
+  // at most as many as there are slots.
+  static std::vector<std::string> PrinterListForSlots(std::vector<std::string> printers);
+
+  // Window handlers.
+  void ShowSlot(const std::string& printer_name);
+  void cmbPrinterSelect();
+  void cbEnableEmulationClick();
+  void cbDeleteAFPClick();
+  void edtInputFolderChange();
+  void edtDoneFolderChange();
+  void edtLogFileChange();
+  void cbLogClick();
+  void cbLogDeleteBySizeClick();
+  void cbTimeStampClick();
+  void cbLogDeleteByDayClick();
+
+  // Runs one event handler at the boundary of the window: an error it raises is shown to the
+  // operator and the program goes on.
+  void Guarded(const std::function<void()>& handler);
+
+  // The selected slot (printer box index + 1), or 0 when no printer is selected.
+  int SelectedSlot() const;
+  // The program's folder, without trailing delimiter.
+  std::string ProgramFolder() const;
+  void WriteLog(const std::string& message, const std::string& category);
+
+  CorvalePlatform& Platform() { return platform_; }
+
+ private:
+  void BindHandlers();
+  std::vector<bool> SlotsInReprintLoop() const;
+  void WaitForRunner();
+  void FolderBoxChanged(EditBox& box, bool input);
+
+  CorvalePlatform& platform_;
+};
+
+}  // namespace corvale

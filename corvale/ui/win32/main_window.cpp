@@ -1,0 +1,327 @@
+// The Win32 main window: layout of the controls, mirroring and input.
+#include "corvale/ui/win32/main_window.h"
+
+#include <commctrl.h>
+
+#include "corvale/platform/win32/win32_event_loop.h"
+#include "corvale/ui/win32/resource.h"
+
+namespace corvale::win32 {
+
+namespace {
+
+constexpr char kClassName[] = "TForm1";
+constexpr char kTitle[] = "Corvale";
+constexpr int kClientWidth = 662;
+constexpr int kClientHeight = 622;
+
+enum class Kind { kLabel, kGroup, kButton, kCheck, kEdit, kCombo, kStatus, kTimer };
+
+struct Layout {
+  const char* name;
+  int id;
+  Kind kind;
+  int x, y, width, height;
+};
+
+// Positions on the 662 x 622 client area, top to bottom.
+constexpr Layout kLayout[] = {
+    {"Label1", IDC_LABEL1, Kind::kLabel, 16, 16, 90, 16},
+    {"cmbPrinter", IDC_CMBPRINTER, Kind::kCombo, 110, 12, 300, 340},
+    {"cbEnableEmulation", IDC_CBENABLEEMULATION, Kind::kCheck, 110, 40, 280, 20},
+    {"btnWizard", IDC_BTNWIZARD, Kind::kButton, 556, 10, 90, 25},
+    {"Label5", IDC_LABEL5, Kind::kLabel, 430, 44, 110, 16},
+    {"lblJobStatus", IDC_LBLJOBSTATUS, Kind::kLabel, 545, 44, 100, 16},
+    {"GroupBox1", IDC_GROUPBOX1, Kind::kGroup, 8, 70, 646, 200},
+    {"Label2", IDC_LABEL2, Kind::kLabel, 20, 98, 88, 16},
+    {"edtInputFolder", IDC_EDTINPUTFOLDER, Kind::kEdit, 110, 94, 500, 21},
+    {"btnBrowseInputFolder", IDC_BTNBROWSEINPUTFOLDER, Kind::kButton, 614, 94, 28, 21},
+    {"cbDeleteAFP", IDC_CBDELETEAFP, Kind::kCheck, 110, 124, 530, 20},
+    {"Label3", IDC_LABEL3, Kind::kLabel, 20, 158, 88, 16},
+    {"edtDoneFolder", IDC_EDTDONEFOLDER, Kind::kEdit, 110, 154, 500, 21},
+    {"btnBrowseDoneFolder", IDC_BTNBROWSEDONEFOLDER, Kind::kButton, 614, 154, 28, 21},
+    {"Label4", IDC_LABEL4, Kind::kLabel, 20, 194, 88, 16},
+    {"edtQueueDepth", IDC_EDTQUEUEDEPTH, Kind::kEdit, 110, 190, 60, 21},
+    {"cbLog", IDC_CBLOG, Kind::kCheck, 16, 284, 200, 20},
+    {"cbAutoRun", IDC_CBAUTORUN, Kind::kCheck, 250, 284, 280, 20},
+    {"GroupBox2", IDC_GROUPBOX2, Kind::kGroup, 8, 312, 646, 156},
+    {"Label6", IDC_LABEL6, Kind::kLabel, 20, 340, 88, 16},
+    {"edtLogFile", IDC_EDTLOGFILE, Kind::kEdit, 110, 336, 500, 21},
+    {"btnBrowseLogFile", IDC_BTNBROWSELOGFILE, Kind::kButton, 614, 336, 28, 21},
+    {"cbLogDeleteBySize", IDC_CBLOGDELETEBYSIZE, Kind::kCheck, 20, 370, 160, 20},
+    {"edtMB", IDC_EDTMB, Kind::kEdit, 184, 369, 50, 21},
+    {"lblMB", IDC_LBLMB, Kind::kLabel, 240, 372, 40, 16},
+    {"cbTimeStamp", IDC_CBTIMESTAMP, Kind::kCheck, 20, 400, 300, 20},
+    {"cbLogDeleteByDay", IDC_CBLOGDELETEBYDAY, Kind::kCheck, 20, 430, 160, 20},
+    {"edtDays", IDC_EDTDAYS, Kind::kEdit, 184, 429, 50, 21},
+    {"lblDays", IDC_LBLDAYS, Kind::kLabel, 240, 432, 40, 16},
+    {"btnStart", IDC_BTNSTART, Kind::kButton, 130, 540, 90, 28},
+    {"btnStop", IDC_BTNSTOP, Kind::kButton, 236, 540, 90, 28},
+    {"btnHelp", IDC_BTNHELP, Kind::kButton, 342, 540, 90, 28},
+    {"btnAbout", IDC_BTNABOUT, Kind::kButton, 448, 540, 90, 28},
+    {"statBar", IDC_STATBAR, Kind::kStatus, 0, 0, 0, 0},
+    {"Timer1", IDT_TIMER1, Kind::kTimer, 0, 0, 0, 0},
+    {"Timer2", IDT_TIMER2, Kind::kTimer, 0, 0, 0, 0},
+    {"Timer3", IDT_TIMER3, Kind::kTimer, 0, 0, 0, 0},
+    {"TimerAutoRun", IDT_TIMERAUTORUN, Kind::kTimer, 0, 0, 0, 0},
+};
+
+const Layout* LayoutOf(const std::string& name) {
+  for (const Layout& layout : kLayout) {
+    if (name == layout.name) return &layout;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void Win32Dialogs::ShowMessage(const std::string& text) {
+  MessageBoxA(owner_, text.c_str(), kTitle, MB_OK);
+}
+
+void Win32Dialogs::ShowError(const std::string& text) {
+  MessageBoxA(owner_, text.c_str(), kTitle, MB_OK | MB_ICONERROR);
+}
+
+MainWindow::MainWindow(TForm1& form, Win32EventLoop& loop, Win32Dialogs& dialogs)
+    : form_(form), loop_(loop), dialogs_(dialogs) {}
+
+MainWindow::~MainWindow() {
+  for (Control* control : form_.AllControls()) control->SetObserver(nullptr);
+  if (font_) DeleteObject(font_);
+}
+
+bool MainWindow::Create() {
+  WNDCLASSA window_class = {};
+  window_class.lpfnWndProc = WindowProc;
+  window_class.hInstance = GetModuleHandleA(nullptr);
+  window_class.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  window_class.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_CORVALE));
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  window_class.lpszClassName = kClassName;
+  RegisterClassA(&window_class);
+
+  const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+  RECT rect = {0, 0, kClientWidth, kClientHeight};
+  AdjustWindowRect(&rect, style, FALSE);
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+  const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  fixed_size_ = {width, height};
+  window_ = CreateWindowExA(WS_EX_CONTROLPARENT, kClassName, kTitle, style, x, y, width, height,
+                            nullptr, nullptr, GetModuleHandleA(nullptr), this);
+  if (!window_) return false;
+  dialogs_.SetOwner(window_);
+  loop_.SetDialogWindow(window_);
+
+  font_ = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                      DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
+  for (Control* control : form_.AllControls()) CreateControl(*control);
+  return true;
+}
+
+void MainWindow::Show() {
+  ShowWindow(window_, SW_SHOW);
+  UpdateWindow(window_);
+}
+
+void MainWindow::CreateControl(Control& control) {
+  const Layout* layout = LayoutOf(control.Name());
+  if (!layout) return;
+  by_id_[layout->id] = &control;
+  ids_[&control] = layout->id;
+  control.SetObserver(this);
+  if (layout->kind == Kind::kTimer) {
+    ControlChanged(control);
+    return;
+  }
+
+  const char* window_class = "STATIC";
+  DWORD style = WS_CHILD;
+  DWORD ex_style = 0;
+  switch (layout->kind) {
+    case Kind::kLabel:
+      style |= SS_LEFT | SS_NOPREFIX;
+      break;
+    case Kind::kGroup:
+      window_class = "BUTTON";
+      style |= BS_GROUPBOX;
+      break;
+    case Kind::kButton:
+      window_class = "BUTTON";
+      style |= BS_PUSHBUTTON | WS_TABSTOP;
+      break;
+    case Kind::kCheck:
+      window_class = "BUTTON";
+      style |= BS_AUTOCHECKBOX | WS_TABSTOP;
+      break;
+    case Kind::kEdit:
+      window_class = "EDIT";
+      style |= ES_AUTOHSCROLL | WS_TABSTOP;
+      ex_style = WS_EX_CLIENTEDGE;
+      break;
+    case Kind::kCombo:
+      window_class = "COMBOBOX";
+      style |= CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;  // no typing into the printer box
+      break;
+    case Kind::kStatus:
+      window_class = STATUSCLASSNAMEA;
+      style |= SBARS_SIZEGRIP;
+      break;
+    case Kind::kTimer:
+      break;
+  }
+  HWND child = CreateWindowExA(ex_style, window_class, "", style, layout->x, layout->y,
+                               layout->width, layout->height, window_,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout->id)),
+                               GetModuleHandleA(nullptr), nullptr);
+  SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  handles_[&control] = child;
+  ControlChanged(control);
+}
+
+std::string MainWindow::WindowText(HWND window) {
+  int length = GetWindowTextLengthA(window);
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  int copied = GetWindowTextA(window, text.data(), length + 1);
+  text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
+  return text;
+}
+
+void MainWindow::ControlChanged(Control& control) {
+  if (auto* timer = dynamic_cast<Timer*>(&control)) {
+    if (!window_) return;
+    UINT_PTR id = static_cast<UINT_PTR>(ids_[&control]);
+    if (timer->Enabled()) {
+      SetTimer(window_, id, timer->Interval(), nullptr);
+    } else {
+      KillTimer(window_, id);
+    }
+    return;
+  }
+  auto found = handles_.find(&control);
+  if (found == handles_.end()) return;
+  HWND child = found->second;
+
+  if (auto* edit = dynamic_cast<EditBox*>(&control)) {
+    if (WindowText(child) != edit->Text()) SetWindowTextA(child, edit->Text().c_str());
+  } else if (auto* combo = dynamic_cast<ComboBox*>(&control)) {
+    std::vector<std::string>& mirrored = mirrored_items_[&control];
+    if (mirrored != combo->Items()) {
+      SendMessageA(child, CB_RESETCONTENT, 0, 0);
+      for (const std::string& item : combo->Items())
+        SendMessageA(child, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+      mirrored = combo->Items();
+    }
+    SendMessageA(child, CB_SETCURSEL, static_cast<WPARAM>(combo->ItemIndex()), 0);
+  } else if (auto* status = dynamic_cast<StatusBar*>(&control)) {
+    SendMessageA(child, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(status->SimpleText().c_str()));
+    UpdateWindow(child);  // shown at once, also while the engine works
+  } else {
+    if (WindowText(child) != control.Caption()) SetWindowTextA(child, control.Caption().c_str());
+    if (auto* check = dynamic_cast<CheckBox*>(&control)) {
+      SendMessageA(child, BM_SETCHECK, check->Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+  }
+  EnableWindow(child, control.Enabled());
+  ShowWindow(child, control.Visible() ? SW_SHOWNA : SW_HIDE);
+}
+
+Control* MainWindow::ControlById(int id) {
+  auto found = by_id_.find(id);
+  return found == by_id_.end() ? nullptr : found->second;
+}
+
+void MainWindow::OnCommand(int id, int code, HWND child) {
+  Control* control = ControlById(id);
+  if (!control) return;
+  if (auto* check = dynamic_cast<CheckBox*>(control)) {
+    if (code == BN_CLICKED) {
+      bool checked = SendMessageA(child, BM_GETCHECK, 0, 0) == BST_CHECKED;
+      form_.Guarded([&] { check->SetChecked(checked); });
+    }
+  } else if (auto* button = dynamic_cast<Button*>(control)) {
+    if (code == BN_CLICKED) form_.Guarded([&] { button->Click(); });
+  } else if (auto* edit = dynamic_cast<EditBox*>(control)) {
+    if (code == EN_CHANGE) {
+      std::string text = WindowText(child);
+      form_.Guarded([&] { edit->SetText(text); });
+    } else if (code == EN_KILLFOCUS) {
+      form_.Guarded([&] { edit->Exit(); });
+    }
+  } else if (auto* combo = dynamic_cast<ComboBox*>(control)) {
+    if (code == CBN_SELCHANGE) {
+      int index = static_cast<int>(SendMessageA(child, CB_GETCURSEL, 0, 0));
+      form_.Guarded([&] { combo->Select(index); });
+    }
+  }
+}
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTA*>(lparam);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (self && self->window_ == window) return self->Handle(message, wparam, lparam);
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_COMMAND:
+      OnCommand(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
+      return 0;
+    case WM_TIMER: {
+      Control* control = ControlById(static_cast<int>(wparam));
+      if (auto* timer = dynamic_cast<Timer*>(control)) form_.Guarded([&] { timer->Tick(); });
+      return 0;
+    }
+    case WM_SIZE: {
+      HWND status = handles_[&form_.statBar];
+      if (status) SendMessageA(status, WM_SIZE, 0, 0);
+      break;
+    }
+    case WM_GETMINMAXINFO: {
+      // The window keeps its size: dragging a border or maximizing changes nothing.
+      auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
+      if (fixed_size_.cx) {
+        info->ptMinTrackSize = {fixed_size_.cx, fixed_size_.cy};
+        info->ptMaxTrackSize = {fixed_size_.cx, fixed_size_.cy};
+        info->ptMaxSize = {fixed_size_.cx, fixed_size_.cy};
+        RECT rect;
+        GetWindowRect(window_, &rect);
+        info->ptMaxPosition = {rect.left, rect.top};
+      }
+      return 0;
+    }
+    case WM_WINDOWPOSCHANGING: {
+      auto* pos = reinterpret_cast<WINDOWPOS*>(lparam);
+      if (fixed_size_.cx && !(pos->flags & SWP_NOSIZE) &&
+          !(GetWindowLongA(window_, GWL_STYLE) & WS_MINIMIZE)) {
+        pos->cx = fixed_size_.cx;
+        pos->cy = fixed_size_.cy;
+      }
+      break;
+    }
+    case WM_CLOSE: {
+      bool close = true;
+      form_.Guarded([&] { close = form_.FormCloseQuery(); });
+      if (close) {
+        form_.FormClose();
+        DestroyWindow(window_);
+      }
+      return 0;
+    }
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcA(window_, message, wparam, lparam);
+}
+
+}  // namespace corvale::win32

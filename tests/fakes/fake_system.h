@@ -1,0 +1,57 @@
+// Fakes of the program's environment: a settable clock, program path, arguments, separators.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "corvale/platform/system_info.h"
+
+namespace corvale::testing {
+
+class FakeSystemInfo : public SystemInfo {
+ public:
+  std::string program_path = "C:\\Program Files\\Corvale\\corvale.exe";
+  std::vector<std::string> arguments;
+  Wow64Answer wow64 = Wow64Answer::kNo;
+  char date_separator = '/';
+  char time_separator = ':';
+
+  std::string ProgramPath() override { return program_path; }
+  std::vector<std::string> Arguments() override { return arguments; }
+  Wow64Answer IsWow64Process() override { return wow64; }
+  char DateSeparator() override { return date_separator; }
+  char TimeSeparator() override { return time_separator; }
+};
+
+// Local time and UTC move together; local time is UTC plus `utc_offset_minutes`.
+class FakeClock : public Clock {
+ public:
+  explicit FakeClock(LocalTime start = {2024, 3, 7, 14, 20, 0, 0}) { Set(start); }
+
+  void Set(const LocalTime& local) {
+    std::lock_guard lock(mutex_);
+    now_ = local;
+  }
+  // Moves time on by whole seconds (days, hours and months roll over).
+  void Advance(int64_t seconds);
+
+  LocalTime Now() override {
+    std::lock_guard lock(mutex_);
+    return now_;
+  }
+  int64_t NowUtcFileTime() override {
+    std::lock_guard lock(mutex_);
+    return ToFileTime(now_);
+  }
+
+  // FILETIME value of a local time (the fake runs at UTC).
+  static int64_t ToFileTime(const LocalTime& t);
+  static LocalTime FromFileTime(int64_t filetime);
+
+ private:
+  std::mutex mutex_;
+  LocalTime now_;
+};
+
+}  // namespace corvale::testing
