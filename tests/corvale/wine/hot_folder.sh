@@ -1,0 +1,124 @@
+# corvale.exe under Wine serving hot folders: intake up to the queue depth, printing through the
+# stand-in print utility to the private CUPS printers, the done folder and the delete option,
+# the log file, a watched folder deleted while running, an unstartable utility, and Stop.
+source "$VARNELL_SOURCE/tests/wine/lib.sh"
+
+hot=$WORK/hot done=$WORK/done hot2=$WORK/hot2 log=$WORK/corvale.log
+mkdir -p "$hot" "$done" "$hot2"
+store=$VARNELL_BIN/JobStore
+rm -rf "$store/Pellam_Ink" "$store/Dorrow_Laser" "$VARNELL_PRINT_OUT/Pellam_Ink" \
+  "$VARNELL_PRINT_OUT/Dorrow_Laser"
+
+timeout 120 wine64 reg delete 'HKCU\SOFTWARE\Varnell' /f >/dev/null 2>&1 || true
+reg_import <<REG
+[HKEY_CURRENT_USER\\Software\\IBM\\AFP Workbench\\Default\\Misc]
+"HelpCurPath"="$(reg_path "$VARNELL_BIN/ftdwprt.hlp")"
+
+[HKEY_CURRENT_USER\\SOFTWARE\\Varnell]
+"LogFile"="$(reg_path "$WORK/unused.log")"
+
+[HKEY_CURRENT_USER\\SOFTWARE\\Varnell\\Devices]
+"DefaultPrinter"="Pellam_Ink"
+
+[HKEY_CURRENT_USER\\SOFTWARE\\Varnell\\Devices\\Pellam_Ink]
+"PrinterName"="Pellam_Ink"
+"EnableIPDSEmulation"=dword:00000001
+"InputFolder"="$(reg_path "$hot")"
+"DoneFolder"="$(reg_path "$done")"
+"DeleteInputFileWhenDone"=dword:00000000
+"QueueDepth"=dword:00000002
+
+[HKEY_CURRENT_USER\\SOFTWARE\\Varnell\\Devices\\Dorrow_Laser]
+"PrinterName"="Dorrow_Laser"
+"EnableIPDSEmulation"=dword:00000001
+"InputFolder"="$(reg_path "$hot2")"
+"DoneFolder"="$(reg_path "$WORK/done2")"
+"DeleteInputFileWhenDone"=dword:00000001
+"QueueDepth"=dword:00000001
+REG
+
+FTDWPRT_DELAY_MS=1500 FTDWPRT_RECORD="$(winpath "$WORK/record.txt")" \
+  timeout 1200 wine "$VARNELL_BIN/corvale.exe" >"$WORK/corvale.out" 2>&1 &
+corvale=$!
+drv wait-window Corvale >/dev/null || fail "no Corvale window"
+
+# The log file box names the file the lines go to.
+drv set-text Corvale 1021 "$(winpath "$log")" >/dev/null
+drv click Corvale 1030 >/dev/null
+wait_until 120 grep -q "Simulator started successfully." "$log" || fail "server did not start"
+[ "$(head -n1 "$log" | tr -d '\r' | sed -E 's/^[0-9]{2}\/[0-9]{2}\/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} //')" = \
+  "Log file created" ] || fail "first log line: $(head -n1 "$log")"
+grep -qE $'^[0-9]{2}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} \\[General\\] Check for the availibility of input and done folder\r$' "$log" ||
+  fail "log line layout"
+grep -q "\[Shell\] Adding on-watch folder $(winpath "$hot")" "$log" || fail "watch line"
+grep -q "\[General\] Total on-watch folders: 2" "$log" || fail "folder count line"
+pass "started; log lines in the file named by the log file box, CR LF, timestamped"
+
+# Five files at once into a slot of depth 2: the oldest first, two at a time.
+for i in 1 2 3 4 5; do
+  printf 'job %s payload\n' "$i" >"$WORK/f$i.afp"
+  touch -d "2024-01-0$i 10:00:00" "$WORK/f$i.afp"
+done
+mv "$WORK"/f?.afp "$hot/"
+wait_until 120 grep -q "New files found in $(winpath "$hot"), will take 2 files." "$log" ||
+  fail "the first scan did not take two files"
+wait_until 600 bash -c "[ \$(ls '$done' | wc -l) = 5 ]" || fail "not all files reached the done folder: $(ls "$done")"
+for i in 1 2 3 4 5; do
+  cmp -s <(printf 'job %s payload\n' "$i") "$done/f$i.afp" || fail "done file f$i.afp"
+done
+order=$(cut -f3 "$WORK/record.txt" | tr -d '\r' | sed 's/.*\\//' | tr '\n' ' ')
+[ "$order" = "f1.afp f2.afp f3.afp f4.afp f5.afp " ] || fail "printing order: $order"
+wait_until 60 bash -c "[ \$(ls '$VARNELL_PRINT_OUT/Pellam_Ink'/job-*.prn 2>/dev/null | wc -l) = 5 ]" ||
+  fail "CUPS did not receive five jobs"
+cat "$VARNELL_PRINT_OUT"/Pellam_Ink/job-*.prn | sort >"$WORK/printed.txt"
+cat "$done"/f?.afp | sort | cmp -s - "$WORK/printed.txt" || fail "printed bytes differ"
+cut -f2 "$WORK/record.txt" | tr -d '\r' | sort -u | grep -qx Pellam_Ink ||
+  fail "the default printer at each start was not Pellam_Ink"
+grep -q "\[JobStatus\] Printing .*f1.afp to Pellam_Ink ..." "$log" || fail "Printing line"
+grep -q "\[MoveFile\] MoveFile OK: Moved .*f5.afp to $(winpath "$done")\\\\f5.afp" "$log" ||
+  fail "MoveFile OK line"
+status=$(drv status-text Corvale)
+case "$status" in *" is processed successfully."* | "Ready.") ;; *) fail "status: $status" ;; esac
+[ "$(timeout 300 wine "$VARNELL_BIN/prefix_tool.exe" default-printer | tr -d '\r')" = Pellam_Ink ] ||
+  fail "the default printer is not the last job's printer"
+pass "five files printed oldest first, byte for byte, moved to the done folder"
+
+# The delete option: printed, then deleted.
+drop_file "$hot2" del.afp "to be deleted"
+wait_until 300 grep -q "DeleteFile OK: Deleted .*del.afp" "$log" || fail "no DeleteFile OK line"
+[ ! -e "$hot2/del.afp" ] && [ ! -e "$store/Dorrow_Laser/del.afp" ] || fail "del.afp still there"
+wait_until 60 bash -c "cat '$VARNELL_PRINT_OUT'/Dorrow_Laser/job-*.prn 2>/dev/null | grep -q 'to be deleted'" ||
+  fail "del.afp not printed"
+pass "delete option: printed on Dorrow_Laser and deleted"
+
+# A watched folder that is deleted is no longer watched until the next Start.
+rm -rf "$hot2"
+sleep 3
+mkdir -p "$hot2"
+drop_file "$hot2" late.afp "late"
+sleep 8
+[ -e "$hot2/late.afp" ] || fail "a file in a re-created folder was taken"
+pass "re-created folder not watched"
+
+# An unstartable print utility costs no file.
+reg_import <<REG
+[HKEY_CURRENT_USER\\Software\\IBM\\AFP Workbench\\Default\\Misc]
+"HelpCurPath"="$(reg_path "$WORK/nowhere/ftdwprt.hlp")"
+REG
+drop_file "$hot" lost.afp "not printed"
+wait_until 300 grep -q "\[JobStatus\] Printing ERROR (.*): Failed to start .*lost.afp" "$log" ||
+  fail "no failure line for an unstartable utility"
+[ -e "$store/Pellam_Ink/lost.afp" ] || fail "the job file left the job store"
+[ ! -e "$done/lost.afp" ] || fail "an unprinted file reached the done folder"
+pass "unstartable utility: failure logged, file kept in the job store"
+
+drv click Corvale 1031 >/dev/null
+status_is() { [ "$(drv status-text Corvale)" = "$1" ]; }
+wait_until 60 status_is Idle. ||
+  fail "status after Stop: $(drv status-text Corvale)"
+[ "$(drv get-text Corvale 1006)" = 0 ] || fail "job count label after Stop"
+grep -q "Varnell server application stopped successfully." "$log" || fail "stop line"
+pass "Stop: status Idle., job count 0"
+
+drv close Corvale >/dev/null
+wait "$corvale" || true
