@@ -11,12 +11,14 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$PWD
 
 scripts/setup-deps.sh
-echo "demo: building the Windows programs"
-cmake --preset windows >/dev/null
-cmake --build --preset windows --target corvale ftdwprt gui_driver prefix_tool >build/demo-build.log 2>&1 ||
+source scripts/wine-env.sh
+# The 32-bit build where this machine runs 32-bit code, else the 64-bit build of the same sources.
+preset=$VARNELL_WINE_PRESET
+echo "demo: building the Windows programs ($preset)"
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" --target corvale ftdwprt gui_driver prefix_tool >build/demo-build.log 2>&1 ||
   { tail -n 40 build/demo-build.log; exit 1; }
 
-source scripts/wine-env.sh
 echo "demo: starting the private printers and Wine (the first start sets up a Wine prefix)"
 wine_env_start --use-display
 trap wine_env_stop EXIT

@@ -8,6 +8,8 @@ packages=(
   build-essential cmake ninja-build git
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  mingw-w64-x86-64-dev
   wine wine32:i386 wine64 libwine:i386 fonts-wine
   libcups2:i386 libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386
   libxinerama1:i386 libxcomposite1:i386 libxfixes3:i386
@@ -31,11 +33,3 @@ install() {
 }
 
 [ ${#missing[@]} -eq 0 ] || install "${missing[@]}"
-
-# Some kernels cannot run 32-bit x86 programs themselves; Wine's 32-bit side then runs under
-# QEMU's user-mode emulation.
-if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  install qemu-user-static binfmt-support
-  /usr/lib/wine/wine --version >/dev/null 2>&1 ||
-    { echo "setup-deps: 32-bit programs cannot run on this machine" >&2; exit 1; }
-fi

@@ -9,8 +9,22 @@
 # "Office Laser 2" on file ports $VARNELL_PRINT_OUT/<name>.prn (CUPS refuses names with spaces).
 
 VARNELL_SOURCE=${VARNELL_SOURCE:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
-VARNELL_BIN=${VARNELL_BIN:-$VARNELL_SOURCE/build/windows/bin}
 VARNELL_ENV=${VARNELL_ENV:-$VARNELL_SOURCE/build/wine-env}
+
+# Which build runs under Wine here. We ship 32-bit programs; on a host that runs only 64-bit user
+# code (i386 programs get ENOEXEC) Wine's 32-bit side cannot run natively, and under QEMU's
+# user-mode emulation it is far too slow to use, so there the 64-bit build of the same sources
+# runs instead. Prints "windows" or "windows64".
+varnell_wine_preset() {
+  if [ -w /proc/sys/fs/binfmt_misc/qemu-i386 ] && grep -qx enabled /proc/sys/fs/binfmt_misc/qemu-i386; then
+    # An emulator registered for i386 programs would hide whether they run natively.
+    echo 0 >/proc/sys/fs/binfmt_misc/qemu-i386
+  fi
+  if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo windows; else echo windows64; fi
+}
+VARNELL_WINE_PRESET=${VARNELL_WINE_PRESET:-$(varnell_wine_preset)}
+VARNELL_BIN=${VARNELL_BIN:-$VARNELL_SOURCE/build/$VARNELL_WINE_PRESET/bin}
+export VARNELL_WINE_PRESET
 VARNELL_PRINT_OUT=$VARNELL_ENV/print-out
 export VARNELL_SOURCE VARNELL_BIN VARNELL_ENV VARNELL_PRINT_OUT
 
@@ -19,6 +33,14 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export CUPS_SERVER=$VARNELL_ENV/cups/run/cups.sock
 export PATH="$PATH:/usr/lib/wine"
+if [ "$VARNELL_WINE_PRESET" = windows64 ]; then
+  # `wine` starts the 64-bit loader directly; the 32-bit one cannot run here.
+  mkdir -p "$VARNELL_ENV/shim"
+  printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$VARNELL_ENV/shim/wine"
+  chmod 755 "$VARNELL_ENV/shim/wine"
+  export WINELOADER=/usr/lib/wine/wine64
+  case ":$PATH:" in *":$VARNELL_ENV/shim:"*) ;; *) export PATH="$VARNELL_ENV/shim:$PATH" ;; esac
+fi
 
 varnell_cups_queues=(Varnell Dorrow_Laser Pellam_Ink)
 varnell_local_printers=("AFP Printer" "Office Laser 2")

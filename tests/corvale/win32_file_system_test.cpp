@@ -1,0 +1,195 @@
+// The Win32 file system against the real file calls, in a folder below the temp path.
+#include "corvale/platform/win32/win32_file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "common/win32/windows_support.h"
+
+namespace corvale {
+namespace {
+
+using varnell::win32::ScopedFileHandle;
+
+void RemoveTree(const std::string& folder) {
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = data.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string path = folder + "\\" + name;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        DeleteFileA(path.c_str());
+      }
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+  }
+  RemoveDirectoryA(folder.c_str());
+}
+
+class Win32FileSystemTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char temp[MAX_PATH];
+    ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
+    root_ = std::string(temp) + "corvale_w32_" + std::to_string(GetCurrentProcessId()) + "_" +
+            std::to_string(GetTickCount());
+    ASSERT_TRUE(CreateDirectoryA(root_.c_str(), nullptr));
+  }
+  void TearDown() override { RemoveTree(root_); }
+
+  std::string At(const std::string& relative) const { return root_ + "\\" + relative; }
+
+  static void Write(const std::string& path, const std::string& bytes) {
+    ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file.Valid()) << path;
+    DWORD written = 0;
+    ASSERT_TRUE(
+        WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+  }
+
+  static std::string Read(const std::string& path) {
+    ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return "<cannot open>";
+    char buffer[4096];
+    DWORD read = 0;
+    ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr);
+    return std::string(buffer, read);
+  }
+
+  std::string root_;
+  Win32FileSystem files_;
+};
+
+TEST_F(Win32FileSystemTest, ExistenceAndFolderCreation) {
+  EXPECT_TRUE(files_.CreateDirectories(At("JobStore\\Office#Laser\\deep")));
+  EXPECT_TRUE(files_.DirectoryExists(At("JobStore\\Office#Laser\\deep")));
+  EXPECT_TRUE(files_.CreateDirectories(At("JobStore\\")));
+  Write(At("JobStore\\a.afp"), "x");
+  EXPECT_TRUE(files_.FileExists(At("JobStore\\a.afp")));
+  EXPECT_FALSE(files_.DirectoryExists(At("JobStore\\a.afp")));
+  EXPECT_FALSE(files_.FileExists(At("JobStore")));
+  EXPECT_FALSE(files_.FileExists(At("JobStore\\b.afp")));
+  EXPECT_FALSE(files_.CreateDirectories(At("JobStore\\a.afp\\sub")));
+}
+
+TEST_F(Win32FileSystemTest, ListFolderGivesEntriesWithUtcAndLocalDosTimes) {
+  Write(At("a.afp"), "x");
+  ASSERT_TRUE(CreateDirectoryA(At("sub").c_str(), nullptr));
+  Write(At("sub\\inner.afp"), "y");
+
+  SYSTEMTIME local{};
+  local.wYear = 2024;
+  local.wMonth = 3;
+  local.wDay = 7;
+  local.wHour = 14;
+  local.wMinute = 20;
+  local.wSecond = 37;
+  FILETIME local_time, utc;
+  ASSERT_TRUE(SystemTimeToFileTime(&local, &local_time));
+  ASSERT_TRUE(LocalFileTimeToFileTime(&local_time, &utc));
+  {
+    ScopedFileHandle file(CreateFileA(At("a.afp").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file.Valid());
+    ASSERT_TRUE(SetFileTime(file.Get(), nullptr, nullptr, &utc));
+  }
+
+  std::vector<FileEntry> entries = files_.ListFolder(root_);
+  std::sort(entries.begin(), entries.end(),
+            [](const FileEntry& a, const FileEntry& b) { return a.name < b.name; });
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].name, "a.afp");
+  EXPECT_FALSE(entries[0].is_directory);
+  EXPECT_EQ(entries[0].last_write_utc,
+            (static_cast<int64_t>(utc.dwHighDateTime) << 32) | utc.dwLowDateTime);
+  const uint32_t date = ((2024 - 1980) << 9) | (3 << 5) | 7;
+  const uint32_t time = (14 << 11) | (20 << 5) | (37 / 2);
+  EXPECT_EQ(entries[0].last_write_dos, (date << 16) | time);
+  EXPECT_EQ(entries[1].name, "sub");
+  EXPECT_TRUE(entries[1].is_directory);
+
+  EXPECT_TRUE(files_.ListFolder(At("missing")).empty());
+}
+
+TEST_F(Win32FileSystemTest, MoveReplacesAnExistingTarget) {
+  ASSERT_TRUE(files_.CreateDirectories(At("In")));
+  ASSERT_TRUE(files_.CreateDirectories(At("Done")));
+  Write(At("In\\a.afp"), "new");
+  Write(At("Done\\a.afp"), "old");
+  EXPECT_EQ(files_.MoveFile(At("In\\a.afp"), At("Done\\a.afp")), 0u);
+  EXPECT_FALSE(files_.FileExists(At("In\\a.afp")));
+  EXPECT_EQ(Read(At("Done\\a.afp")), "new");
+}
+
+TEST_F(Win32FileSystemTest, FailuresGiveTheSystemsCodes) {
+  ASSERT_TRUE(files_.CreateDirectories(At("In")));
+  Write(At("In\\a.afp"), "x");
+  struct Case {
+    const char* what;
+    SystemError error;
+    SystemError expected;
+  };
+  const Case cases[] = {
+      {"move of a missing file", files_.MoveFile(At("In\\b.afp"), At("In\\c.afp")), 2},
+      {"move into a missing folder", files_.MoveFile(At("In\\a.afp"), At("Gone\\a.afp")), 3},
+      {"delete of a missing file", files_.DeleteFile(At("In\\b.afp")), 2},
+      {"delete in a missing folder", files_.DeleteFile(At("Gone\\b.afp")), 3},
+      {"append in a missing folder", files_.AppendToFile(At("Gone\\x.log"), "x"), 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(c.error, c.expected);
+  }
+  EXPECT_TRUE(files_.FileExists(At("In\\a.afp")));
+  const std::string text = files_.ErrorText(2);
+  EXPECT_FALSE(text.empty());
+  EXPECT_EQ(text.find("System error code"), std::string::npos) << text;
+}
+
+TEST_F(Win32FileSystemTest, AppendCreatesThenAppendsAndDeleteRemoves) {
+  EXPECT_EQ(files_.AppendToFile(At("x.log"), "one\r\n"), 0u);
+  EXPECT_EQ(files_.AppendToFile(At("x.log"), "\xE9t\xE9\r\n"), 0u);
+  EXPECT_EQ(Read(At("x.log")), "one\r\n\xE9t\xE9\r\n");
+  uint64_t size = 0;
+  EXPECT_EQ(files_.FileSizeDenyingWriters(At("x.log"), size), 0u);
+  EXPECT_EQ(size, 10u);
+  EXPECT_EQ(files_.FileSizeDenyingWriters(At("y.log"), size), 2u);
+  EXPECT_EQ(files_.DeleteFile(At("x.log")), 0u);
+  EXPECT_FALSE(files_.FileExists(At("x.log")));
+}
+
+// The size is taken while denying writers, so a file open for writing elsewhere cannot be sized.
+TEST_F(Win32FileSystemTest, SizeOfAFileOpenForWritingIsRefused) {
+  Write(At("x.log"), "abc");
+  ScopedFileHandle writer(CreateFileA(At("x.log").c_str(), GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(writer.Valid());
+  uint64_t size = 0;
+  EXPECT_EQ(files_.FileSizeDenyingWriters(At("x.log"), size), 32u);
+  writer.Reset();
+  EXPECT_EQ(files_.FileSizeDenyingWriters(At("x.log"), size), 0u);
+  EXPECT_EQ(size, 3u);
+}
+
+TEST_F(Win32FileSystemTest, ShortPathResolvesBackToTheLongPath) {
+  ASSERT_TRUE(files_.CreateDirectories(At("A long folder name")));
+  Write(At("A long folder name\\a long file name.afp"), "x");
+  const std::string short_path = files_.ShortPath(At("A long folder name\\a long file name.afp"));
+  ASSERT_FALSE(short_path.empty());
+  char long_path[MAX_PATH] = "";
+  ASSERT_NE(GetLongPathNameA(short_path.c_str(), long_path, MAX_PATH), 0u);
+  EXPECT_EQ(lstrcmpiA(long_path, At("A long folder name\\a long file name.afp").c_str()), 0)
+      << long_path;
+  EXPECT_EQ(files_.ShortPath(At("missing.afp")), "");
+}
+
+}  // namespace
+}  // namespace corvale
