@@ -20,13 +20,19 @@ class FakeEventLoop : public EventLoop {
   void ProcessPendingEvents() override {
     ++PumpCount;
     if (OnPump) OnPump();
-    RunPosted();
+    if (!Holding()) RunPosted();
   }
 
   void WaitForEvents() override {
     std::unique_lock lock(mutex_);
-    cv_.wait(lock, [&] { return woken_ || !tasks_.empty(); });
+    cv_.wait(lock, [&] { return woken_ || (!hold_posted_ && !tasks_.empty()); });
     woken_ = false;
+  }
+
+  // While held, letting events run leaves posted tasks waiting; RunPosted still runs them.
+  void HoldPosted(bool hold) {
+    std::lock_guard lock(mutex_);
+    hold_posted_ = hold;
   }
 
   void Wake() override {
@@ -65,10 +71,16 @@ class FakeEventLoop : public EventLoop {
   }
 
  private:
+  bool Holding() {
+    std::lock_guard lock(mutex_);
+    return hold_posted_;
+  }
+
   std::mutex mutex_;
   std::condition_variable cv_;
   std::deque<std::function<void()>> tasks_;
   bool woken_ = false;
+  bool hold_posted_ = false;
 };
 
 }  // namespace corvale::testing

@@ -1,0 +1,36 @@
+// Threads and the critical section of the monitor: creating the workers, terminating them at
+// the end, and the lock the workers share. Called from the main thread; the lock from workers.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace pennock {
+
+// InitializeCriticalSection on construction, DeleteCriticalSection on destruction.
+class CriticalSection {
+ public:
+  virtual ~CriticalSection() = default;
+  virtual void Enter() = 0;
+  virtual void Leave() = 0;
+};
+
+// CreateThread's results: a handle of 0 means failure, and Error is the system error code.
+struct StartedThread {
+  std::uint32_t Handle = 0;
+  std::uint32_t Id = 0;
+  std::uint32_t Error = 0;
+};
+
+class Threads {
+ public:
+  virtual ~Threads() = default;
+  // Starts `body` at once on a new thread with the default stack; its result is the exit code.
+  virtual StartedThread CreateThread(std::function<std::uint32_t()> body) = 0;
+  // Forces the thread to end wherever it is; false when that fails.
+  virtual bool TerminateThread(std::uint32_t handle, std::uint32_t exitCode) = 0;
+  virtual std::unique_ptr<CriticalSection> CreateCriticalSection() = 0;
+};
+
+}  // namespace pennock

@@ -1,0 +1,474 @@
+// Dispatch and the job runner: jobs print one at a time, slot by slot, each after its printer
+// has been made the default; the runner finishes each job's file and gives the capacity back.
+// Runners are real threads; the fake shell holds each print utility "process" until the test
+// ends it, and passes that must wait run on a main thread of their own.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/fakes/form_harness.h"
+
+namespace corvale {
+namespace {
+
+using testing::FakeRegistry;
+
+constexpr char kFallback32[] = "C:\\PROGRA~1\\IBM\\AFPWOR~1\\ftdwprt.exe";
+constexpr char kFallback64[] = "C:\\PROGRA~2\\IBM\\AFPWOR~1\\ftdwprt.exe";
+constexpr char kUserKey[] = "Software\\IBM\\AFP Workbench\\Default\\Misc";
+constexpr char kMachineKey[] = "SOFTWARE\\IBM\\AFP Workbench\\Default\\Misc";
+constexpr RegistryHive kHKCU = RegistryHive::kCurrentUser;
+constexpr RegistryHive kHKLM = RegistryHive::kLocalMachine;
+
+class DispatchTest : public ::testing::Test, protected testing::FormHarness {
+ protected:
+  DispatchTest() {
+    printers.Add("Dorrow_Laser", "Dorrow PCL", "IP_10.0.0.5");
+    printers.Add("Pellam_Ink", "Pellam Ink Driver", "USB001");
+    printers.SetDefault("Dorrow_Laser");
+  }
+
+  ~DispatchTest() override {
+    // A failed assertion may leave the pass waiting for its utility.
+    if (main_.joinable()) {
+      shell.FinishAll();
+      main_.join();
+    }
+  }
+
+  void SetUp() override {
+    Create();
+    ConfigureSlot(1, "In1", "Done1", 3);
+    ConfigureSlot(2, "In2", "Done2", 1);
+    Form().btnStartClick();
+    ASSERT_TRUE(Form().ServerRunning());
+  }
+
+  EngineState& Engine() { return Form().Engine; }
+
+  // Drops a file into slot n's input folder and scans it.
+  void Drop(int n, const std::string& name, int age_seconds = 0) {
+    temp.WriteFile("In" + std::to_string(n) + "\\" + name, name, age_seconds);
+    Form().ScanInputFolder(nullptr, {}, Engine().Slots[n].InputFolder);
+  }
+
+  std::string JobFile(int n, const std::string& name) {
+    return temp.Win("JobStore\\" + PrinterKeyName(Form().cmbPrinter.Items()[n - 1]) + "\\" + name);
+  }
+
+  // Runs one dispatch tick on a main thread of its own, so that the test's thread can end each
+  // print utility process when it chooses.
+  void StartPass() {
+    pass_ended_ = std::promise<void>();
+    main_ = std::thread([this, ended = &pass_ended_] {
+      Form().Timer2Timer();
+      ended->set_value();
+    });
+  }
+  void EndPass() {
+    const bool ended =
+        pass_ended_.get_future().wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    EXPECT_TRUE(ended) << "the dispatch pass still waits for a print utility";
+    if (!ended) shell.FinishAll();
+    main_.join();
+    WaitForRunnersIdle();
+  }
+  // Waits for the start of print utility `index` and ends it.
+  void FinishLaunch(size_t index) {
+    ASSERT_TRUE(shell.WaitForLaunches(index + 1));
+    shell.Finish(index);
+  }
+
+  // A pass on the test's own thread, every utility ending at once; then the posted status.
+  void RunPassToEnd() {
+    shell.SetAutoFinish(true);
+    Form().Timer2Timer();
+    WaitForRunnersIdle();
+    loop.RunPosted();
+  }
+
+  std::thread main_;
+  std::promise<void> pass_ended_;
+};
+
+TEST_F(DispatchTest, JobsPrintSlotBySlotEachWithItsPrinterAsDefault) {
+  Drop(1, "a.afp", 30);
+  Drop(1, "b.afp", 20);
+  Drop(1, "c.afp", 10);
+  Drop(2, "d.afp");
+  StartPass();
+  for (size_t i = 0; i < 4; ++i) FinishLaunch(i);
+  EndPass();
+  loop.RunPosted();
+
+  const std::string dorrow = printers.EntryOf("Dorrow_Laser");
+  const std::string pellam = printers.EntryOf("Pellam_Ink");
+  std::vector<std::string> expected_events;
+  std::vector<std::string> expected_printing;
+  for (const auto& [slot, name] : std::vector<std::pair<int, std::string>>{
+           {1, "a.afp"}, {1, "b.afp"}, {1, "c.afp"}, {2, "d.afp"}}) {
+    expected_events.push_back("device=" + (slot == 1 ? dorrow : pellam));
+    expected_events.push_back("broadcast sync");
+    expected_events.push_back("start " + JobFile(slot, name) + "  /N /P");
+    expected_printing.push_back("Printing " + JobFile(slot, name) + " to " +
+                                (slot == 1 ? "Dorrow_Laser" : "Pellam_Ink") + " ...");
+  }
+  EXPECT_EQ(printers.Events(), expected_events);
+  EXPECT_EQ(LogMessages("JobStatus"), expected_printing);
+  EXPECT_EQ(printers.DefaultWhenStarted(JobFile(1, "c.afp")), "Dorrow_Laser");
+  EXPECT_EQ(printers.DefaultWhenStarted(JobFile(2, "d.afp")), "Pellam_Ink");
+  for (const testing::FakeShell::Launch& launch : shell.Launches())
+    EXPECT_EQ(launch.program, kFallback32);
+  EXPECT_EQ(shell.MostRunningAtOnce(), 1);
+
+  // The default printer stays the last job's printer.
+  EXPECT_EQ(printers.CurrentDefault(), "Pellam_Ink");
+  EXPECT_EQ(temp.FilesIn("Done1"), (std::vector<std::string>{"a.afp", "b.afp", "c.afp"}));
+  EXPECT_EQ(temp.FilesIn("Done2"), std::vector<std::string>{"d.afp"});
+  EXPECT_TRUE(temp.FilesIn("JobStore\\Dorrow_Laser").empty());
+  EXPECT_EQ(Engine().JobsInFlight[1], 0);
+  EXPECT_EQ(Engine().JobsInFlight[2], 0);
+  EXPECT_FALSE(Engine().Dispatching);
+  EXPECT_FALSE(Engine().RunnerBusy);
+  const std::vector<std::string> moves = LogMessages("MoveFile");
+  EXPECT_NE(std::find(moves.begin(), moves.end(),
+                      "MoveFile OK: Moved " + JobFile(2, "d.afp") + " to " + temp.Win("Done2") +
+                          "\\d.afp"),
+            moves.end());
+}
+
+TEST_F(DispatchTest, JobAddedToSlotOneDuringTheWaitPrintsBeforeSlotTwo) {
+  Drop(1, "a.afp");
+  Drop(2, "d.afp");
+  std::promise<void> scanned;
+  bool dropped = false;
+  loop.OnPump = [&] {
+    if (dropped) return;
+    dropped = true;
+    Drop(1, "late.afp");
+    scanned.set_value();
+  };
+  StartPass();
+  ASSERT_TRUE(shell.WaitForLaunches(1));
+  ASSERT_EQ(scanned.get_future().wait_for(std::chrono::seconds(20)), std::future_status::ready);
+  shell.Finish(0);
+  FinishLaunch(1);
+  FinishLaunch(2);
+  EndPass();
+
+  std::vector<std::string> started;
+  for (const testing::FakeShell::Launch& launch : shell.Launches())
+    started.push_back(launch.parameters);
+  EXPECT_EQ(started, (std::vector<std::string>{JobFile(1, "a.afp") + "  /N /P",
+                                               JobFile(1, "late.afp") + "  /N /P",
+                                               JobFile(2, "d.afp") + "  /N /P"}));
+  EXPECT_EQ(temp.FilesIn("Done1"), (std::vector<std::string>{"a.afp", "late.afp"}));
+}
+
+TEST_F(DispatchTest, DeleteOptionIsReadWhenTheJobIsDispatched) {
+  struct Case {
+    const char* name;
+    bool at_intake;
+    bool at_dispatch;
+  };
+  for (const Case& c : {Case{"delete.afp", false, true}, Case{"move.afp", true, false}}) {
+    SCOPED_TRACE(c.name);
+    Engine().Slots[1].DeleteInputFileWhenDone = c.at_intake;
+    Drop(1, c.name);
+    Engine().Slots[1].DeleteInputFileWhenDone = c.at_dispatch;
+    RunPassToEnd();
+    EXPECT_FALSE(temp.Exists("JobStore\\Dorrow_Laser\\" + std::string(c.name)));
+    EXPECT_EQ(temp.Exists("Done1\\" + std::string(c.name)), !c.at_dispatch);
+    if (c.at_dispatch) {
+      EXPECT_EQ(LogMessages("DeleteFile").back(), "DeleteFile OK: Deleted " + JobFile(1, c.name));
+    } else {
+      EXPECT_EQ(LogMessages("MoveFile").back(), "MoveFile OK: Moved " + JobFile(1, c.name) +
+                                                    " to " + temp.Win("Done1") + "\\" + c.name);
+    }
+    EXPECT_EQ(Form().statBar.SimpleText(), JobFile(1, c.name) + " is processed successfully.");
+  }
+  EXPECT_EQ(files.Deletes(), std::vector<std::string>{JobFile(1, "delete.afp")});
+}
+
+TEST_F(DispatchTest, StatusTextReachesTheMainThreadAfterTheRunnersLogLines) {
+  // The status bar reads the log at the moment the runner's text arrives.
+  struct Witness : ControlObserver {
+    testing::FormHarness* harness;
+    std::string text;
+    std::vector<std::string> move_lines;
+    void ControlChanged(Control& control) override {
+      text = static_cast<StatusBar&>(control).SimpleText();
+      move_lines = harness->LogMessages("MoveFile");
+    }
+  } witness;
+  witness.harness = this;
+  Drop(1, "a.afp");
+  const size_t moves_at_intake = LogMessages("MoveFile").size();
+  Form().statBar.SetObserver(&witness);
+  // The pass lets events run, but none of the posted tasks.
+  loop.HoldPosted(true);
+  shell.SetAutoFinish(true);
+  Form().Timer2Timer();
+  WaitForRunnersIdle();
+  loop.HoldPosted(false);
+  EXPECT_EQ(Form().statBar.SimpleText(), "Ready.");
+  EXPECT_GE(loop.PostedCount(), 1u);
+  loop.RunPosted();
+  Form().statBar.SetObserver(nullptr);
+
+  EXPECT_EQ(witness.text, JobFile(1, "a.afp") + " is processed successfully.");
+  ASSERT_EQ(witness.move_lines.size(), moves_at_intake + 1);
+  EXPECT_EQ(witness.move_lines.back().rfind("MoveFile OK: Moved " + JobFile(1, "a.afp"), 0), 0u);
+}
+
+TEST_F(DispatchTest, ParametersNameTheShortPathFollowedByTheSwitches) {
+  files.SetShortPaths([](const std::string& path) {
+    return path.find("with.afp") != std::string::npos
+               ? std::string("C:\\JOBSTO~1\\DORROW~1\\WITH.AFP")
+               : std::string();
+  });
+  Drop(1, "with.afp", 20);
+  Drop(1, "without.afp", 10);
+  RunPassToEnd();
+  const std::vector<testing::FakeShell::Launch> launches = shell.Launches();
+  ASSERT_EQ(launches.size(), 2u);
+  EXPECT_EQ(launches[0].parameters, "C:\\JOBSTO~1\\DORROW~1\\WITH.AFP  /N /P");
+  // Without a short form the full path goes in quotes.
+  EXPECT_EQ(launches[1].parameters, "\"" + JobFile(1, "without.afp") + "\"  /N /P");
+}
+
+TEST_F(DispatchTest, DoneFileOfTheSameNameIsReplaced) {
+  temp.WriteFile("Done1\\a.afp", "printed yesterday");
+  Drop(1, "a.afp");
+  RunPassToEnd();
+  EXPECT_EQ(temp.ReadFile("Done1\\a.afp"), "a.afp");
+  EXPECT_FALSE(temp.Exists("JobStore\\Dorrow_Laser\\a.afp"));
+}
+
+TEST_F(DispatchTest, MissingDoneFolderKeepsTheFileAndGivesTheCapacityBack) {
+  Drop(1, "a.afp");
+  std::filesystem::remove_all(temp.Native("Done1"));
+  RunPassToEnd();
+  const std::string job = JobFile(1, "a.afp");
+  EXPECT_EQ(LogMessages("MoveFile").back(),
+            "MoveFile ERROR (The system cannot find the path specified.): Failed to move " + job +
+                " to " + temp.Win("Done1") + "\\a.afp");
+  EXPECT_TRUE(temp.Exists("JobStore\\Dorrow_Laser\\a.afp"));
+  EXPECT_EQ(Engine().JobsInFlight[1], 0);
+  const std::string status = Form().statBar.SimpleText();
+  EXPECT_EQ(status.rfind(job, 0), 0u) << status;
+  EXPECT_NE(status, job + " is processed successfully.");
+  EXPECT_NE(status.find("could not be moved"), std::string::npos) << status;
+}
+
+TEST_F(DispatchTest, UtilityThatCannotStartLeavesTheFileInTheJobStore) {
+  shell.FailStarts(2);
+  Drop(1, "a.afp");
+  RunPassToEnd();
+  const std::string job = JobFile(1, "a.afp");
+  const std::vector<std::string> status_lines = LogMessages("JobStatus");
+  ASSERT_EQ(status_lines.size(), 2u);
+  EXPECT_EQ(status_lines[0], "Printing " + job + " to Dorrow_Laser ...");
+  const std::string& failure = status_lines[1];
+  EXPECT_NE(failure.find(job), std::string::npos) << failure;
+  EXPECT_NE(failure.find(kFallback32), std::string::npos) << failure;
+  EXPECT_NE(failure.find("The system cannot find the file specified."), std::string::npos)
+      << failure;
+  EXPECT_TRUE(temp.Exists("JobStore\\Dorrow_Laser\\a.afp"));
+  EXPECT_TRUE(temp.FilesIn("Done1").empty());
+  EXPECT_TRUE(files.Deletes().empty());
+  // Only the intake's move happened.
+  EXPECT_EQ(files.Moves().size(), 1u);
+  EXPECT_EQ(Engine().JobsInFlight[1], 0);
+  const std::string status = Form().statBar.SimpleText();
+  EXPECT_EQ(status.rfind(job, 0), 0u) << status;
+  EXPECT_NE(status, job + " is processed successfully.");
+}
+
+TEST_F(DispatchTest, NothingInFlightOrAPassUnderWayMakesTheTickDoNothing) {
+  Form().Timer2Timer();
+  EXPECT_EQ(shell.LaunchCount(), 0u);
+  EXPECT_TRUE(printers.Events().empty());
+
+  Drop(1, "a.afp");
+  Engine().Dispatching = true;
+  Form().Timer2Timer();
+  EXPECT_EQ(shell.LaunchCount(), 0u);
+  EXPECT_EQ(Engine().JobQueue[1]->size(), 1u);
+  Engine().Dispatching = false;
+  RunPassToEnd();
+  EXPECT_EQ(shell.LaunchCount(), 1u);
+}
+
+TEST_F(DispatchTest, StopDuringThePassEndsItOnceTheRunnerHasReleasedIt) {
+  Drop(1, "a.afp", 20);
+  Drop(1, "b.afp", 10);
+  Drop(2, "d.afp");
+  std::promise<void> stopped;
+  bool done = false;
+  loop.OnPump = [&] {
+    if (done) return;
+    done = true;
+    Form().btnStopClick();
+    stopped.set_value();
+  };
+  StartPass();
+  ASSERT_TRUE(shell.WaitForLaunches(1));
+  ASSERT_EQ(stopped.get_future().wait_for(std::chrono::seconds(20)), std::future_status::ready);
+  shell.Finish(0);
+  EndPass();
+  loop.RunPosted();
+
+  EXPECT_EQ(shell.LaunchCount(), 1u);
+  EXPECT_FALSE(Engine().Dispatching);
+  EXPECT_EQ(temp.FilesIn("Done1"), std::vector<std::string>{"a.afp"});
+  // The dropped jobs' files stay in the job store.
+  EXPECT_EQ(temp.FilesIn("JobStore\\Dorrow_Laser"), std::vector<std::string>{"b.afp"});
+  EXPECT_EQ(temp.FilesIn("JobStore\\Pellam_Ink"), std::vector<std::string>{"d.afp"});
+}
+
+TEST_F(DispatchTest, LateCompletionFromAnEarlierRunLeavesTheNewRunsCountAlone) {
+  Drop(1, "a.afp");
+  std::promise<void> restarted;
+  bool done = false;
+  loop.OnPump = [&] {
+    if (done) return;
+    done = true;
+    Form().btnStopClick();
+    Form().btnStartClick();
+    Drop(1, "b.afp");
+    restarted.set_value();
+  };
+  StartPass();
+  ASSERT_TRUE(shell.WaitForLaunches(1));
+  ASSERT_EQ(restarted.get_future().wait_for(std::chrono::seconds(20)), std::future_status::ready);
+  shell.Finish(0);
+  EndPass();
+  loop.OnPump = nullptr;
+
+  // The old run's job is finished; the pass took nothing of the new run.
+  EXPECT_EQ(shell.LaunchCount(), 1u);
+  EXPECT_EQ(temp.FilesIn("Done1"), std::vector<std::string>{"a.afp"});
+  EXPECT_EQ(Engine().JobsInFlight[1], 1);
+  Form().PollStatus();
+  EXPECT_EQ(LogMessages("DeviceStatus").back(), "Print jobs in queue: 1");
+  for (const std::string& message : LogMessages("General"))
+    EXPECT_NE(message, "Memory defragmentation operation completed.");
+
+  RunPassToEnd();
+  EXPECT_EQ(temp.FilesIn("Done1"), (std::vector<std::string>{"a.afp", "b.afp"}));
+  EXPECT_EQ(Engine().JobsInFlight[1], 0);
+}
+
+// Locating the print utility, over the registry keys of the AFP Workbench.
+class LocatePrintUtilityTest : public ::testing::Test, protected testing::FormHarness {
+ protected:
+  LocatePrintUtilityTest() { printers.Add("Dorrow_Laser"); }
+
+  std::vector<FakeRegistry::OpenCall> WorkbenchOpens() {
+    std::vector<FakeRegistry::OpenCall> opens;
+    for (const FakeRegistry::OpenCall& open : registry.Opens()) {
+      if (open.path.find("AFP Workbench") != std::string::npos) opens.push_back(open);
+    }
+    return opens;
+  }
+};
+
+TEST_F(LocatePrintUtilityTest, UserHelpFolderWinsWhenTheUtilityIsThere) {
+  temp.WriteFile("User\\ftdwprt.exe", "");
+  temp.WriteFile("Machine\\ftdwprt.exe", "");
+  registry.PutString(kHKCU, kUserKey, "HelpCurPath", temp.Win("User\\afpwb.hlp"));
+  registry.PutString(kHKLM, kMachineKey, "HelpPath", temp.Win("Machine\\afpwb.hlp"));
+  TForm1& form = Create();
+  EXPECT_EQ(form.LocatePrintUtility(), temp.Win("User\\ftdwprt.exe"));
+  std::optional<RegistryValue> logop = registry.Value(kHKCU, kUserKey, "LOGOP");
+  ASSERT_TRUE(logop.has_value());
+  EXPECT_EQ(logop->kind, RegistryValueKind::kString);
+  EXPECT_EQ(logop->text, "TRUE");
+  const std::vector<FakeRegistry::OpenCall> opens = WorkbenchOpens();
+  ASSERT_EQ(opens.size(), 1u);
+  EXPECT_EQ(opens[0].access, kKeyAllAccess);
+  EXPECT_FALSE(opens[0].create);
+}
+
+TEST_F(LocatePrintUtilityTest, MachineHelpFolderIsTheSecondChoice) {
+  temp.WriteFile("Machine\\ftdwprt.exe", "");
+  registry.PutString(kHKCU, kUserKey, "HelpCurPath", temp.Win("User\\afpwb.hlp"));
+  registry.PutString(kHKLM, kMachineKey, "HelpPath", temp.Win("Machine\\afpwb.hlp"));
+  TForm1& form = Create();
+  EXPECT_EQ(form.LocatePrintUtility(), temp.Win("Machine\\ftdwprt.exe"));
+  const std::vector<FakeRegistry::OpenCall> opens = WorkbenchOpens();
+  ASSERT_EQ(opens.size(), 2u);
+  EXPECT_EQ(opens[1].hive, kHKLM);
+  EXPECT_EQ(opens[1].access, kKeyRead);
+  EXPECT_FALSE(opens[1].create);
+}
+
+TEST_F(LocatePrintUtilityTest, FallbackDependsOnWow64) {
+  struct Case {
+    Wow64Answer wow64;
+    const char* path;
+  };
+  for (const Case& c :
+       {Case{Wow64Answer::kNo, kFallback32}, Case{Wow64Answer::kYes, kFallback64}}) {
+    SCOPED_TRACE(c.path);
+    system.wow64 = c.wow64;
+    // Named, but not there.
+    registry.PutString(kHKLM, kMachineKey, "HelpPath", temp.Win("Machine\\afpwb.hlp"));
+    TForm1& form = Create();
+    EXPECT_EQ(form.LocatePrintUtility(), c.path);
+    DestroyForm();
+  }
+}
+
+TEST_F(LocatePrintUtilityTest, UserKeyGetsLogopWhenItExistsAndIsNeverCreated) {
+  struct Case {
+    const char* name;
+    bool key_exists;
+    std::optional<std::string> help;
+  };
+  const Case cases[] = {{"no key", false, std::nullopt},
+                        {"key without HelpCurPath", true, std::nullopt},
+                        {"empty HelpCurPath", true, ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    registry.Reset();
+    if (c.key_exists) registry.CreateKey(kHKCU, kUserKey);
+    if (c.help) registry.PutString(kHKCU, kUserKey, "HelpCurPath", *c.help);
+    TForm1& form = Create();
+    EXPECT_EQ(form.LocatePrintUtility(), kFallback32);
+    EXPECT_EQ(registry.KeyExists(kHKCU, kUserKey), c.key_exists);
+    EXPECT_EQ(registry.Value(kHKCU, kUserKey, "LOGOP").has_value(), c.key_exists);
+    // The machine key is asked every time the user key named no utility.
+    const std::vector<FakeRegistry::OpenCall> opens = WorkbenchOpens();
+    ASSERT_EQ(opens.size(), 2u);
+    EXPECT_EQ(opens[1].hive, kHKLM);
+    DestroyForm();
+  }
+}
+
+TEST_F(LocatePrintUtilityTest, EachJobLocatesTheUtilityAfresh) {
+  registry.CreateKey(kHKCU, kUserKey);
+  TForm1& form = Create();
+  ConfigureSlot(1, "In1", "Done1", 2);
+  form.btnStartClick();
+  temp.WriteFile("In1\\a.afp", "a", 20);
+  temp.WriteFile("In1\\b.afp", "b", 10);
+  form.ScanInputFolder(nullptr, {}, form.Engine.Slots[1].InputFolder);
+  registry.ClearRecords();
+  shell.SetAutoFinish(true);
+  form.Timer2Timer();
+  WaitForRunnersIdle();
+  int logop_writes = 0;
+  for (const FakeRegistry::WriteCall& write : registry.Writes())
+    logop_writes += write.name == "LOGOP" ? 1 : 0;
+  EXPECT_EQ(logop_writes, 2);
+}
+
+}  // namespace
+}  // namespace corvale

@@ -1,0 +1,395 @@
+// Starting and stopping the server, the folder check before a start, the refusal to watch
+// folders that would print their files again and again, and the status tick.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/fakes/form_harness.h"
+
+namespace corvale {
+namespace {
+
+constexpr char kAdvice[] =
+    "You should either specify the folder to enable to IPDS printer simulation or uncheck the "
+    "\"Enable AFP and IPDS Printer Emulation\" option to disable the IPDS printer simulation.";
+constexpr char kNothingEnabled[] =
+    "No printer is emulated to be an IPDS printer.\r\nPlease enable AFP and IPDS Printer Emulation "
+    "for at least one printer.";
+
+std::string LoopMessage(const std::string& printer) {
+  return "The done folder for " + printer +
+         " leads printed files back into a watched input folder.\r\nIts input folder is not "
+         "watched.";
+}
+
+class ServerControlTest : public ::testing::Test, protected testing::FormHarness {
+ protected:
+  ServerControlTest() {
+    printers.Add("Dorrow_Laser");
+    printers.Add("Pellam_Ink");
+    printers.Add("Office Laser 2");
+  }
+  void SetUp() override { Create(); }
+
+  EngineState& Engine() { return Form().Engine; }
+
+  std::vector<std::string> WatchedFolders() {
+    std::vector<std::string> folders;
+    for (const auto& script : watch.Scripts()) {
+      if (!script->Destroyed()) folders.push_back(script->Folder());
+    }
+    return folders;
+  }
+
+  void ExpectStopped() {
+    EXPECT_FALSE(Form().ServerRunning());
+    EXPECT_TRUE(Form().btnStart.Enabled());
+    EXPECT_FALSE(Form().btnStop.Enabled());
+    for (Timer* timer : {&Form().Timer1, &Form().Timer2, &Form().Timer3})
+      EXPECT_FALSE(timer->Enabled()) << timer->Name();
+  }
+};
+
+TEST_F(ServerControlTest, StartWatchesEnabledFoldersAndLogsEachStep) {
+  ConfigureSlot(1, "In1", "Done1", 2);
+  ConfigureSlot(3, "In3", "Done3", 1);
+  Form().btnStartClick();
+
+  EXPECT_TRUE(dialogs.Messages().empty());
+  EXPECT_TRUE(Form().ServerRunning());
+  EXPECT_FALSE(Form().btnStart.Enabled());
+  EXPECT_TRUE(Form().btnStop.Enabled());
+  for (Timer* timer : {&Form().Timer1, &Form().Timer2, &Form().Timer3})
+    EXPECT_TRUE(timer->Enabled()) << timer->Name();
+  EXPECT_EQ(Form().statBar.SimpleText(), "Ready.");
+  EXPECT_EQ(Form().Notifier->FolderCount(), 2);
+  EXPECT_TRUE(Form().Notifier->Active());
+  EXPECT_TRUE(static_cast<bool>(Form().Notifier->OnFileChange));
+  EXPECT_EQ(WatchedFolders(), (std::vector<std::string>{temp.Win("In1"), temp.Win("In3")}));
+  for (int n = 1; n <= 3; ++n) {
+    SCOPED_TRACE(n);
+    ASSERT_NE(Engine().JobQueue[n], nullptr);
+    EXPECT_TRUE(Engine().JobQueue[n]->empty());
+    EXPECT_EQ(Engine().JobsInFlight[n], 0);
+    EXPECT_FALSE(Engine().MoreFilesWaiting[n]);
+  }
+  EXPECT_EQ(Engine().DepthInForce[1], 2);
+  EXPECT_EQ(LogEntries(), (std::vector<std::string>{
+                              "Log file created",
+                              "[General] Check for the availibility of input and done folder",
+                              "[General] Folder Availibility check completed",
+                              "[Shell] Adding on-watch folder " + temp.Win("In1"),
+                              "[Shell] Adding on-watch folder " + temp.Win("In3"),
+                              "[General] Total on-watch folders: 2",
+                              "[General] Starting Varnell server application...",
+                              "[General] Simulator started successfully.",
+                          }));
+}
+
+TEST_F(ServerControlTest, StartWithEverySlotDisabledRefuses) {
+  Form().btnStartClick();
+  EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{kNothingEnabled});
+  ExpectStopped();
+  EXPECT_EQ(Form().Notifier->FolderCount(), 0);
+  EXPECT_EQ(LogMessages("General"),
+            (std::vector<std::string>{"Check for the availibility of input and done folder",
+                                      "Folder Availibility check completed"}));
+}
+
+TEST_F(ServerControlTest, MissingFolderTextsAreReportedAndTheirSlotsSkipped) {
+  struct Case {
+    const char* name;
+    std::string input;
+    std::string done;
+    bool delete_when_done;
+    std::vector<std::string> messages;
+    int watched;
+  };
+  const Case cases[] = {
+      {"no input folder",
+       "",
+       "Done1",
+       false,
+       {"The input folder for Dorrow_Laser is not specified.\r\n" + std::string(kAdvice)},
+       1},
+      {"no done folder",
+       "In1",
+       "",
+       false,
+       {"The done folder for Dorrow_Laser is not specified.\r\n" + std::string(kAdvice)},
+       2},
+      {"no done folder, delete option set",
+       "In1",
+       "",
+       true,
+       {"The done folder for Dorrow_Laser is not specified.\r\n" + std::string(kAdvice)},
+       2},
+      {"neither",
+       "",
+       "",
+       false,
+       {"The input folder for Dorrow_Laser is not specified.\r\n" + std::string(kAdvice),
+        "The done folder for Dorrow_Laser is not specified.\r\n" + std::string(kAdvice)},
+       1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dialogs.Clear();
+    ConfigureSlot(1, c.input, c.done, 1, c.delete_when_done);
+    ConfigureSlot(2, "In2", "Done2", 1);
+    Form().btnStartClick();
+    EXPECT_EQ(dialogs.Messages(), c.messages);
+    EXPECT_TRUE(Form().ServerRunning());
+    EXPECT_EQ(Form().Notifier->FolderCount(), c.watched);
+    Form().btnStopClick();
+  }
+}
+
+TEST_F(ServerControlTest, MissingFoldersAreCreatedAndWatched) {
+  struct Case {
+    bool delete_when_done;
+    bool done_created;
+  };
+  for (const Case& c : {Case{false, true}, Case{true, false}}) {
+    SCOPED_TRACE(c.delete_when_done);
+    std::filesystem::remove_all(temp.Native("Deep"));
+    ConfigureSlot(1, "Deep\\In\\Nested", "Deep\\Done", 1, c.delete_when_done);
+    Form().btnStartClick();
+    EXPECT_TRUE(std::filesystem::is_directory(temp.Native("Deep\\In\\Nested")));
+    EXPECT_EQ(std::filesystem::is_directory(temp.Native("Deep\\Done")), c.done_created);
+    EXPECT_EQ(WatchedFolders(), std::vector<std::string>{temp.Win("Deep\\In\\Nested")});
+    Form().btnStopClick();
+  }
+}
+
+TEST_F(ServerControlTest, InputFolderIsTrimmedBeforeItIsWatched) {
+  ConfigureSlot(1, "In1", "Done1", 1);
+  Engine().Slots[1].InputFolder = "  " + temp.Win("In1") + "\\ ";
+  Form().btnStartClick();
+  EXPECT_TRUE(std::filesystem::is_directory(temp.Native("In1")));
+  EXPECT_EQ(WatchedFolders(), std::vector<std::string>{temp.Win("In1") + "\\"});
+  EXPECT_EQ(LogMessages("Shell"),
+            std::vector<std::string>{"Adding on-watch folder " + temp.Win("In1") + "\\"});
+}
+
+TEST_F(ServerControlTest, QueueDepthOfZeroOrLessIsUsedAsOne) {
+  struct Case {
+    int32_t depth;
+    int32_t in_force;
+  };
+  for (const Case& c : {Case{0, 1}, Case{-4, 1}, Case{1, 1}, Case{5, 5}}) {
+    SCOPED_TRACE(c.depth);
+    ConfigureSlot(1, "In1", "Done1", c.depth);
+    Form().btnStartClick();
+    EXPECT_EQ(Engine().DepthInForce[1], c.in_force);
+    Form().btnStopClick();
+  }
+  // A slot whose depth is 0 takes one file at a time.
+  ConfigureSlot(1, "In1", "Done1", 0);
+  Form().btnStartClick();
+  temp.WriteFile("In1\\a.afp", "a", 20);
+  temp.WriteFile("In1\\b.afp", "b", 10);
+  Form().ScanInputFolder(nullptr, {}, Engine().Slots[1].InputFolder);
+  EXPECT_EQ(Engine().JobsInFlight[1], 1);
+  EXPECT_TRUE(Engine().MoreFilesWaiting[1]);
+}
+
+TEST_F(ServerControlTest, StopUndoesStartAndShowsIdle) {
+  ConfigureSlot(1, "In1", "Done1", 2);
+  ConfigureSlot(2, "In2", "Done2", 2);
+  Form().btnStartClick();
+  temp.WriteFile("In1\\a.afp", "a");
+  Form().ScanInputFolder(nullptr, {}, Engine().Slots[1].InputFolder);
+  Form().PollStatus();
+  ASSERT_EQ(Form().lblJobStatus.Caption(), "1");
+  const size_t before = LogEntries().size();
+
+  Form().btnStopClick();
+  ExpectStopped();
+  EXPECT_EQ(Form().lblJobStatus.Caption(), "0");
+  EXPECT_EQ(Form().statBar.SimpleText(), "Idle.");
+  EXPECT_FALSE(Form().Notifier->Active());
+  EXPECT_EQ(Form().Notifier->FolderCount(), 0);
+  EXPECT_TRUE(WatchedFolders().empty());
+  EXPECT_EQ(Engine().JobQueue[1], nullptr);
+  EXPECT_EQ(Engine().JobQueue[2], nullptr);
+  // The dropped job's file stays in the job store.
+  EXPECT_TRUE(temp.Exists("JobStore\\Dorrow_Laser\\a.afp"));
+  const std::vector<std::string> log = LogEntries();
+  EXPECT_EQ(
+      std::vector<std::string>(log.begin() + static_cast<long>(before), log.end()),
+      (std::vector<std::string>{"[General] Stopping Varnell server application...",
+                                "[General] Varnell server application stopped successfully."}));
+
+  // A new Start watches the folders afresh, not in addition.
+  Form().btnStartClick();
+  EXPECT_EQ(Form().Notifier->FolderCount(), 2);
+  EXPECT_EQ(WatchedFolders().size(), 2u);
+}
+
+TEST_F(ServerControlTest, StartFixesTheLogFileNameForTheRun) {
+  ConfigureSlot(1, "In1", "Done1", 1);
+  Form().edtLogFile.SetText(temp.Win("run.log"));
+  Form().LogOptions.AppendLogDate = true;
+  Form().btnStartClick();
+  EXPECT_EQ(Form().Log.CurrentLogFile(), temp.Win("run_20240307_14.log"));
+  EXPECT_TRUE(temp.Exists("run_20240307_14.log"));
+  Form().btnStopClick();
+
+  Form().LogOptions.AppendLogDate = false;
+  Form().edtLogFile.SetText(" " + temp.Win("plain.log") + "  ");
+  Form().btnStartClick();
+  EXPECT_EQ(Form().Log.CurrentLogFile(), temp.Win("plain.log"));
+}
+
+TEST_F(ServerControlTest, CloseWhileRunningStopsFirst) {
+  ConfigureSlot(1, "In1", "Done1", 1);
+  Form().btnStartClick();
+  EXPECT_TRUE(Form().FormCloseQuery());
+  ExpectStopped();
+  EXPECT_EQ(LogMessages("General").back(), "Varnell server application stopped successfully.");
+
+  const size_t before = LogEntries().size();
+  EXPECT_TRUE(Form().FormCloseQuery());
+  EXPECT_EQ(LogEntries().size(), before);
+}
+
+TEST_F(ServerControlTest, StatusTickLogsTheJobCountEverySecond) {
+  ConfigureSlot(1, "In1", "Done1", 2);
+  ConfigureSlot(2, "In2", "Done2", 2);
+  Form().btnStartClick();
+  for (int i = 0; i < 3; ++i) Form().Timer1.Tick();
+  EXPECT_EQ(LogMessages("DeviceStatus"), std::vector<std::string>(3, "Print jobs in queue: 0"));
+  EXPECT_EQ(Form().lblJobStatus.Caption(), "0");
+
+  temp.WriteFile("In1\\a.afp", "a");
+  temp.WriteFile("In2\\b.afp", "b", 20);
+  temp.WriteFile("In2\\c.afp", "c", 10);
+  Form().ScanInputFolder(nullptr, {}, Engine().Slots[1].InputFolder);
+  Form().ScanInputFolder(nullptr, {}, Engine().Slots[2].InputFolder);
+  Form().Timer1.Tick();
+  EXPECT_EQ(LogMessages("DeviceStatus").back(), "Print jobs in queue: 3");
+  EXPECT_EQ(Form().lblJobStatus.Caption(), "3");
+}
+
+TEST_F(ServerControlTest, NegativeTotalIsShownAsZero) {
+  ConfigureSlot(1, "In1", "Done1", 2);
+  Form().btnStartClick();
+  Engine().JobsInFlight[1] = -1;
+  Form().PollStatus();
+  const std::vector<std::string> log = LogEntries();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2], "[General] Memory defragmentation operation completed.");
+  EXPECT_EQ(log.back(), "[DeviceStatus] Print jobs in queue: 0");
+  EXPECT_EQ(Form().lblJobStatus.Caption(), "0");
+  EXPECT_EQ(Engine().JobsInFlight[1], -1);
+
+  Engine().JobsInFlight[2] = 3;
+  Form().PollStatus();
+  EXPECT_EQ(LogEntries().back(), "[DeviceStatus] Print jobs in queue: 2");
+  EXPECT_EQ(LogMessages("General").back(), "Memory defragmentation operation completed.");
+  EXPECT_EQ(LogMessages("General").size(), 6u);
+}
+
+TEST_F(ServerControlTest, SlotThatLeftFilesBehindIsRescannedOnceIdle) {
+  shell.SetAutoFinish(true);
+  ConfigureSlot(1, "In1", "Done1", 2);
+  Form().btnStartClick();
+  for (int i = 0; i < 5; ++i)
+    temp.WriteFile("In1\\f" + std::to_string(i) + ".afp", "x", 50 - 10 * i);
+  Form().ScanInputFolder(nullptr, {}, Engine().Slots[1].InputFolder);
+  ASSERT_TRUE(Engine().MoreFilesWaiting[1]);
+
+  // Still busy: no rescan.
+  Form().PollStatus();
+  EXPECT_EQ(temp.FilesIn("In1").size(), 3u);
+
+  Form().Timer2Timer();
+  WaitForRunnersIdle();
+  ASSERT_EQ(Engine().JobsInFlight[1], 0);
+  EXPECT_EQ(temp.FilesIn("Done1"), (std::vector<std::string>{"f0.afp", "f1.afp"}));
+  Form().PollStatus();
+  EXPECT_EQ(temp.FilesIn("In1"), std::vector<std::string>{"f4.afp"});
+  EXPECT_EQ(Engine().JobsInFlight[1], 2);
+  EXPECT_TRUE(Engine().MoreFilesWaiting[1]);
+  EXPECT_EQ(LogMessages("Shell").back(),
+            "New files found in " + temp.Win("In1") + ", will take 2 files.");
+
+  Form().Timer2Timer();
+  WaitForRunnersIdle();
+  Form().PollStatus();
+  EXPECT_TRUE(temp.FilesIn("In1").empty());
+  EXPECT_FALSE(Engine().MoreFilesWaiting[1]);
+}
+
+TEST_F(ServerControlTest, OneSlotIsRescannedPerTick) {
+  ConfigureSlot(1, "In1", "Done1", 1);
+  ConfigureSlot(2, "In2", "Done2", 1);
+  Form().btnStartClick();
+  temp.WriteFile("In1\\a.afp", "a");
+  temp.WriteFile("In2\\b.afp", "b");
+  Engine().MoreFilesWaiting[1] = true;
+  Engine().MoreFilesWaiting[2] = true;
+  Form().PollStatus();
+  EXPECT_EQ(Engine().JobsInFlight[1], 1);
+  EXPECT_EQ(Engine().JobsInFlight[2], 0);
+  EXPECT_FALSE(Engine().MoreFilesWaiting[1]);
+  EXPECT_TRUE(Engine().MoreFilesWaiting[2]);
+  Form().PollStatus();
+  EXPECT_EQ(Engine().JobsInFlight[2], 1);
+  EXPECT_FALSE(Engine().MoreFilesWaiting[2]);
+}
+
+TEST_F(ServerControlTest, DoneFoldersLeadingBackIntoWatchedInputsAreNotWatched) {
+  struct SlotSetup {
+    std::string input;
+    std::string done;
+    bool delete_when_done = false;
+    bool enabled = true;
+  };
+  struct Case {
+    const char* name;
+    std::vector<SlotSetup> slots;
+    std::vector<int> looping;  // slot numbers, in message order
+    std::vector<int> watched;
+  };
+  const Case cases[] = {
+      {"done folder is its own input", {{"A", "A"}, {"B", "BDone"}}, {1}, {2}},
+      {"two slots feed each other", {{"A", "B"}, {"B", "A"}, {"C", "CDone"}}, {1, 2}, {3}},
+      {"three slots in a ring", {{"A", "B"}, {"B", "C"}, {"C", "A"}}, {1, 2, 3}, {}},
+      {"written differently", {{"A", "  a\\ "}, {"B", "BDone"}}, {1}, {2}},
+      {"delete option never loops", {{"A", "A", true}, {"B", "A"}}, {}, {1, 2}},
+      {"one slot feeds another", {{"A", "B"}, {"B", "BDone"}}, {}, {1, 2}},
+      {"feeding a disabled slot", {{"A", "B"}, {"B", "A", false, false}}, {}, {1}},
+      {"chain into a loop", {{"A", "B"}, {"B", "C"}, {"C", "B"}}, {2, 3}, {1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dialogs.Clear();
+    for (int n = 1; n <= 3; ++n) Engine().Slots[n].EnableIPDSEmulation = false;
+    for (size_t i = 0; i < c.slots.size(); ++i) {
+      const SlotSetup& s = c.slots[i];
+      const int n = static_cast<int>(i) + 1;
+      ConfigureSlot(n, s.input, "", 1, s.delete_when_done);
+      Engine().Slots[n].DoneFolder =
+          s.done.rfind(' ', 0) == 0 ? "  " + temp.Win(s.done.substr(2)) : temp.Win(s.done);
+      Engine().Slots[n].EnableIPDSEmulation = s.enabled;
+    }
+    Form().btnStartClick();
+
+    std::vector<std::string> expected_messages;
+    for (int n : c.looping) expected_messages.push_back(LoopMessage(Engine().Slots[n].PrinterName));
+    std::vector<std::string> expected_watched;
+    for (int n : c.watched) expected_watched.push_back(temp.Win(c.slots[n - 1].input));
+    if (expected_watched.empty()) expected_messages.push_back(kNothingEnabled);
+    EXPECT_EQ(dialogs.Messages(), expected_messages);
+    EXPECT_EQ(WatchedFolders(), expected_watched);
+    if (Form().ServerRunning()) Form().btnStopClick();
+    Form().Notifier->ClearFolders();
+  }
+}
+
+}  // namespace
+}  // namespace corvale

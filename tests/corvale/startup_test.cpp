@@ -1,0 +1,303 @@
+// Start-up and close of the main window: the printer list, the first-start defaults, the
+// command line, the job store folder, and what closing writes and in which order.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/fakes/form_harness.h"
+
+namespace corvale {
+namespace {
+
+using testing::FakeRegistry;
+
+constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr RegistryHive kHKCU = RegistryHive::kCurrentUser;
+constexpr RegistryHive kHKLM = RegistryHive::kLocalMachine;
+
+TEST(PrinterListTest, RemovesFirstVarnellAndAfpPrinterIgnoringCase) {
+  struct Case {
+    std::vector<std::string> reported;
+    std::vector<std::string> listed;
+  };
+  const Case cases[] = {
+      {{"Varnell", "Office", "AFP Printer", "Varnell"}, {"Office", "Varnell"}},
+      {{"afp printer", "Office"}, {"Office"}},
+      {{"VARNELL", "varnell", "Afp Printer", "AFP PRINTER"}, {"varnell", "AFP PRINTER"}},
+      {{"Varnell2", "AFP Printer (copy)", "Office"}, {"Varnell2", "AFP Printer (copy)", "Office"}},
+      {{"Varnell", "AFP Printer"}, {}},
+      {{}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.reported));
+    EXPECT_EQ(TForm1::PrinterListForSlots(c.reported), c.listed);
+  }
+}
+
+TEST(PrinterListTest, KeepsTheFirst256Printers) {
+  std::vector<std::string> reported{"Varnell"};
+  for (int i = 0; i < 300; ++i) reported.push_back("P" + std::to_string(i));
+  std::vector<std::string> listed = TForm1::PrinterListForSlots(reported);
+  ASSERT_EQ(listed.size(), 256u);
+  EXPECT_EQ(listed.front(), "P0");
+  EXPECT_EQ(listed.back(), "P255");
+}
+
+TEST(PrinterKeyNameTest, ReplacesEveryBackslash) {
+  EXPECT_EQ(PrinterKeyName("\\\\srv\\q"), "##srv#q");
+  EXPECT_EQ(PrinterKeyName("Office Laser 2"), "Office Laser 2");
+}
+
+class StartupTest : public ::testing::Test, protected testing::FormHarness {
+ protected:
+  StartupTest() {
+    printers.Add("Dorrow_Laser", "Dorrow PCL", "IP_10.0.0.5");
+    printers.Add("Varnell");
+    printers.Add("Pellam_Ink", "Pellam Ink Driver", "USB001");
+    printers.Add("AFP Printer");
+    printers.SetDefault("Dorrow_Laser");
+  }
+};
+
+TEST_F(StartupTest, FirstStartShowsDefaultsAndLeavesTheServerStopped) {
+  TForm1& form = Create();
+  EXPECT_EQ(form.cmbPrinter.Items(), (std::vector<std::string>{"Dorrow_Laser", "Pellam_Ink"}));
+  EXPECT_EQ(form.cmbPrinter.ItemIndex(), 0);
+  EXPECT_EQ(form.Engine.SlotCount, 2);
+  EXPECT_EQ(form.Engine.StartupDefaultPrinter, "Dorrow_Laser");
+  for (int n = 1; n <= 2; ++n) {
+    SCOPED_TRACE(n);
+    const TRec& slot = form.Engine.Slots[n];
+    EXPECT_FALSE(slot.EnableIPDSEmulation);
+    EXPECT_EQ(slot.PrinterName, form.cmbPrinter.Items()[n - 1]);
+    EXPECT_EQ(slot.InputFolder, "");
+    EXPECT_EQ(slot.DoneFolder, "");
+    EXPECT_FALSE(slot.DeleteInputFileWhenDone);
+    EXPECT_EQ(slot.QueueDepth, 1);
+  }
+  // The selected printer's slot and the log settings are shown.
+  EXPECT_EQ(form.edtQueueDepth.Text(), "1");
+  EXPECT_FALSE(form.cbEnableEmulation.Checked());
+  EXPECT_EQ(form.edtMB.Text(), "10");
+  EXPECT_EQ(form.edtDays.Text(), "7");
+  EXPECT_TRUE(form.cbLog.Checked());
+  EXPECT_FALSE(form.cbAutoRun.Checked());
+  EXPECT_EQ(form.edtLogFile.Text(), temp.Win("Varnell.log"));
+  EXPECT_EQ(form.Log.CurrentLogFile(), temp.Win("Varnell.log"));
+  EXPECT_EQ(form.Engine.JobStoreRoot, temp.Win("JobStore"));
+
+  ASSERT_NE(form.Notifier, nullptr);
+  EXPECT_TRUE(form.Notifier->Active());
+  EXPECT_EQ(form.Notifier->FolderCount(), 0);
+  EXPECT_TRUE(form.btnStart.Enabled());
+  EXPECT_FALSE(form.btnStop.Enabled());
+  for (Timer* timer : {&form.Timer1, &form.Timer2, &form.Timer3, &form.TimerAutoRun})
+    EXPECT_FALSE(timer->Enabled()) << timer->Name();
+  EXPECT_TRUE(dialogs.Errors().empty());
+  EXPECT_TRUE(dialogs.Messages().empty());
+  // Loading never creates a key.
+  EXPECT_FALSE(registry.KeyExists(kHKCU, "SOFTWARE\\Varnell"));
+}
+
+TEST_F(StartupTest, MoreThan256PrintersFillEverySlotAndNoMore) {
+  for (int i = 0; i < 300; ++i) printers.Add("P" + std::to_string(i));
+  TForm1& form = Create();
+  ASSERT_EQ(form.cmbPrinter.Items().size(), 256u);
+  EXPECT_EQ(form.Engine.SlotCount, 256);
+  EXPECT_EQ(form.Engine.Slots[256].PrinterName, "P253");
+  EXPECT_EQ(form.Engine.Slots[256].QueueDepth, 1);
+  form.FormClose();
+  EXPECT_EQ(registry.SubKeys(kHKCU, "SOFTWARE\\Varnell\\Devices").size(), 256u);
+  EXPECT_TRUE(dialogs.Errors().empty());
+}
+
+TEST_F(StartupTest, OnlyTheSingleLaunchArgumentArmsTheAutoStart) {
+  struct Case {
+    std::vector<std::string> arguments;
+    bool armed;
+  };
+  const Case cases[] = {
+      {{"/launchonstartup"}, true},
+      {{"/LaunchOnStartup"}, true},
+      {{"/LAUNCHONSTARTUP"}, true},
+      {{}, false},
+      {{"/launchonstartup", "/launchonstartup"}, false},
+      {{"/launchonstartup", "x"}, false},
+      {{"launchonstartup"}, false},
+      {{"/launchonstartup "}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.arguments));
+    system.arguments = c.arguments;
+    TForm1& form = Create();
+    EXPECT_EQ(form.LaunchedAtLogon, c.armed);
+    EXPECT_EQ(form.TimerAutoRun.Enabled(), c.armed);
+    EXPECT_FALSE(form.Timer1.Enabled());
+    DestroyForm();
+  }
+}
+
+TEST_F(StartupTest, AutoStartTickStartsOnceAndMinimizes) {
+  system.arguments = {"/LaunchOnStartup"};
+  TForm1& form = Create();
+  int minimized = 0;
+  form.OnMinimize = [&] { ++minimized; };
+  form.TimerAutoRun.Tick();
+  EXPECT_FALSE(form.TimerAutoRun.Enabled());
+  EXPECT_EQ(minimized, 1);
+  // Nothing is enabled, so Start refused with its message; the window is minimized all the same.
+  ASSERT_EQ(dialogs.Messages().size(), 1u);
+  EXPECT_EQ(dialogs.Messages()[0].rfind("No printer is emulated", 0), 0u);
+  form.TimerAutoRun.Tick();
+  EXPECT_EQ(minimized, 1);
+}
+
+TEST_F(StartupTest, RegistryViewFollowsWow64) {
+  struct Case {
+    Wow64Answer answer;
+    bool wow64;
+    uint32_t view;
+  };
+  const Case cases[] = {{Wow64Answer::kNo, false, 0x200},
+                        {Wow64Answer::kYes, true, 0x100},
+                        {Wow64Answer::kNotAvailable, false, 0x200}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.answer));
+    system.wow64 = c.answer;
+    TForm1& form = Create();
+    EXPECT_EQ(form.Engine.RunningUnderWow64, c.wow64);
+    EXPECT_EQ(form.Engine.RegistryViewFlag, c.view);
+    DestroyForm();
+  }
+}
+
+TEST_F(StartupTest, FailedWow64QueryIsShownAndStartUpCompletes) {
+  system.wow64 = Wow64Answer::kCallFailed;
+  TForm1& form = Create();
+  EXPECT_EQ(dialogs.Errors(), std::vector<std::string>{"IsWow64: bad process handle"});
+  EXPECT_EQ(form.Log.CurrentLogFile(), temp.Win("Varnell.log"));
+  EXPECT_EQ(form.Engine.JobStoreRoot, temp.Win("JobStore"));
+  EXPECT_TRUE(temp.Exists("JobStore"));
+}
+
+TEST_F(StartupTest, JobStoreIsCreatedWhenMissingAndKeptWhenPresent) {
+  Create();
+  EXPECT_TRUE(std::filesystem::is_directory(temp.Native("JobStore")));
+  DestroyForm();
+
+  temp.WriteFile("JobStore\\Dorrow_Laser\\left.afp", "left over");
+  Create();
+  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\left.afp"), "left over");
+}
+
+TEST_F(StartupTest, StoredLogFileIsKeptInsteadOfTheDefault) {
+  registry.PutString(kHKCU, "SOFTWARE\\Varnell", "LogFile", temp.Win("stored.log"));
+  TForm1& form = Create();
+  EXPECT_EQ(form.edtLogFile.Text(), temp.Win("stored.log"));
+  EXPECT_EQ(form.Log.CurrentLogFile(), temp.Win("stored.log"));
+}
+
+TEST_F(StartupTest, CloseRestoresDefaultPrinterThenSavesThenWritesRunEntry) {
+  files.SetShortPaths([&](const std::string& path) {
+    return path == temp.Win("corvale.exe") ? "C:\\PROGRA~1\\Corvale\\corvale.exe" : "";
+  });
+  TForm1& form = Create();
+  // A job made another printer the default meanwhile.
+  form.SetWindowsDefaultPrinter("Pellam_Ink", true);
+  form.cbAutoRun.SetChecked(true);
+  form.FormClose();
+
+  EXPECT_EQ(printers.CurrentDefault(), "Dorrow_Laser");
+  const int restored = journal.IndexOf("printers device=Dorrow_Laser,Dorrow PCL,IP_10.0.0.5");
+  const int broadcast = journal.IndexOf("printers broadcast posted");
+  const int first_save =
+      journal.IndexOf("registry set HKCU\\SOFTWARE\\Varnell\\Devices\\DefaultPrinter");
+  const int last_save = journal.IndexOf("registry set HKCU\\SOFTWARE\\Varnell\\LaunchOnStartup");
+  const int run_entry = journal.IndexOf(std::string("registry set HKLM\\") + kRunKey + "\\Corvale");
+  ASSERT_GE(restored, 0);
+  EXPECT_GT(broadcast, restored);
+  EXPECT_GT(first_save, broadcast);
+  EXPECT_GT(last_save, first_save);
+  EXPECT_GT(run_entry, last_save);
+
+  std::optional<RegistryValue> value = registry.Value(kHKLM, kRunKey, "Corvale");
+  ASSERT_TRUE(value.has_value());
+  EXPECT_EQ(value->kind, RegistryValueKind::kString);
+  EXPECT_EQ(value->text, "C:\\PROGRA~1\\Corvale\\corvale.exe /LaunchOnStartup");
+  bool opened_64 = false;
+  for (const FakeRegistry::OpenCall& open : registry.Opens()) {
+    if (open.hive == kHKLM && open.path == kRunKey) {
+      EXPECT_EQ(open.access, kKeyAllAccess | kKeyWow64_64Key);
+      EXPECT_TRUE(open.create);
+      opened_64 = true;
+    }
+  }
+  EXPECT_TRUE(opened_64);
+  EXPECT_TRUE(dialogs.Errors().empty());
+}
+
+TEST_F(StartupTest, UncheckedRunBoxRemovesOnlyTheCorvaleValue) {
+  registry.PutString(kHKLM, kRunKey, "Corvale", "C:\\OLD\\corvale.exe /LaunchOnStartup");
+  registry.PutString(kHKLM, kRunKey, "Other", "other.exe");
+  TForm1& form = Create();
+  form.FormClose();
+
+  EXPECT_FALSE(registry.Value(kHKLM, kRunKey, "Corvale").has_value());
+  EXPECT_TRUE(registry.Value(kHKLM, kRunKey, "Other").has_value());
+  const std::vector<FakeRegistry::WriteCall> writes = registry.WritesUnder(kHKLM, "Software");
+  ASSERT_EQ(writes.size(), 1u);
+  EXPECT_EQ(writes[0].name, "Corvale");
+  EXPECT_FALSE(writes[0].value.has_value());
+  // The existence test reads; the removal opens for full access; neither creates the key.
+  std::vector<uint32_t> masks;
+  for (const FakeRegistry::OpenCall& open : registry.Opens()) {
+    if (open.hive != kHKLM) continue;
+    EXPECT_FALSE(open.create);
+    masks.push_back(open.access);
+  }
+  EXPECT_EQ(masks,
+            (std::vector<uint32_t>{kKeyRead | kKeyWow64_64Key, kKeyAllAccess | kKeyWow64_64Key}));
+}
+
+TEST_F(StartupTest, UncheckedRunBoxWithoutEntryWritesNothing) {
+  struct Case {
+    const char* name;
+    bool key_exists;
+  };
+  for (const Case& c : {Case{"no Run key", false}, Case{"Run key without the value", true}}) {
+    SCOPED_TRACE(c.name);
+    if (c.key_exists) registry.PutString(kHKLM, kRunKey, "Other", "other.exe");
+    TForm1& form = Create();
+    form.FormClose();
+    EXPECT_TRUE(registry.WritesUnder(kHKLM, "Software").empty());
+    EXPECT_EQ(registry.KeyExists(kHKLM, kRunKey), c.key_exists);
+    // Only the existence test opens the key.
+    int opens = 0;
+    for (const FakeRegistry::OpenCall& open : registry.Opens()) {
+      if (open.hive != kHKLM) continue;
+      ++opens;
+      EXPECT_EQ(open.access, kKeyRead | kKeyWow64_64Key);
+    }
+    EXPECT_EQ(opens, 1);
+    registry.ClearRecords();
+    DestroyForm();
+  }
+}
+
+TEST_F(StartupTest, RunKeyThatCannotBeOpenedIsSkippedSilently) {
+  registry.FailOpenOf(kHKLM, kRunKey);
+  TForm1& form = Create();
+  form.cbAutoRun.SetChecked(true);
+  form.FormClose();
+  EXPECT_TRUE(registry.WritesUnder(kHKLM, "Software").empty());
+  EXPECT_TRUE(dialogs.Errors().empty());
+  // The per-user choice is saved all the same.
+  std::optional<RegistryValue> saved =
+      registry.Value(kHKCU, "SOFTWARE\\Varnell", "LaunchOnStartup");
+  ASSERT_TRUE(saved.has_value());
+  EXPECT_EQ(saved->number, 1u);
+}
+
+}  // namespace
+}  // namespace corvale

@@ -1,0 +1,53 @@
+// The recording file system.
+#include "tests/fakes/recording_file_system.h"
+
+namespace corvale::testing {
+
+void RecordingFileSystem::FailMovesFrom(const std::string& source, SystemError code) {
+  std::lock_guard lock(mutex_);
+  failing_moves_[source] = code;
+}
+
+void RecordingFileSystem::SetShortPaths(std::function<std::string(const std::string&)> short_path) {
+  std::lock_guard lock(mutex_);
+  short_path_ = std::move(short_path);
+}
+
+std::vector<std::pair<std::string, std::string>> RecordingFileSystem::Moves() const {
+  std::lock_guard lock(mutex_);
+  return moves_;
+}
+
+std::vector<std::string> RecordingFileSystem::Deletes() const {
+  std::lock_guard lock(mutex_);
+  return deletes_;
+}
+
+SystemError RecordingFileSystem::MoveFile(const std::string& from, const std::string& to) {
+  {
+    std::lock_guard lock(mutex_);
+    moves_.emplace_back(from, to);
+    auto it = failing_moves_.find(from);
+    if (it != failing_moves_.end()) return it->second;
+  }
+  return inner_.MoveFile(from, to);
+}
+
+SystemError RecordingFileSystem::DeleteFile(const std::string& path) {
+  {
+    std::lock_guard lock(mutex_);
+    deletes_.push_back(path);
+  }
+  return inner_.DeleteFile(path);
+}
+
+std::string RecordingFileSystem::ShortPath(const std::string& path) {
+  std::function<std::string(const std::string&)> short_path;
+  {
+    std::lock_guard lock(mutex_);
+    short_path = short_path_;
+  }
+  return short_path ? short_path(path) : inner_.ShortPath(path);
+}
+
+}  // namespace corvale::testing

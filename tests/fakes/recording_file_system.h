@@ -1,0 +1,58 @@
+// A file system that passes every call on to another one (normally StdFileSystem over a temp
+// folder), records moves and deletions, and can fail the moves of a given source with an error
+// code or give paths a short form of the test's choosing.
+// Safe for use from any thread.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "corvale/platform/file_system.h"
+
+namespace corvale::testing {
+
+class RecordingFileSystem : public FileSystem {
+ public:
+  explicit RecordingFileSystem(FileSystem& inner) : inner_(inner) {}
+
+  // Moves from exactly `source` fail with `code` and move nothing.
+  void FailMovesFrom(const std::string& source, SystemError code);
+  // Replaces the short form of every path (an empty result means "no short form").
+  void SetShortPaths(std::function<std::string(const std::string&)> short_path);
+
+  std::vector<std::pair<std::string, std::string>> Moves() const;
+  std::vector<std::string> Deletes() const;
+
+  bool FileExists(const std::string& path) override { return inner_.FileExists(path); }
+  bool DirectoryExists(const std::string& path) override { return inner_.DirectoryExists(path); }
+  bool CreateDirectories(const std::string& path) override {
+    return inner_.CreateDirectories(path);
+  }
+  std::vector<FileEntry> ListFolder(const std::string& folder) override {
+    return inner_.ListFolder(folder);
+  }
+  SystemError MoveFile(const std::string& from, const std::string& to) override;
+  SystemError DeleteFile(const std::string& path) override;
+  SystemError AppendToFile(const std::string& path, const std::string& bytes) override {
+    return inner_.AppendToFile(path, bytes);
+  }
+  SystemError FileSizeDenyingWriters(const std::string& path, uint64_t& size) override {
+    return inner_.FileSizeDenyingWriters(path, size);
+  }
+  std::string ShortPath(const std::string& path) override;
+  std::string ErrorText(SystemError code) override { return inner_.ErrorText(code); }
+
+ private:
+  FileSystem& inner_;
+  mutable std::mutex mutex_;
+  std::map<std::string, SystemError> failing_moves_;
+  std::function<std::string(const std::string&)> short_path_;
+  std::vector<std::pair<std::string, std::string>> moves_;
+  std::vector<std::string> deletes_;
+};
+
+}  // namespace corvale::testing
