@@ -50,9 +50,9 @@ timeout 300 wine64 regedit /S "$(winpath "$VARNELL_ENV/run/demo.reg")"
 
 timeout "${DEMO_SECONDS:-86400}" wine "$VARNELL_BIN/corvale.exe" >"$VARNELL_ENV/run/corvale.out" 2>&1 &
 corvale=$!
-drv() { timeout 300 wine "$VARNELL_BIN/gui_driver.exe" --timeout 120000 "$@" | tr -d '\r'; }
-drv wait-window Corvale >/dev/null
-drv click Corvale 1030 >/dev/null
+drv() { timeout 300 wine "$VARNELL_BIN/gui_driver.exe" --timeout 120000 "$@" >/dev/null 2>&1 </dev/null; }
+drv wait-window Corvale
+drv click Corvale 1030
 cat <<TEXT
 
 Corvale is running and serving the printer Pellam_Ink (a private CUPS queue).

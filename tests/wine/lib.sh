@@ -7,6 +7,9 @@ WORK=${VARNELL_TEST_WORK:?}
 rm -rf "$WORK"
 mkdir -p "$WORK"
 
+# Programs a test started in the background end with it.
+trap 'kill $(jobs -p) 2>/dev/null || true' EXIT
+
 fail() {
   echo "FAIL: $*" >&2
   [ -n "${DISPLAY:-}" ] && import -window root "$WORK/failure.png" 2>/dev/null || true
@@ -14,8 +17,18 @@ fail() {
 }
 pass() { echo "ok: $*"; }
 
+# Runs a Windows program and prints its output without CRs. The output goes through a file, not
+# a pipe: Wine's helper processes started on the way inherit the descriptors and outlive it.
+winrun() {
+  local out=$WORK/.out-$BASHPID status=0
+  timeout 300 wine "$@" >"$out" 2>&1 </dev/null || status=$?
+  tr -d '\r' <"$out"
+  rm -f "$out"
+  return $status
+}
+
 # Runs our GUI test driver: drv <command> <args...>
-drv() { timeout 300 wine "$VARNELL_BIN/gui_driver.exe" --timeout "${DRV_TIMEOUT:-60000}" "$@" 2>&1 | tr -d '\r'; }
+drv() { winrun "$VARNELL_BIN/gui_driver.exe" --timeout "${DRV_TIMEOUT:-60000}" "$@"; }
 
 # Imports registry settings given as REGEDIT4 text on standard input.
 reg_import() {
@@ -26,10 +39,12 @@ reg_import() {
 
 # reg_value KEY NAME: the data of one value as `reg query` shows it, or nothing.
 reg_value() {
-  timeout 300 wine64 reg query "$1" /v "$2" /reg:64 2>/dev/null | tr -d '\r' |
-    awk -v name="$2" '$1 == name { $1 = ""; $2 = ""; sub(/^  */, ""); print; exit }'
+  local out=$WORK/.reg-$BASHPID
+  timeout 300 wine64 reg query "$1" /v "$2" /reg:64 >"$out" 2>/dev/null </dev/null || true
+  tr -d '\r' <"$out" | awk -v name="$2" '$1 == name { $1 = ""; $2 = ""; sub(/^  */, ""); print; exit }'
+  rm -f "$out"
 }
-reg_key_exists() { timeout 300 wine64 reg query "$1" /reg:64 >/dev/null 2>&1; }
+reg_key_exists() { timeout 300 wine64 reg query "$1" /reg:64 >/dev/null 2>&1 </dev/null; }
 
 # A backslash-escaped Windows path for .reg files.
 reg_path() { winpath "$1" | sed 's/\\/\\\\/g'; }

@@ -13,7 +13,9 @@ uint32_t Win32Shell::RunHiddenAndWait(const std::string& program, const std::str
   HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   SHELLEXECUTEINFOA info = {};
   info.cbSize = sizeof info;
-  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  // No error box from the shell: a runner of an unattended server must never wait for an
+  // operator; the failure is logged instead.
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
   info.hwnd = nullptr;
   info.lpVerb = nullptr;
   info.lpFile = program.c_str();

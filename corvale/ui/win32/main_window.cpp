@@ -101,7 +101,7 @@ bool MainWindow::Create() {
   window_class.lpszClassName = kClassName;
   RegisterClassA(&window_class);
 
-  const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+  const DWORD style = WS_OVERLAPPEDWINDOW;
   RECT rect = {0, 0, kClientWidth, kClientHeight};
   AdjustWindowRect(&rect, style, FALSE);
   const int width = rect.right - rect.left;
@@ -314,6 +314,14 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
         DestroyWindow(window_);
       }
       return 0;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+      // Labels, check boxes and group boxes on the window's own face colour.
+      HDC dc = reinterpret_cast<HDC>(wparam);
+      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+      SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
     case WM_DESTROY:
       PostQuitMessage(0);

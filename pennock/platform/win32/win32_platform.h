@@ -9,15 +9,15 @@
 
 namespace pennock::win32 {
 
-static_assert(sizeof(HANDLE) == sizeof(std::uint32_t), "the monitor is a 32-bit program");
-
-// Handles travel through the portable code as 32-bit ids.
+// Handles travel through the portable code as 32-bit ids. The monitor is a 32-bit program;
+// its 64-bit test build relies on the system's rule that handles are sign-extended 32-bit values.
 inline std::uint32_t IdOf(const void* handle) {
   return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle));
 }
 template <typename Handle>
 Handle HandleOf(std::uint32_t id) {
-  return reinterpret_cast<Handle>(static_cast<std::uintptr_t>(id));
+  return reinterpret_cast<Handle>(
+      static_cast<std::intptr_t>(static_cast<std::int32_t>(id)));
 }
 
 // Sent to the activity window to run a task on its thread.

@@ -50,8 +50,8 @@ wait_until 120 grep -q "Simulator started successfully." "$log" || fail "server 
   "Log file created" ] || fail "first log line: $(head -n1 "$log")"
 grep -qE $'^[0-9]{2}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} \\[General\\] Check for the availibility of input and done folder\r$' "$log" ||
   fail "log line layout"
-grep -q "\[Shell\] Adding on-watch folder $(winpath "$hot")" "$log" || fail "watch line"
-grep -q "\[General\] Total on-watch folders: 2" "$log" || fail "folder count line"
+grep -qF "[Shell] Adding on-watch folder $(winpath "$hot")" "$log" || fail "watch line"
+grep -qF "[General] Total on-watch folders: 2" "$log" || fail "folder count line"
 pass "started; log lines in the file named by the log file box, CR LF, timestamped"
 
 # Five files at once into a slot of depth 2: the oldest first, two at a time.
@@ -60,7 +60,7 @@ for i in 1 2 3 4 5; do
   touch -d "2024-01-0$i 10:00:00" "$WORK/f$i.afp"
 done
 mv "$WORK"/f?.afp "$hot/"
-wait_until 120 grep -q "New files found in $(winpath "$hot"), will take 2 files." "$log" ||
+wait_until 120 grep -qF "New files found in $(winpath "$hot"), will take 2 files." "$log" ||
   fail "the first scan did not take two files"
 wait_until 600 bash -c "[ \$(ls '$done' | wc -l) = 5 ]" || fail "not all files reached the done folder: $(ls "$done")"
 for i in 1 2 3 4 5; do
@@ -75,11 +75,11 @@ cat "$done"/f?.afp | sort | cmp -s - "$WORK/printed.txt" || fail "printed bytes 
 cut -f2 "$WORK/record.txt" | tr -d '\r' | sort -u | grep -qx Pellam_Ink ||
   fail "the default printer at each start was not Pellam_Ink"
 grep -q "\[JobStatus\] Printing .*f1.afp to Pellam_Ink ..." "$log" || fail "Printing line"
-grep -q "\[MoveFile\] MoveFile OK: Moved .*f5.afp to $(winpath "$done")\\\\f5.afp" "$log" ||
+grep -qF "[MoveFile] MoveFile OK: Moved $(winpath "$store")\Pellam_Ink\f5.afp to $(winpath "$done")\f5.afp" "$log" ||
   fail "MoveFile OK line"
 status=$(drv status-text Corvale)
 case "$status" in *" is processed successfully."* | "Ready.") ;; *) fail "status: $status" ;; esac
-[ "$(timeout 300 wine "$VARNELL_BIN/prefix_tool.exe" default-printer | tr -d '\r')" = Pellam_Ink ] ||
+[ "$(winrun "$VARNELL_BIN/prefix_tool.exe" default-printer)" = Pellam_Ink ] ||
   fail "the default printer is not the last job's printer"
 pass "five files printed oldest first, byte for byte, moved to the done folder"
 
