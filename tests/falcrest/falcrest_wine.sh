@@ -30,8 +30,12 @@ fail() {
   failures=$((failures + 1))
 }
 
-# A 32-bit program in a 64-bit prefix has syswow64 as its system folder.
-if [ -d "$windows/syswow64" ]; then
+# A 32-bit program in a 64-bit prefix has syswow64 as its system folder; the 64-bit test build
+# (on hosts that cannot run 32-bit code) has system32 and the 64-bit registry.
+if [ "${VARNELL_WINE_PRESET:-windows}" = windows64 ]; then
+  system=$windows/system32
+  reg_wine() { timeout 60 wine64 reg "$@" /reg:64; }
+elif [ -d "$windows/syswow64" ]; then
   system=$windows/syswow64
   reg_wine() { timeout 60 wine64 reg "$@" /reg:64; }
 else
