@@ -1,0 +1,132 @@
+# Corvale end to end under Wine, with a stand-in print utility that exits at once: latency of one
+# file, throughput of 100 files at queue depths 1, 10 and 100, the floor of 100 back-to-back
+# starts of the stand-in, scan and intake of 10,000 files, and idle CPU with 20 watched folders.
+# Prints figures; it is not a test.
+source "$VARNELL_SOURCE/tests/wine/lib.sh"
+
+store=$VARNELL_BIN/JobStore/Pellam_Ink
+log=$WORK/corvale.log
+now_ms() { date +%s%3N; }
+
+configure() {  # configure <depth> <watched folder count>
+  local depth=$1 folders=$2
+  timeout 120 wine64 reg delete 'HKCU\SOFTWARE\Varnell' /f >/dev/null 2>&1 || true
+  {
+    cat <<REG
+[HKEY_CURRENT_USER\\Software\\IBM\\AFP Workbench\\Default\\Misc]
+"HelpCurPath"="$(reg_path "$VARNELL_BIN/ftdwprt.hlp")"
+
+[HKEY_CURRENT_USER\\SOFTWARE\\Varnell]
+"LogFile"="$(reg_path "$log")"
+
+[HKEY_CURRENT_USER\\SOFTWARE\\Varnell\\Devices\\Pellam_Ink]
+"PrinterName"="Pellam_Ink"
+"EnableIPDSEmulation"=dword:00000001
+"InputFolder"="$(reg_path "$WORK/hot")"
+"DoneFolder"="$(reg_path "$WORK/done")"
+"QueueDepth"=dword:$(printf '%08x' "$depth")
+REG
+    # Further watched folders on the other printers' slots.
+    local i=1
+    for printer in Dorrow_Laser "Office Laser 2"; do
+      [ $i -lt "$folders" ] || break
+      cat <<REG
+
+[HKEY_CURRENT_USER\\SOFTWARE\\Varnell\\Devices\\$printer]
+"PrinterName"="$printer"
+"EnableIPDSEmulation"=dword:00000001
+"InputFolder"="$(reg_path "$WORK/extra$i")"
+"DoneFolder"="$(reg_path "$WORK/extra-done$i")"
+REG
+      i=$((i + 1))
+    done
+  } | reg_import
+}
+
+start_corvale() {
+  rm -rf "$WORK/hot" "$WORK/done" "$store" "$log"
+  mkdir -p "$WORK/hot" "$WORK/done"
+  timeout 3600 wine "$VARNELL_BIN/corvale.exe" >"$WORK/corvale.out" 2>&1 &
+  CORVALE=$!
+  drv wait-window Corvale >/dev/null
+  drv click Corvale 1030 >/dev/null
+  wait_until 120 grep -q "Simulator started successfully." "$log"
+}
+stop_corvale() {
+  drv close Corvale >/dev/null
+  wait "$CORVALE" || true
+}
+done_count() { ls "$WORK/done" | wc -l; }
+done_at_least() { [ "$(done_count)" -ge "$1" ]; }
+
+drop_many() {  # drop_many <count>: written elsewhere, moved in at once
+  mkdir -p "$WORK/stage"
+  for i in $(seq 1 "$1"); do printf 'job %s\n' "$i" >"$WORK/stage/f$i.afp"; done
+  mv "$WORK/stage"/*.afp "$WORK/hot/"
+}
+
+echo "== Corvale under Wine ($VARNELL_WINE_PRESET build)"
+
+configure 1 1
+start_corvale
+t0=$(now_ms)
+drop_file "$WORK/hot" one.afp "one"
+wait_until 120 done_at_least 1
+echo "(a) one file, drop to done folder: $(( $(now_ms) - t0 )) ms"
+stop_corvale
+
+for depth in 1 10 100; do
+  configure "$depth" 1
+  start_corvale
+  t0=$(now_ms)
+  drop_many 100
+  wait_until 1800 done_at_least 100
+  ms=$(( $(now_ms) - t0 ))
+  echo "(b) 100 files at depth $depth: $ms ms, $(( 100 * 60000 / ms )) jobs per minute"
+  stop_corvale
+done
+
+printf 'x\n' >"$WORK/floor.afp"
+floor=$(winrun "$VARNELL_BIN/prefix_tool.exe" run 100 "$(winpath "$VARNELL_BIN/ftdwprt.exe")" \
+  "$(winpath "$WORK/floor.afp")  /N /P")
+echo "(c) 100 starts of the stand-in back to back: $floor ms, $(( 100 * 60000 / floor )) per minute"
+
+configure 10 1
+start_corvale
+mkdir -p "$WORK/stage"
+for i in $(seq 1 10000); do : >"$WORK/stage/b$i.afp"; done
+t0=$(now_ms)
+mv "$WORK/stage"/b*.afp "$WORK/hot/" 2>/dev/null || find "$WORK/stage" -name 'b*.afp' -exec mv -t "$WORK/hot/" {} +
+scanned() { grep -q "New files found in .*will take 10 files." "$log"; }
+wait_until 600 scanned
+echo "(d) 10,000 files dropped: listed, sorted and 10 taken after $(( $(now_ms) - t0 )) ms (includes the 200 ms burst)"
+stop_corvale
+
+# Twenty watched folders: seventeen more CUPS queues for the time of the measurement.
+bench_queues=$(seq -f 'Bench_%02g' 1 17)
+for q in $bench_queues; do lpadmin -p "$q" -E -v "varnellfile:$VARNELL_PRINT_OUT/$q" -m raw 2>/dev/null; done
+configure 1 3
+{
+  for q in $bench_queues; do
+    mkdir -p "$WORK/in-$q"
+    cat <<REG
+[HKEY_CURRENT_USER\\SOFTWARE\\Varnell\\Devices\\$q]
+"PrinterName"="$q"
+"EnableIPDSEmulation"=dword:00000001
+"InputFolder"="$(reg_path "$WORK/in-$q")"
+"DoneFolder"="$(reg_path "$WORK/done-$q")"
+
+REG
+  done
+} | reg_import
+mkdir -p "$WORK/extra1" "$WORK/extra2"
+timeout 120 wineserver -k || true  # the next process reads the printer list afresh
+start_corvale
+pid=$(pgrep -f 'corvale.exe' | tail -n1)
+ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+before=$(ticks "$pid")
+sleep 30
+after=$(ticks "$pid")
+echo "(e) idle corvale.exe, $(grep -c 'Adding on-watch folder' "$log") watched folders: $(( (after - before) * 1000 / $(getconf CLK_TCK) / 30 )) ms CPU per second (status tick included)"
+stop_corvale
+for q in $bench_queues; do lpadmin -x "$q" 2>/dev/null || true; done
