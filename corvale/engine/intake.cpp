@@ -30,8 +30,11 @@ bool CompareByFileTime(const ScanEntry& a, const ScanEntry& b) { return a.DosTim
 }  // namespace
 
 int TForm1::FindSlotByInputFolder(const std::string& folder) const {
+  // Start watches the trimmed folder text, so a stored folder with spaces around it must still
+  // find its slot.
+  const std::string wanted = varnell::Trim(folder);
   for (int n = 1; n <= Engine.SlotCount; ++n) {
-    if (Engine.Slots[n].InputFolder == folder) return n;
+    if (varnell::Trim(Engine.Slots[n].InputFolder) == wanted) return n;
   }
   return 0;
 }

@@ -145,8 +145,7 @@ TEST_F(IntakeTest, FullSlotTakesNothing) {
 
 TEST_F(IntakeTest, FolderOfNoSlotEndsReady) {
   temp.WriteFile("In1\\a.afp", "a");
-  const std::string texts[] = {"C:\\Nowhere", temp.Win("IN1"), temp.Win("In1\\"),
-                               temp.Win("In1") + " "};
+  const std::string texts[] = {"C:\\Nowhere", temp.Win("IN1"), temp.Win("In1\\")};
   for (const std::string& folder : texts) {
     SCOPED_TRACE(folder);
     Form().statBar.SetSimpleText("");
@@ -168,6 +167,16 @@ TEST_F(IntakeTest, EmptyFolderLogsOnlyTheMonitoredLine) {
   EXPECT_EQ(Form().statBar.SimpleText(), "Ready.");
   EXPECT_EQ(Engine().JobsInFlight[1], 0);
   EXPECT_FALSE(Engine().MoreFilesWaiting[1]);
+}
+
+// Start watches the trimmed text of a stored folder that has spaces around it; the report for
+// that text still finds the slot.
+TEST_F(IntakeTest, StoredFolderWithSpacesAroundItFindsItsSlot) {
+  Engine().Slots[2].InputFolder = "  " + temp.Win("In2") + " ";
+  temp.WriteFile("In2\\a.afp", "a", 10);
+  Form().ScanInputFolder(nullptr, TFileChanges{}, temp.Win("In2"));
+  EXPECT_EQ(Queued(2), std::vector<std::string>{"a.afp"});
+  EXPECT_EQ(Form().FindSlotByInputFolder(temp.Win("in2")), 0) << "folder texts compare with case";
 }
 
 TEST_F(IntakeTest, SubfoldersAreNeitherListedNorTaken) {
