@@ -60,6 +60,20 @@ using ScopedKey = ScopedHandle<HKEY, CloseKey, NullKey>;
 using ScopedFindHandle = ScopedHandle<HANDLE, CloseFind, InvalidFileHandle>;
 using ScopedChangeHandle = ScopedHandle<HANDLE, CloseChange, InvalidFileHandle>;
 
+// A hidden message-only window of its own class whose user data is `owner`: the window that
+// receives messages posted from other threads to an object on the main thread.
+inline HWND CreateMessageWindow(const char* class_name, WNDPROC procedure, void* owner) {
+  WNDCLASSA window_class = {};
+  window_class.lpfnWndProc = procedure;
+  window_class.hInstance = GetModuleHandleA(nullptr);
+  window_class.lpszClassName = class_name;
+  RegisterClassA(&window_class);
+  HWND window = CreateWindowExA(0, class_name, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+  if (window) SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
+  return window;
+}
+
 // The system's text for an error code, without the trailing line end.
 inline std::string SystemErrorText(DWORD code) {
   char* buffer = nullptr;

@@ -24,15 +24,7 @@ LRESULT CALLBACK LoopWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
 }  // namespace
 
 Win32EventLoop::Win32EventLoop() {
-  WNDCLASSA window_class = {};
-  window_class.lpfnWndProc = LoopWindowProc;
-  window_class.hInstance = GetModuleHandleA(nullptr);
-  window_class.lpszClassName = kClassName;
-  RegisterClassA(&window_class);
-  HWND window = CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
-  SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  window_ = window;
+  window_ = varnell::win32::CreateMessageWindow(kClassName, LoopWindowProc, this);
 }
 
 Win32EventLoop::~Win32EventLoop() {

@@ -65,15 +65,7 @@ LRESULT CALLBACK NotifierWindowProc(HWND window, UINT message, WPARAM wparam, LP
 }  // namespace
 
 Win32FolderWatch::Win32FolderWatch() {
-  WNDCLASSA window_class = {};
-  window_class.lpfnWndProc = NotifierWindowProc;
-  window_class.hInstance = GetModuleHandleA(nullptr);
-  window_class.lpszClassName = kClassName;
-  RegisterClassA(&window_class);
-  HWND window = CreateWindowExA(0, kClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
-  SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  window_ = window;
+  window_ = varnell::win32::CreateMessageWindow(kClassName, NotifierWindowProc, this);
 }
 
 Win32FolderWatch::~Win32FolderWatch() {

@@ -37,6 +37,11 @@ reg_import <<REG
 "QueueDepth"=dword:00000001
 REG
 
+# Wine resets the default printer whenever the first process that loads the print DLL starts:
+# one kept alive lets the test see what Corvale leaves behind when it closes.
+timeout 600 wine "$VARNELL_BIN/prefix_tool.exe" hold 550000 >/dev/null 2>&1 </dev/null &
+startup_default=$(winrun "$VARNELL_BIN/prefix_tool.exe" default-printer)
+
 FTDWPRT_DELAY_MS=1500 FTDWPRT_RECORD="$(winpath "$WORK/record.txt")" \
   timeout 1200 wine "$VARNELL_BIN/corvale.exe" >"$WORK/corvale.out" 2>&1 &
 corvale=$!
@@ -122,3 +127,6 @@ pass "Stop: status Idle., job count 0"
 
 drv close Corvale >/dev/null
 wait "$corvale" || true
+[ "$(winrun "$VARNELL_BIN/prefix_tool.exe" default-printer)" = "$startup_default" ] ||
+  fail "the default printer at start-up ($startup_default) was not restored at close"
+pass "closing restores the default printer of program start ($startup_default)"
