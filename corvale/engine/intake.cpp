@@ -71,13 +71,12 @@ void TForm1::ScanInputFolder(TGXThreadFileNotifier* /*sender*/, TFileChanges /*c
     platform_.loop.ProcessPendingEvents();
   }
   platform_.loop.ProcessPendingEvents();
+  // A Stop (or a Stop and a new Start) handled while events ran has freed the queues this scan
+  // was about to fill; the status stays what the Stop made it.
+  if (!Engine.Running || Engine.RunGeneration != run || !Engine.JobQueue[n]) return;
 
   SetStatusText("Input folder processing completed.");
   std::stable_sort(ScanList.begin(), ScanList.end(), CompareByFileTime);
-
-  // A Stop (or a Stop and a new Start) handled while events ran has freed the queues this scan
-  // was about to fill.
-  if (!Engine.Running || Engine.RunGeneration != run || !Engine.JobQueue[n]) return;
 
   Engine.FreeCapacity[n] = Engine.DepthInForce[n] - Engine.JobsInFlight[n];
   if (Engine.FreeCapacity[n] <= 0) return;

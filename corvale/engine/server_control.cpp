@@ -51,9 +51,9 @@ std::vector<bool> TForm1::SlotsInReprintLoop() const {
 }
 
 void TForm1::btnStartClick() {
-  const std::string log_box = edtLogFile.Text();
+  const std::string log_box = varnell::Trim(edtLogFile.Text());
   Log.SetCurrentLogFile(LogOptions.AppendLogDate ? DateStampedName(log_box, platform_.clock.Now())
-                                                 : varnell::Trim(log_box));
+                                                 : log_box);
   CheckFolderAvailability();
   Notifier->ClearFolders();
 

@@ -308,6 +308,7 @@ TEST_F(IntakeTest, StopHandledDuringAScanLeavesEveryFileInPlace) {
     EXPECT_EQ(Engine().JobQueue[1] != nullptr, c.restart);
     EXPECT_FALSE(Engine().Scanning);
     EXPECT_TRUE(files.Moves().empty());
+    EXPECT_EQ(Form().statBar.SimpleText(), c.restart ? "Ready." : "Idle.");
     if (!c.restart) Form().btnStartClick();
   }
 }
