@@ -47,12 +47,24 @@ class ScopedHandle {
   Handle handle_ = Invalid();
 };
 
-inline HANDLE NullHandle() { return nullptr; }
-inline HANDLE InvalidFileHandle() { return INVALID_HANDLE_VALUE; }
-inline HKEY NullKey() { return nullptr; }
-inline void CloseKey(HKEY k) { RegCloseKey(k); }
-inline void CloseFind(HANDLE h) { FindClose(h); }
-inline void CloseChange(HANDLE h) { FindCloseChangeNotification(h); }
+inline HANDLE NullHandle() {
+  return nullptr;
+}
+inline HANDLE InvalidFileHandle() {
+  return INVALID_HANDLE_VALUE;
+}
+inline HKEY NullKey() {
+  return nullptr;
+}
+inline void CloseKey(HKEY k) {
+  RegCloseKey(k);
+}
+inline void CloseFind(HANDLE h) {
+  FindClose(h);
+}
+inline void CloseChange(HANDLE h) {
+  FindCloseChangeNotification(h);
+}
 
 using ScopedKernelHandle = ScopedHandle<HANDLE, CloseHandle, NullHandle>;
 using ScopedFileHandle = ScopedHandle<HANDLE, CloseHandle, InvalidFileHandle>;
@@ -77,9 +89,9 @@ inline HWND CreateMessageWindow(const char* class_name, WNDPROC procedure, void*
 // The system's text for an error code, without the trailing line end.
 inline std::string SystemErrorText(DWORD code) {
   char* buffer = nullptr;
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                               FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+  DWORD n = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
   std::string text = n && buffer ? std::string(buffer, n) : std::string();
   if (buffer) LocalFree(buffer);
   while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))

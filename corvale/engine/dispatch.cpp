@@ -38,7 +38,8 @@ void TForm1::Timer2Timer() {
     while (serving() && Engine.JobQueue[n] && !Engine.JobQueue[n]->empty()) {
       TCTPQueueItem job = std::move(Engine.JobQueue[n]->front());
       Engine.JobQueue[n]->pop_front();
-      const std::string action = Engine.Slots[n].DeleteInputFileWhenDone ? "DeleteFile" : "MoveFile";
+      const std::string action =
+          Engine.Slots[n].DeleteInputFileWhenDone ? "DeleteFile" : "MoveFile";
       const std::string path = job.JobStoreFolder + "\\" + job.FileName;
       const std::string printer = cmbPrinter.Items()[static_cast<size_t>(n - 1)];
       try {
@@ -85,15 +86,16 @@ std::string TForm1::LocatePrintUtility() {
   Registry& registry = platform_.registry;
   FileSystem& files = platform_.files;
   std::string candidate;
-  if (auto key = registry.OpenKey(RegistryHive::kCurrentUser, kWorkbenchKey, kKeyAllAccess, false)) {
+  if (auto key =
+          registry.OpenKey(RegistryHive::kCurrentUser, kWorkbenchKey, kKeyAllAccess, false)) {
     std::string help;
     if (ReadString(*key, "HelpCurPath", help) && !help.empty())
       candidate = ExtractFileDir(help) + "\\" + kUtilityName;
     key->SetString("LOGOP", "TRUE");
   }
   if (candidate.empty() || !files.FileExists(candidate)) {
-    if (auto key = registry.OpenKey(RegistryHive::kLocalMachine, kWorkbenchMachineKey, kKeyRead,
-                                    false)) {
+    if (auto key =
+            registry.OpenKey(RegistryHive::kLocalMachine, kWorkbenchMachineKey, kKeyRead, false)) {
       std::string help;
       if (ReadString(*key, "HelpPath", help) && !help.empty())
         candidate = ExtractFileDir(help) + "\\" + kUtilityName;
@@ -104,6 +106,8 @@ std::string TForm1::LocatePrintUtility() {
                                   : "C:\\PROGRA~1\\IBM\\AFPWOR~1\\ftdwprt.exe";
 }
 
-std::string TForm1::ShortPathOf(const std::string& path) { return platform_.files.ShortPath(path); }
+std::string TForm1::ShortPathOf(const std::string& path) {
+  return platform_.files.ShortPath(path);
+}
 
 }  // namespace corvale

@@ -31,7 +31,9 @@ bool IsWow64(SystemInfo& system) {
   return false;
 }
 
-static size_t LastDelimiter(const std::string& path) { return path.find_last_of("\\/:"); }
+static size_t LastDelimiter(const std::string& path) {
+  return path.find_last_of("\\/:");
+}
 
 std::string ExtractFileDir(const std::string& path) {
   size_t pos = LastDelimiter(path);

@@ -18,7 +18,9 @@ TGXFileThread::TGXFileThread(uintptr_t id, std::string folder, uint32_t coalesce
       coalesce_interval_(coalesce_interval),
       waiter_(std::move(waiter)) {}
 
-TGXFileThread::~TGXFileThread() { Stop(); }
+TGXFileThread::~TGXFileThread() {
+  Stop();
+}
 
 void TGXFileThread::Start(FolderWatchPlatform& platform) {
   thread_ = std::thread([this, &platform] {

@@ -109,9 +109,8 @@ class TGXFileThread {
 
 class TGXThreadFileNotifier {
  public:
-  using FileChangeEvent =
-      std::function<void(TGXThreadFileNotifier& sender, TFileChanges changes,
-                         const std::string& folder)>;
+  using FileChangeEvent = std::function<void(TGXThreadFileNotifier& sender, TFileChanges changes,
+                                             const std::string& folder)>;
 
   explicit TGXThreadFileNotifier(FolderWatchPlatform& platform);
   ~TGXThreadFileNotifier();  // clears all folders

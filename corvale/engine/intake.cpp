@@ -25,7 +25,9 @@ std::string ExtensionWithoutDot(const std::string& name) {
 }
 
 // Older files first; equal times compare equal.
-bool CompareByFileTime(const ScanEntry& a, const ScanEntry& b) { return a.DosTime < b.DosTime; }
+bool CompareByFileTime(const ScanEntry& a, const ScanEntry& b) {
+  return a.DosTime < b.DosTime;
+}
 
 }  // namespace
 
@@ -66,8 +68,8 @@ void TForm1::ScanInputFolder(TGXThreadFileNotifier* /*sender*/, TFileChanges /*c
   // ListFolderFiles
   for (const FileEntry& entry : platform_.files.ListFolder(listed)) {
     if (entry.is_directory) continue;
-    ScanList.push_back({entry.name, ExtensionWithoutDot(entry.name), input_folder,
-                        entry.last_write_dos});
+    ScanList.push_back(
+        {entry.name, ExtensionWithoutDot(entry.name), input_folder, entry.last_write_dos});
     platform_.loop.ProcessPendingEvents();
   }
   platform_.loop.ProcessPendingEvents();

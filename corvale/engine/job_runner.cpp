@@ -14,8 +14,7 @@
 namespace corvale {
 
 void TOpenFile::Start(TForm1& form, std::string program, std::string parameters,
-                      std::string job_file, std::string done_folder, std::string action,
-                      int slot) {
+                      std::string job_file, std::string done_folder, std::string action, int slot) {
   uint64_t run;
   {
     std::lock_guard lock(form.Engine.RunMutex);

@@ -13,8 +13,8 @@ class TForm1;
 class TOpenFile {
  public:
   // Starts the runner thread at once; the creator keeps no reference to it.
-  static void Start(TForm1& form, std::string program, std::string parameters,
-                    std::string job_file, std::string done_folder, std::string action, int slot);
+  static void Start(TForm1& form, std::string program, std::string parameters, std::string job_file,
+                    std::string done_folder, std::string action, int slot);
 
  private:
   TOpenFile(TForm1& form, std::string program, std::string parameters, std::string job_file,

@@ -155,7 +155,9 @@ void TForm1::btnStopClick() {
   SetStatusText("Idle.");
 }
 
-void TForm1::Timer1Timer() { PollStatus(); }
+void TForm1::Timer1Timer() {
+  PollStatus();
+}
 
 void TForm1::PollStatus() {
   int32_t total = 0;
@@ -175,6 +177,8 @@ void TForm1::PollStatus() {
   }
 }
 
-void TForm1::Timer3Timer() { Log.Timer3Timer(edtLogFile.Text(), LogOptions); }
+void TForm1::Timer3Timer() {
+  Log.Timer3Timer(edtLogFile.Text(), LogOptions);
+}
 
 }  // namespace corvale

@@ -17,8 +17,9 @@ namespace {
 
 // Removes the first entry equal to `name`, ignoring case.
 void RemoveFirst(std::vector<std::string>& list, const std::string& name) {
-  auto it = std::find_if(list.begin(), list.end(),
-                         [&](const std::string& entry) { return varnell::EqualsIgnoreCase(entry, name); });
+  auto it = std::find_if(list.begin(), list.end(), [&](const std::string& entry) {
+    return varnell::EqualsIgnoreCase(entry, name);
+  });
   if (it != list.end()) list.erase(it);
 }
 

@@ -17,7 +17,7 @@ enum class Wow64Answer { kNotAvailable, kCallFailed, kNo, kYes };
 class SystemInfo {
  public:
   virtual ~SystemInfo() = default;
-  virtual std::string ProgramPath() = 0;  // full path of the program file
+  virtual std::string ProgramPath() = 0;             // full path of the program file
   virtual std::vector<std::string> Arguments() = 0;  // without the program name
   // IsWow64Process looked up in kernel32 by name and called for the current process.
   virtual Wow64Answer IsWow64Process() = 0;

@@ -27,16 +27,44 @@ TForm1::~TForm1() {
 }
 
 std::vector<Control*> TForm1::AllControls() {
-  return {&Label1,         &cmbPrinter,       &cbEnableEmulation, &btnWizard,
-          &Label5,         &lblJobStatus,     &GroupBox1,         &Label2,
-          &edtInputFolder, &btnBrowseInputFolder, &cbDeleteAFP,   &Label3,
-          &edtDoneFolder,  &btnBrowseDoneFolder, &Label4,         &edtQueueDepth,
-          &cbLog,          &cbAutoRun,        &GroupBox2,         &Label6,
-          &edtLogFile,     &btnBrowseLogFile, &cbLogDeleteBySize, &edtMB,
-          &lblMB,          &cbTimeStamp,      &cbLogDeleteByDay,  &edtDays,
-          &lblDays,        &btnStart,         &btnStop,           &btnHelp,
-          &btnAbout,       &statBar,          &Timer1,            &Timer2,
-          &Timer3,         &TimerAutoRun};
+  return {&Label1,
+          &cmbPrinter,
+          &cbEnableEmulation,
+          &btnWizard,
+          &Label5,
+          &lblJobStatus,
+          &GroupBox1,
+          &Label2,
+          &edtInputFolder,
+          &btnBrowseInputFolder,
+          &cbDeleteAFP,
+          &Label3,
+          &edtDoneFolder,
+          &btnBrowseDoneFolder,
+          &Label4,
+          &edtQueueDepth,
+          &cbLog,
+          &cbAutoRun,
+          &GroupBox2,
+          &Label6,
+          &edtLogFile,
+          &btnBrowseLogFile,
+          &cbLogDeleteBySize,
+          &edtMB,
+          &lblMB,
+          &cbTimeStamp,
+          &cbLogDeleteByDay,
+          &edtDays,
+          &lblDays,
+          &btnStart,
+          &btnStop,
+          &btnHelp,
+          &btnAbout,
+          &statBar,
+          &Timer1,
+          &Timer2,
+          &Timer3,
+          &TimerAutoRun};
 }
 
 void TForm1::BindHandlers() {
@@ -93,7 +121,9 @@ void TForm1::ShowSlot(const std::string& printer_name) {
   }
 }
 
-void TForm1::cmbPrinterSelect() { ShowSlot(cmbPrinter.Text()); }
+void TForm1::cmbPrinterSelect() {
+  ShowSlot(cmbPrinter.Text());
+}
 
 void TForm1::cbEnableEmulationClick() {
   if (int n = SelectedSlot()) Engine.Slots[n].EnableIPDSEmulation = cbEnableEmulation.Checked();
@@ -105,9 +135,13 @@ void TForm1::cbDeleteAFPClick() {
   edtDoneFolder.SetEnabled(!cbDeleteAFP.Checked());
 }
 
-void TForm1::edtInputFolderChange() { FolderBoxChanged(edtInputFolder, /*input=*/true); }
+void TForm1::edtInputFolderChange() {
+  FolderBoxChanged(edtInputFolder, /*input=*/true);
+}
 
-void TForm1::edtDoneFolderChange() { FolderBoxChanged(edtDoneFolder, /*input=*/false); }
+void TForm1::edtDoneFolderChange() {
+  FolderBoxChanged(edtDoneFolder, /*input=*/false);
+}
 
 void TForm1::FolderBoxChanged(EditBox& box, bool input) {
   const std::string folder = varnell::Trim(box.Text());
@@ -125,10 +159,13 @@ void TForm1::FolderBoxChanged(EditBox& box, bool input) {
     box.SetText("");
     return;
   }
-  if (selected) (input ? Engine.Slots[selected].InputFolder : Engine.Slots[selected].DoneFolder) = folder;
+  if (selected)
+    (input ? Engine.Slots[selected].InputFolder : Engine.Slots[selected].DoneFolder) = folder;
 }
 
-void TForm1::edtLogFileChange() { Log.SetCurrentLogFile(varnell::Trim(edtLogFile.Text())); }
+void TForm1::edtLogFileChange() {
+  Log.SetCurrentLogFile(varnell::Trim(edtLogFile.Text()));
+}
 
 void TForm1::cbLogClick() {
   Log.SetEnabled(cbLog.Checked());

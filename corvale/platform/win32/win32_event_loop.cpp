@@ -52,9 +52,13 @@ void Win32EventLoop::ProcessPendingEvents() {
   }
 }
 
-void Win32EventLoop::WaitForEvents() { WaitMessage(); }
+void Win32EventLoop::WaitForEvents() {
+  WaitMessage();
+}
 
-void Win32EventLoop::Wake() { PostMessageA(static_cast<HWND>(window_), kWake, 0, 0); }
+void Win32EventLoop::Wake() {
+  PostMessageA(static_cast<HWND>(window_), kWake, 0, 0);
+}
 
 void Win32EventLoop::PostToMain(std::function<void()> task) {
   {

@@ -24,7 +24,9 @@ std::vector<BYTE> ListedPrinters(DWORD level, DWORD& count) {
   return buffer;
 }
 
-std::string Text(const char* text) { return text ? text : ""; }
+std::string Text(const char* text) {
+  return text ? text : "";
+}
 
 }  // namespace
 

@@ -18,8 +18,8 @@ class Win32RegistryKey : public RegistryKey {
     for (DWORD index = 0;; ++index) {
       char name[256];
       DWORD length = sizeof name;
-      LONG status = RegEnumKeyExA(key_.Get(), index, name, &length, nullptr, nullptr, nullptr,
-                                  nullptr);
+      LONG status =
+          RegEnumKeyExA(key_.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
       if (status != ERROR_SUCCESS) break;
       names.emplace_back(name, length);
     }
@@ -29,8 +29,7 @@ class Win32RegistryKey : public RegistryKey {
   std::optional<RegistryValue> GetValue(const std::string& name) override {
     DWORD type = 0;
     DWORD size = 0;
-    if (RegQueryValueExA(key_.Get(), name.c_str(), nullptr, &type, nullptr, &size) !=
-        ERROR_SUCCESS)
+    if (RegQueryValueExA(key_.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
       return std::nullopt;
     // Room for a terminator the stored data may lack; the value may also grow meanwhile.
     std::vector<char> data;
@@ -40,8 +39,10 @@ class Win32RegistryKey : public RegistryKey {
       DWORD read = size;
       status = RegQueryValueExA(key_.Get(), name.c_str(), nullptr, &type,
                                 reinterpret_cast<BYTE*>(data.data()), &read);
-      if (status == ERROR_SUCCESS) size = read;
-      else if (status == ERROR_MORE_DATA) size = read;
+      if (status == ERROR_SUCCESS)
+        size = read;
+      else if (status == ERROR_MORE_DATA)
+        size = read;
     } while (status == ERROR_MORE_DATA);
     if (status != ERROR_SUCCESS) return std::nullopt;
 

@@ -37,9 +37,13 @@ static char LocaleSeparator(LCTYPE type, char fallback) {
   return fallback;
 }
 
-char Win32SystemInfo::DateSeparator() { return LocaleSeparator(LOCALE_SDATE, '/'); }
+char Win32SystemInfo::DateSeparator() {
+  return LocaleSeparator(LOCALE_SDATE, '/');
+}
 
-char Win32SystemInfo::TimeSeparator() { return LocaleSeparator(LOCALE_STIME, ':'); }
+char Win32SystemInfo::TimeSeparator() {
+  return LocaleSeparator(LOCALE_STIME, ':');
+}
 
 LocalTime Win32Clock::Now() {
   SYSTEMTIME t;

@@ -16,8 +16,7 @@ inline std::uint32_t IdOf(const void* handle) {
 }
 template <typename Handle>
 Handle HandleOf(std::uint32_t id) {
-  return reinterpret_cast<Handle>(
-      static_cast<std::intptr_t>(static_cast<std::int32_t>(id)));
+  return reinterpret_cast<Handle>(static_cast<std::intptr_t>(static_cast<std::int32_t>(id)));
 }
 
 // Sent to the activity window to run a task on its thread.
