@@ -47,8 +47,9 @@ std::string Win32Printers::DefaultPrinter() {
 
 std::vector<PrinterDevice> Win32Printers::DevicesNamed(const std::string& name) {
   DWORD count = 0;
-  std::vector<BYTE> buffer = ListedPrinters(2, count);
-  auto* info = reinterpret_cast<PRINTER_INFO_2A*>(buffer.data());
+  // Level 5 holds name and port without the device settings: cheaper, and asked for every job.
+  std::vector<BYTE> buffer = ListedPrinters(5, count);
+  auto* info = reinterpret_cast<PRINTER_INFO_5A*>(buffer.data());
   std::vector<PrinterDevice> devices;
   for (DWORD i = 0; i < count; ++i) {
     if (Text(info[i].pPrinterName) != name) continue;
