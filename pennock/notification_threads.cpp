@@ -13,6 +13,10 @@ namespace {
 
 constexpr std::uint32_t kAllBits = 0xFFFFFFFF;
 constexpr std::uint32_t kTerminatedExitCode = 0;
+// How long finalisation waits for a worker to enter its body before terminating it, and for a
+// terminated worker to be gone before its record is released.
+constexpr std::uint32_t kWorkerEntryTimeoutMs = 5000;
+constexpr std::uint32_t kWorkerEndTimeoutMs = 5000;
 // The run-time's pending input/output error number: start-up does no such I/O, so none is
 // ever pending when it reports a failure.
 constexpr int kNoPendingIoError = 0;
@@ -131,12 +135,16 @@ bool NotificationThreads::FInitnotificationThreads() {
     std::int32_t count = threadBuffer_[0].Count;
     for (std::int32_t i = 0; i < count; ++i) {
       const WorkerRecord& record = threadBuffer_[i];
+      // A worker created a moment ago may still be inside its thread's start-up.
+      platform_.threads.WaitUntilEntered(record.ThreadHandle, kWorkerEntryTimeoutMs);
       if (platform_.threads.TerminateThread(record.ThreadHandle, kTerminatedExitCode)) {
         result = i == count - 1;
       } else {
         Add(FormatLine("Could not terminate thread number %d [ThreadID = %8.8X]",
                        {i + 1, record.ThreadID}));
       }
+      // Termination completes asynchronously; the record must outlive its worker.
+      platform_.threads.ReleaseThread(record.ThreadHandle, kWorkerEndTimeoutMs);
     }
   }
   threadBuffer_.reset();

@@ -27,9 +27,17 @@ class Threads {
  public:
   virtual ~Threads() = default;
   // Starts `body` at once on a new thread with the default stack; its result is the exit code.
+  // The first thing the new thread does is to mark that it has entered its body.
   virtual StartedThread CreateThread(std::function<std::uint32_t()> body) = 0;
+  // Waits at most `timeoutMs` until the thread has entered its body. A thread still inside its
+  // start-up must not be terminated: that can crash or hang the whole process. False on
+  // time-out and for a handle that this object did not create.
+  virtual bool WaitUntilEntered(std::uint32_t handle, std::uint32_t timeoutMs) = 0;
   // Forces the thread to end wherever it is; false when that fails.
   virtual bool TerminateThread(std::uint32_t handle, std::uint32_t exitCode) = 0;
+  // Gives the thread up: waits at most `timeoutMs` for it to end, closes its handle and, once
+  // it has ended, frees what its start left behind. Unknown handles are ignored.
+  virtual void ReleaseThread(std::uint32_t handle, std::uint32_t timeoutMs) = 0;
   virtual std::unique_ptr<CriticalSection> CreateCriticalSection() = 0;
 };
 

@@ -302,6 +302,53 @@ TEST_F(PennockRunTest, ClosingTerminatesAWorkerWaitingWithTheLock) {
   EXPECT_EQ(fake.window.Calls().back(), "EndDialog 10010 0");
 }
 
+// Closing right after opening: the workers were created a moment ago and are still in their
+// threads' start-up. Each is waited for, then terminated, then released; the log is unchanged.
+TEST_F(PennockRunTest, ClosingRightAfterOpeningWaitsForWorkersStillStarting) {
+  fake.spooler.SetPrinters({"Varnell", "Dorrow_Laser"});
+  fake.threads.HoldInStartup(0);
+  fake.threads.HoldInStartup(1);
+  ActivityWindow window(fake.platform);
+  fake.window.OpenDialog(&window);
+  window.InitDialog(FakeWindow::kDialog);
+  window.Close(FakeWindow::kDialog);
+
+  EXPECT_EQ(fake.threads.TerminatedInStartup(), 0u);
+  EXPECT_EQ(fake.threads.Calls(), (Lines{"wait 124 5000", "terminate 124", "release 124 5000",
+                                         "wait 128 5000", "terminate 128", "release 128 5000"}));
+  EXPECT_EQ(fake.threads.HandlesOpen(), 0u);
+  EXPECT_EQ(SplitLines(window.SaveBuffer()),
+            Concat({StartupLines({"Varnell", "Dorrow_Laser"}), kFinalisation}));
+  EXPECT_EQ(fake.threads.LocksAlive(), 0u);
+}
+
+// A worker that never gets out of its start-up is waited for only so long, then terminated all
+// the same; finalisation reports nothing new and still succeeds.
+TEST_F(PennockRunTest, WorkerStuckInStartupIsTerminatedAfterTheWait) {
+  fake.spooler.SetPrinters({"A", "B"});
+  fake.threads.HoldInStartup(1, /*ever=*/false);
+  ActivityWindow window(fake.platform);
+  fake.window.OpenDialog(&window);
+  window.InitDialog(FakeWindow::kDialog);
+  window.Close(FakeWindow::kDialog);
+  EXPECT_EQ(fake.threads.Calls(), (Lines{"wait 124 5000", "terminate 124", "release 124 5000",
+                                         "wait 128 5000", "terminate 128", "release 128 5000"}));
+  EXPECT_EQ(fake.threads.TerminatedInStartup(), 1u);
+  EXPECT_EQ(fake.threads.HandlesOpen(), 0u);
+  EXPECT_EQ(SplitLines(window.SaveBuffer()), Concat({StartupLines({"A", "B"}), kFinalisation}));
+}
+
+// Every worker's handle is given up, also of those that ended by themselves or could not be
+// terminated.
+TEST_F(PennockRunTest, FinalisationReleasesEveryWorker) {
+  fake.spooler.SetPrinters({"A", "B", "C"});
+  fake.spooler.FailOpen("A");
+  fake.threads.FailTermination(0x128);
+  Run();
+  EXPECT_EQ(fake.threads.HandlesOpen(), 0u);
+  EXPECT_EQ(fake.threads.TerminatedInStartup(), 0u);
+}
+
 TEST_F(PennockRunTest, SizeFillsTheDialogWithTheActivityControl) {
   ActivityWindow window(fake.platform);
   fake.window.OpenDialog(&window);

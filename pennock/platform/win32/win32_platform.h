@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
 
 #include "common/win32/windows_support.h"
 #include "pennock/platform/platform.h"
@@ -37,11 +39,24 @@ class Win32Spooler : public Spooler {
   void FindClosePrinterChangeNotification(ChangeId change) override;
 };
 
+// Used on the main thread only; each started thread reads its own start.
 class Win32Threads : public Threads {
  public:
+  struct Started;
+
+  Win32Threads();
+  ~Win32Threads() override;
+  Win32Threads(const Win32Threads&) = delete;
+  Win32Threads& operator=(const Win32Threads&) = delete;
+
   StartedThread CreateThread(std::function<std::uint32_t()> body) override;
+  bool WaitUntilEntered(std::uint32_t handle, std::uint32_t timeoutMs) override;
   bool TerminateThread(std::uint32_t handle, std::uint32_t exitCode) override;
+  void ReleaseThread(std::uint32_t handle, std::uint32_t timeoutMs) override;
   std::unique_ptr<CriticalSection> CreateCriticalSection() override;
+
+ private:
+  std::map<std::uint32_t, std::unique_ptr<Started>> started_;
 };
 
 class Win32WindowSystem : public WindowSystem {

@@ -12,8 +12,12 @@ namespace pennock::testing {
 
 struct FakeThreads::State {
   std::thread thread;
+  bool mayEnter = true;
+  bool everEnters = true;
+  bool entered = false;
   bool terminated = false;
   bool ended = false;
+  bool released = false;
   std::uint32_t exitCode = 0;
 };
 
@@ -88,11 +92,21 @@ StartedThread FakeThreads::CreateThread(std::function<std::uint32_t()> body) {
   auto handle = static_cast<std::uint32_t>(0x0124 + 4 * attempt);
   auto id = static_cast<std::uint32_t>(0x0E10 + attempt);
   threads_[handle] = state;
+  if (auto held = heldStarts_.find(attempt); held != heldStarts_.end()) {
+    state->mayEnter = false;
+    state->everEnters = held->second;
+  }
   state->thread = std::thread([this, state, body = std::move(body)] {
     tCurrent = state.get();
     std::uint32_t code = 0;
     bool killed = false;
     try {
+      {
+        auto lock = scheduler_.Acquire();
+        scheduler_.WaitUntil(lock, [&] { return state->mayEnter; });
+        state->entered = true;
+        scheduler_.Notify();
+      }
       code = body();
     } catch (const ThreadTerminated&) {
       killed = true;
@@ -105,12 +119,27 @@ StartedThread FakeThreads::CreateThread(std::function<std::uint32_t()> body) {
   return StartedThread{handle, id, 0};
 }
 
+bool FakeThreads::WaitUntilEntered(std::uint32_t handle, std::uint32_t timeoutMs) {
+  auto lock = scheduler_.Acquire();
+  calls_.push_back(FormatLine("wait %X %d", {handle, timeoutMs}));
+  auto found = threads_.find(handle);
+  if (found == threads_.end()) return false;
+  std::shared_ptr<State> state = found->second;
+  if (!state->everEnters) return false;
+  state->mayEnter = true;
+  scheduler_.Notify();
+  scheduler_.Wait(lock, [&] { return state->entered || state->ended; });
+  return state->entered;
+}
+
 bool FakeThreads::TerminateThread(std::uint32_t handle, std::uint32_t exitCode) {
   auto lock = scheduler_.Acquire();
+  calls_.push_back(FormatLine("terminate %X", {handle}));
   auto found = threads_.find(handle);
   if (found == threads_.end() || failedTerminations_.count(handle) != 0) return false;
   std::shared_ptr<State> state = found->second;
   terminated_.push_back(handle);
+  if (!state->entered && !state->ended) ++terminatedInStartup_;
   // A thread that already ended keeps its own exit code, as Windows does.
   if (!state->ended) {
     state->terminated = true;
@@ -121,6 +150,30 @@ bool FakeThreads::TerminateThread(std::uint32_t handle, std::uint32_t exitCode) 
   lock.unlock();
   if (state->thread.joinable()) state->thread.join();
   return true;
+}
+
+void FakeThreads::ReleaseThread(std::uint32_t handle, std::uint32_t timeoutMs) {
+  auto lock = scheduler_.Acquire();
+  calls_.push_back(FormatLine("release %X %d", {handle, timeoutMs}));
+  auto found = threads_.find(handle);
+  if (found == threads_.end() || found->second->released) return;
+  found->second->released = true;
+  ++released_;
+}
+
+std::vector<std::string> FakeThreads::Calls() {
+  auto lock = scheduler_.Acquire();
+  return calls_;
+}
+
+std::size_t FakeThreads::TerminatedInStartup() {
+  auto lock = scheduler_.Acquire();
+  return terminatedInStartup_;
+}
+
+std::size_t FakeThreads::HandlesOpen() {
+  auto lock = scheduler_.Acquire();
+  return threads_.size() - released_;
 }
 
 std::unique_ptr<CriticalSection> FakeThreads::CreateCriticalSection() {

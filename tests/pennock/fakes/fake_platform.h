@@ -49,13 +49,19 @@ class FakeThreads : public Threads {
   ~FakeThreads() override;
 
   StartedThread CreateThread(std::function<std::uint32_t()> body) override;
+  bool WaitUntilEntered(std::uint32_t handle, std::uint32_t timeoutMs) override;
   bool TerminateThread(std::uint32_t handle, std::uint32_t exitCode) override;
+  void ReleaseThread(std::uint32_t handle, std::uint32_t timeoutMs) override;
   std::unique_ptr<CriticalSection> CreateCriticalSection() override;
 
   // Script: creation attempts (counted from 0) that fail with `error`; handles whose
   // termination fails.
   void FailCreation(std::size_t attempt, std::uint32_t error) { failedCreations_[attempt] = error; }
   void FailTermination(std::uint32_t handle) { failedTerminations_.insert(handle); }
+  // Script: the thread of a creation attempt stays in its start-up, before its body, until
+  // somebody waits for it to enter (as a real thread gets scheduled while its creator waits);
+  // with `ever` false it never gets there.
+  void HoldInStartup(std::size_t attempt, bool ever = true) { heldStarts_[attempt] = ever; }
 
   // Observation (take the scheduler's lock for the *Locked ones).
   std::size_t CreatedLocked() const { return threads_.size(); }
@@ -65,6 +71,13 @@ class FakeThreads : public Threads {
   std::uint32_t ExitCode(std::uint32_t handle);
   std::size_t LocksCreated();
   std::size_t LocksAlive();
+  // "wait <handle> <ms>", "terminate <handle>" and "release <handle> <ms>", in call order,
+  // handles in hexadecimal.
+  std::vector<std::string> Calls();
+  // Threads terminated while still in their start-up: each one a fault of the caller.
+  std::size_t TerminatedInStartup();
+  // Threads created and not yet released.
+  std::size_t HandlesOpen();
 
   struct State;
 
@@ -72,6 +85,10 @@ class FakeThreads : public Threads {
   FakeScheduler& scheduler_;
   std::map<std::size_t, std::uint32_t> failedCreations_;
   std::set<std::uint32_t> failedTerminations_;
+  std::map<std::size_t, bool> heldStarts_;
+  std::vector<std::string> calls_;
+  std::size_t terminatedInStartup_ = 0;
+  std::size_t released_ = 0;
   std::size_t attempts_ = 0;
   std::map<std::uint32_t, std::shared_ptr<State>> threads_;
   std::vector<std::uint32_t> terminated_;

@@ -4,6 +4,9 @@
 //                                                         control shows <text> n times
 //   pennock_test_helper close <caption> <ms>              closes the window (WM_CLOSE) and
 //                                                         waits until it is gone
+//   pennock_test_helper close-at-once <caption> <ms>      posts WM_CLOSE the moment the window
+//                                                         exists, before it has even been shown,
+//                                                         and waits until it is gone
 #include "common/win32/windows_support.h"
 
 #include <winspool.h>
@@ -73,8 +76,14 @@ int WaitForText(const char* caption, const std::string& part, int wanted, DWORD 
   return 1;
 }
 
-int CloseWindow(const char* caption, DWORD timeoutMs) {
+int CloseWindow(const char* caption, DWORD timeoutMs, bool atOnce) {
   HWND window = FindActivityWindow(caption);
+  // The dialog exists, hidden, while its start-up runs; a message posted then waits in its queue.
+  for (DWORD start = GetTickCount(); atOnce && window == nullptr;
+       window = FindActivityWindow(caption)) {
+    if (GetTickCount() - start >= timeoutMs) break;
+    Sleep(1);
+  }
   if (window == nullptr) {
     std::printf("no window \"%s\"\n", caption);
     return 1;
@@ -97,10 +106,11 @@ int main(int argc, char** argv) {
     return WaitForText(argv[2], argv[3], std::atoi(argv[4]),
                        static_cast<DWORD>(std::atol(argv[5])));
   }
-  if (command == "close" && argc == 4)
-    return CloseWindow(argv[2], static_cast<DWORD>(std::atol(argv[3])));
+  if ((command == "close" || command == "close-at-once") && argc == 4) {
+    return CloseWindow(argv[2], static_cast<DWORD>(std::atol(argv[3])), command == "close-at-once");
+  }
   std::fprintf(stderr,
                "usage: pennock_test_helper printers | wait <caption> <text> <n> <ms> | "
-               "close <caption> <ms>\n");
+               "close|close-at-once <caption> <ms>\n");
   return 2;
 }

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -160,12 +161,15 @@ TEST(Win32ThreadsTest, ThreadRunsItsBodyAndCanBeTerminated) {
   DWORD code = 0;
   GetExitCodeThread(handle, &code);
   EXPECT_EQ(code, 7u);
+  EXPECT_TRUE(threads.WaitUntilEntered(finished.Handle, 0));
 
   varnell::win32::ScopedKernelHandle never(CreateEventA(nullptr, TRUE, FALSE, nullptr));
   StartedThread blocked = threads.CreateThread([&] {
     WaitForSingleObject(never.Get(), INFINITE);
     return 1u;
   });
+  // Terminating a thread that is still in its start-up can crash the process.
+  ASSERT_TRUE(threads.WaitUntilEntered(blocked.Handle, 10000));
   EXPECT_TRUE(threads.TerminateThread(blocked.Handle, 5));
   handle = HandleOf<HANDLE>(blocked.Handle);
   ASSERT_EQ(WaitForSingleObject(handle, 10000), WAIT_OBJECT_0);
@@ -173,6 +177,52 @@ TEST(Win32ThreadsTest, ThreadRunsItsBodyAndCanBeTerminated) {
   EXPECT_EQ(code, 5u);
 
   EXPECT_FALSE(threads.TerminateThread(0, 0));
+  EXPECT_FALSE(threads.WaitUntilEntered(0, 0));
+  threads.ReleaseThread(finished.Handle, 10000);
+  threads.ReleaseThread(blocked.Handle, 10000);
+}
+
+// Releasing closes the handle and frees what the body held, also after a termination that
+// never let the body unwind.
+TEST(Win32ThreadsTest, ReleaseFreesTheStartOfEndedAndTerminatedThreads) {
+  Win32Threads threads;
+  auto held = std::make_shared<int>(0);
+  StartedThread returned = threads.CreateThread([held] { return 0u; });
+  varnell::win32::ScopedKernelHandle never(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  StartedThread terminated = threads.CreateThread([held, wait = never.Get()] {
+    WaitForSingleObject(wait, INFINITE);
+    return 1u;
+  });
+  ASSERT_NE(returned.Handle, 0u);
+  ASSERT_NE(terminated.Handle, 0u);
+  ASSERT_TRUE(threads.WaitUntilEntered(terminated.Handle, 10000));
+  ASSERT_TRUE(threads.TerminateThread(terminated.Handle, 3));
+  EXPECT_EQ(held.use_count(), 3);
+
+  threads.ReleaseThread(returned.Handle, 10000);
+  threads.ReleaseThread(terminated.Handle, 10000);
+  EXPECT_EQ(held.use_count(), 1);
+  DWORD flags = 0;
+  EXPECT_FALSE(GetHandleInformation(HandleOf<HANDLE>(terminated.Handle), &flags));
+  threads.ReleaseThread(terminated.Handle, 0);
+}
+
+// Many workers closed the moment they start: each is waited for and terminated in turn, and
+// the process survives every round.
+TEST(Win32ThreadsTest, ThreadsTerminatedRightAfterTheirStartLeaveTheProcessSound) {
+  Win32Threads threads;
+  varnell::win32::ScopedKernelHandle never(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  for (int round = 0; round < 50; ++round) {
+    SCOPED_TRACE(round);
+    StartedThread thread = threads.CreateThread([wait = never.Get()] {
+      WaitForSingleObject(wait, INFINITE);
+      return 1u;
+    });
+    ASSERT_NE(thread.Handle, 0u);
+    ASSERT_TRUE(threads.WaitUntilEntered(thread.Handle, 10000));
+    EXPECT_TRUE(threads.TerminateThread(thread.Handle, 0));
+    threads.ReleaseThread(thread.Handle, 10000);
+  }
 }
 
 // Checks the dialog built from the template and the window calls from inside its messages.
