@@ -27,6 +27,7 @@ if [ "$only" = all ]; then
   run_preset tsan || status=1
   source scripts/wine-env.sh
   trap wine_env_stop EXIT
+  echo "tests under Wine: $VARNELL_WINE_BUILD"
   # The 32-bit programs we ship are always built; the tests under Wine run the build that this
   # machine can run (see wine-env.sh).
   builds=(windows)

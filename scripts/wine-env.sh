@@ -14,17 +14,44 @@ VARNELL_ENV=${VARNELL_ENV:-$VARNELL_SOURCE/build/wine-env}
 # Which build runs under Wine here. We ship 32-bit programs; on a host that runs only 64-bit user
 # code (i386 programs get ENOEXEC) Wine's 32-bit side cannot run natively, and under QEMU's
 # user-mode emulation it is far too slow to use, so there the 64-bit build of the same sources
-# runs instead. Prints "windows" or "windows64".
-varnell_wine_preset() {
-  if [ -w /proc/sys/fs/binfmt_misc/qemu-i386 ] && grep -qx enabled /proc/sys/fs/binfmt_misc/qemu-i386; then
-    # An emulator registered for i386 programs would hide whether they run natively.
-    echo 0 >/proc/sys/fs/binfmt_misc/qemu-i386
+# runs instead. Sets VARNELL_WINE_PRESET ("windows" or "windows64") and VARNELL_WINE_BUILD, the
+# choice in words, unless the caller chose the preset already.
+_choose_wine_build() {
+  local emulator=/proc/sys/fs/binfmt_misc/qemu-i386
+  if [ -f "$emulator" ] && grep -qx enabled "$emulator"; then
+    # An emulator registered for i386 programs would run Wine's 32-bit side, far too slowly, and
+    # hide whether this machine runs 32-bit code itself. It is the machine's own setting: only a
+    # CI run, on a machine of its own, turns it off.
+    if [ "${CI:-}" = true ] && [ -w "$emulator" ]; then
+      echo "wine-env: CI: turning off the qemu-i386 emulator registered in binfmt_misc" >&2
+      echo 0 >"$emulator"
+    else
+      echo "wine-env: 32-bit programs run here under the qemu-i386 emulator (binfmt_misc)," \
+        "far too slowly for Wine: using the 64-bit build. To test the 32-bit build, turn the" \
+        "emulator off (echo 0 > $emulator) or run with CI=true." >&2
+      VARNELL_WINE_PRESET=windows64
+      VARNELL_WINE_BUILD="64-bit build, because 32-bit code runs here only under an emulator"
+      return 0
+    fi
   fi
-  if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo windows; else echo windows64; fi
+  if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    VARNELL_WINE_PRESET=windows
+    VARNELL_WINE_BUILD="32-bit build"
+  else
+    VARNELL_WINE_PRESET=windows64
+    VARNELL_WINE_BUILD="64-bit build, because this machine does not run 32-bit code"
+  fi
 }
-VARNELL_WINE_PRESET=${VARNELL_WINE_PRESET:-$(varnell_wine_preset)}
+if [ -z "${VARNELL_WINE_PRESET:-}" ]; then
+  _choose_wine_build
+elif [ -z "${VARNELL_WINE_BUILD:-}" ]; then
+  case $VARNELL_WINE_PRESET in
+    windows) VARNELL_WINE_BUILD="32-bit build" ;;
+    *) VARNELL_WINE_BUILD="64-bit build, as VARNELL_WINE_PRESET asks" ;;
+  esac
+fi
+export VARNELL_WINE_PRESET VARNELL_WINE_BUILD
 VARNELL_BIN=${VARNELL_BIN:-$VARNELL_SOURCE/build/$VARNELL_WINE_PRESET/bin}
-export VARNELL_WINE_PRESET
 VARNELL_PRINT_OUT=$VARNELL_ENV/print-out
 export VARNELL_SOURCE VARNELL_BIN VARNELL_ENV VARNELL_PRINT_OUT
 
