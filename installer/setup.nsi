@@ -1,0 +1,345 @@
+; setup.exe: installs, upgrades and removes Corvale, Pennock, Falcrest and Corvale's help.
+; The Windows build runs makensis with these definitions:
+;   VERSION          four-part version of Corvale (2.0.0.512)
+;   PRODUCT_VERSION  the version operators see (2.0.0)
+;   FILE_VERSION     the version text of the file (2.0.0 (build 512))
+;   BIN_DIR          the folder of the built programs (and Corvale.chm when the build made it)
+;   OUT_FILE         the setup to write
+;   ICON             the product icon (optional)
+
+Unicode true
+XPStyle on
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+
+!include MUI2.nsh
+!include LogicLib.nsh
+!include nsDialogs.nsh
+
+!define PRODUCT "Corvale"
+!define PRODUCT_TITLE "Corvale, Pennock and Falcrest"
+!define PUBLISHER "Varnell"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Varnell"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+!define RUN_VALUE "Corvale"
+!define RUN_ARGUMENT " /LaunchOnStartup"
+!define SETTINGS_KEY "SOFTWARE\Varnell"
+!define START_MENU "$SMPROGRAMS\Varnell"
+!define UNINSTALLER "uninstall.exe"
+!define DEFAULT_LOG "Varnell.log"
+; The machine's Users group, by its well-known SID so that it is found in every language.
+!define USERS_SID "*S-1-5-32-545"
+
+!if /FileExists "${BIN_DIR}/Corvale.chm"
+  !define WITH_HELP
+!endif
+
+Name "${PRODUCT}"
+; Deployment scripts know it as setup.exe. Windows treats a program of that name as an installer,
+; which it is; its manifest asks for administrator rights already.
+!pragma warning disable 9000
+OutFile "${OUT_FILE}"
+InstallDir "$PROGRAMFILES\Varnell"
+; An earlier installation is upgraded where it is.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+BrandingText "${PUBLISHER} ${PRODUCT} ${PRODUCT_VERSION}"
+ShowInstDetails show
+ShowUninstDetails show
+
+VIProductVersion "${VERSION}"
+VIFileVersion "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${PUBLISHER}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT_TITLE} Setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${FILE_VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${PRODUCT_VERSION}"
+VIAddVersionKey /LANG=1033 "OriginalFilename" "setup.exe"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) ${PUBLISHER}"
+
+!ifdef ICON
+  !define MUI_ICON "${ICON}"
+  !define MUI_UNICON "${ICON}"
+!endif
+!define MUI_ABORTWARNING
+!define MUI_WELCOMEPAGE_TEXT "This will install ${PRODUCT_TITLE} ${PRODUCT_VERSION}: the hot-folder \
+print server Corvale, the spooler monitor Pennock and the AFP printer installer Falcrest.$\r$\n$\r$\n\
+An earlier installation is upgraded in place; its waiting jobs, log files and settings are kept.\
+$\r$\n$\r$\nPlease close Corvale and Pennock before you continue."
+
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+
+UninstPage custom un.OptionsPageShow un.OptionsPageLeave
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "English"
+
+Var RemoveSettings
+Var RemoveSettingsBox
+
+; --- Shared by the setup and the uninstaller ---------------------------------------------------
+
+; RunningProgram: pushes the name of one of our programs that runs from $INSTDIR, or "".
+; Every process's image is compared with ours by short path, so a different spelling of the
+; same folder still matches and a program of the same name elsewhere never does.
+!macro RUNNING_PROGRAM un
+Function ${un}RunningProgram
+  Push $R0
+  Push $R1
+  Push $R2
+  Push $R3
+  Push $R4
+  Push $R5
+  Push $R6
+  Push $R7
+  Push $R8
+  StrCpy $R8 ""
+  StrCpy $R5 ""
+  StrCpy $R6 ""
+  StrCpy $R7 ""
+  GetFullPathName /SHORT $R5 "$INSTDIR\corvale.exe"
+  GetFullPathName /SHORT $R6 "$INSTDIR\pennock.exe"
+  GetFullPathName /SHORT $R7 "$INSTDIR\falcrest.exe"
+  ${If} "$R5$R6$R7" != ""
+    ; Room for 4,096 process ids.
+    System::Alloc 16384
+    Pop $R0
+    System::Call 'psapi::EnumProcesses(p R0, i 16384, *i .R1) i .R2'
+    ${If} $R2 <> 0
+      IntOp $R1 $R1 / 4
+      StrCpy $R2 0
+      ${DoWhile} $R2 < $R1
+        IntOp $R3 $R2 * 4
+        IntPtrOp $R3 $R0 + $R3
+        System::Call '*$R3(i .R3)'
+        ; PROCESS_QUERY_LIMITED_INFORMATION
+        System::Call 'kernel32::OpenProcess(i 0x1000, i 0, i R3) p .R3'
+        ${If} $R3 P<> 0
+          System::Call 'kernel32::QueryFullProcessImageNameW(p R3, i 0, w .R4, *i ${NSIS_MAX_STRLEN}) i .s'
+          System::Call 'kernel32::CloseHandle(p R3)'
+          Pop $R3
+          ${If} $R3 <> 0
+            GetFullPathName /SHORT $R4 $R4
+            ${If} $R4 == ""
+              ; an image that no longer resolves is none of ours
+            ${ElseIf} $R4 == $R5
+              StrCpy $R8 "Corvale"
+            ${ElseIf} $R4 == $R6
+              StrCpy $R8 "Pennock"
+            ${ElseIf} $R4 == $R7
+              StrCpy $R8 "Falcrest"
+            ${EndIf}
+            ${If} $R8 != ""
+              ${ExitDo}
+            ${EndIf}
+          ${EndIf}
+        ${EndIf}
+        IntOp $R2 $R2 + 1
+      ${Loop}
+    ${EndIf}
+    System::Free $R0
+  ${EndIf}
+  Pop $R7
+  Pop $R6
+  Pop $R5
+  Pop $R4
+  Pop $R3
+  Pop $R2
+  Pop $R1
+  Pop $R0
+  Exch $R8
+FunctionEnd
+!macroend
+!insertmacro RUNNING_PROGRAM ""
+!insertmacro RUNNING_PROGRAM "un."
+
+; EnsureProgramsClosed: asks the operator to close our running programs; if one is kept running
+; (always so in silent mode), ends with a non-zero exit code before anything has been changed.
+!macro ENSURE_PROGRAMS_CLOSED un
+Function ${un}EnsureProgramsClosed
+  Push $0
+  check:
+    Call ${un}RunningProgram
+    Pop $0
+    StrCmp $0 "" closed
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
+      "$0 is running from $INSTDIR.$\r$\n$\r$\nClose $0, then choose Retry." /SD IDCANCEL IDRETRY check
+    SetErrorLevel 2
+    Abort "$0 is running from $INSTDIR; nothing was changed."
+  closed:
+  Pop $0
+FunctionEnd
+!macroend
+!insertmacro ENSURE_PROGRAMS_CLOSED ""
+!insertmacro ENSURE_PROGRAMS_CLOSED "un."
+
+; --- Setup -------------------------------------------------------------------------------------
+
+Function .onInit
+  SetShellVarContext all
+FunctionEnd
+
+Section "-Programs" SecPrograms
+  Call EnsureProgramsClosed
+
+  SetOutPath "$INSTDIR"
+  File "${BIN_DIR}/corvale.exe"
+  File "${BIN_DIR}/pennock.exe"
+  File "${BIN_DIR}/falcrest.exe"
+!ifdef WITH_HELP
+  File "${BIN_DIR}/Corvale.chm"
+!endif
+  WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+
+  Call PrepareOperatorData
+
+  CreateDirectory "${START_MENU}"
+  CreateShortcut "${START_MENU}\Corvale.lnk" "$INSTDIR\corvale.exe"
+  CreateShortcut "${START_MENU}\Pennock.lnk" "$INSTDIR\pennock.exe"
+!ifdef WITH_HELP
+  CreateShortcut "${START_MENU}\Corvale Help.lnk" "$INSTDIR\Corvale.chm"
+!endif
+
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT_TITLE}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\corvale.exe,0"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+  SectionGetSize ${SecPrograms} $0
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+; Corvale keeps taken files in JobStore and logs to Varnell.log beside itself. A standard user
+; may create neither in a protected folder, and nothing redirects those writes, so the Users
+; group may modify exactly these two and nothing else of the installation. Both are kept as they
+; are when they exist. Where the file system has no access lists, icacls fails and that is all.
+Function PrepareOperatorData
+  CreateDirectory "$INSTDIR\JobStore"
+  ${IfNot} ${FileExists} "$INSTDIR\${DEFAULT_LOG}"
+    FileOpen $0 "$INSTDIR\${DEFAULT_LOG}" w
+    FileClose $0
+  ${EndIf}
+  nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$INSTDIR\JobStore" /grant ${USERS_SID}:(OI)(CI)M'
+  Pop $0
+  DetailPrint "Users may modify the job store: icacls returned $0"
+  nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$INSTDIR\${DEFAULT_LOG}" /grant ${USERS_SID}:M'
+  Pop $0
+  DetailPrint "Users may modify the log file: icacls returned $0"
+FunctionEnd
+
+; --- Uninstaller -------------------------------------------------------------------------------
+
+Function un.onInit
+  SetShellVarContext all
+FunctionEnd
+
+Function un.OptionsPageShow
+  !insertmacro MUI_HEADER_TEXT "Uninstall ${PRODUCT}" "Remove ${PRODUCT_TITLE} from this computer."
+  nsDialogs::Create 1018
+  Pop $0
+  ${If} $0 == error
+    Abort
+  ${EndIf}
+  ${NSD_CreateLabel} 0 0 100% 40u "${PRODUCT_TITLE} will be removed from $INSTDIR.$\r$\n$\r$\n\
+Files still waiting in the job store and the log files stay where they are."
+  Pop $0
+  ${NSD_CreateCheckbox} 0 48u 100% 12u "Remove settings"
+  Pop $RemoveSettingsBox
+  ${NSD_CreateLabel} 12u 62u -12u 20u "Also remove Corvale's printer and log settings of the current user."
+  Pop $0
+  GetDlgItem $0 $HWNDPARENT 1
+  SendMessage $0 ${WM_SETTEXT} 0 "STR:$(^UninstallBtn)"
+  nsDialogs::Show
+FunctionEnd
+
+Function un.OptionsPageLeave
+  ${NSD_GetState} $RemoveSettingsBox $RemoveSettings
+FunctionEnd
+
+; Corvale's Run entry starts the program that is about to go; an entry of a Corvale elsewhere
+; starts a program that stays, and stays too.
+Function un.RemoveRunEntry
+  SetRegView 64
+  ReadRegStr $0 HKLM "${RUN_KEY}" "${RUN_VALUE}"
+  ${If} $0 != ""
+    StrLen $1 "${RUN_ARGUMENT}"
+    StrCpy $2 $0 "" -$1
+    ${If} $2 == "${RUN_ARGUMENT}"
+      StrCpy $0 $0 -$1
+    ${EndIf}
+    GetFullPathName /SHORT $0 $0
+    GetFullPathName /SHORT $1 "$INSTDIR\corvale.exe"
+    ${If} $0 != ""
+    ${AndIf} $0 == $1
+      DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
+      DetailPrint "Removed the Run entry ${RUN_VALUE}"
+    ${EndIf}
+  ${EndIf}
+  SetRegView default
+FunctionEnd
+
+; Per-printer folders go when they are empty, and JobStore when nothing is left in it: a file
+; still waiting there is never deleted.
+Function un.RemoveEmptyJobStore
+  FindFirst $0 $1 "$INSTDIR\JobStore\*"
+  ${DoWhile} $1 != ""
+    ${If} $1 != "."
+    ${AndIf} $1 != ".."
+      RMDir "$INSTDIR\JobStore\$1"
+    ${EndIf}
+    FindNext $0 $1
+  ${Loop}
+  FindClose $0
+  RMDir "$INSTDIR\JobStore"
+FunctionEnd
+
+; The setup made an empty default log file; one with lines in it is the operator's and stays.
+Function un.RemoveEmptyDefaultLog
+  ClearErrors
+  FileOpen $0 "$INSTDIR\${DEFAULT_LOG}" r
+  ${IfNot} ${Errors}
+    FileSeek $0 0 END $1
+    FileClose $0
+    ${If} $1 = 0
+      Delete "$INSTDIR\${DEFAULT_LOG}"
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+Section "Uninstall"
+  Call un.EnsureProgramsClosed
+  Call un.RemoveRunEntry
+
+  ClearErrors
+  Delete "$INSTDIR\corvale.exe"
+  Delete "$INSTDIR\pennock.exe"
+  Delete "$INSTDIR\falcrest.exe"
+  Delete "$INSTDIR\Corvale.chm"
+  ${If} ${Errors}
+    ; The entry stays, so that the removal can be finished later.
+    SetErrorLevel 2
+    Abort "A program in $INSTDIR could not be removed."
+  ${EndIf}
+
+  Delete "${START_MENU}\Corvale.lnk"
+  Delete "${START_MENU}\Pennock.lnk"
+  Delete "${START_MENU}\Corvale Help.lnk"
+  RMDir "${START_MENU}"
+
+  Call un.RemoveEmptyJobStore
+  Call un.RemoveEmptyDefaultLog
+
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ${If} $RemoveSettings == ${BST_CHECKED}
+    DeleteRegKey HKCU "${SETTINGS_KEY}"
+  ${EndIf}
+
+  Delete "$INSTDIR\${UNINSTALLER}"
+  RMDir "$INSTDIR"
+SectionEnd
