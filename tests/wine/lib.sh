@@ -37,14 +37,15 @@ reg_import() {
   timeout 300 wine64 regedit /S "$(winpath "$file")" >/dev/null 2>&1 || fail "regedit $file"
 }
 
-# reg_value KEY NAME: the data of one value as `reg query` shows it, or nothing.
+# reg_value KEY NAME [VIEW]: the data of one value as `reg query` shows it, or nothing. VIEW is the
+# registry view, 64 unless given (32: where a 32-bit program's HKLM\Software goes).
 reg_value() {
   local out=$WORK/.reg-$BASHPID
-  timeout 300 wine64 reg query "$1" /v "$2" /reg:64 >"$out" 2>/dev/null </dev/null || true
+  timeout 300 wine64 reg query "$1" /v "$2" /reg:"${3:-64}" >"$out" 2>/dev/null </dev/null || true
   tr -d '\r' <"$out" | awk -v name="$2" '$1 == name { $1 = ""; $2 = ""; sub(/^  */, ""); print; exit }'
   rm -f "$out"
 }
-reg_key_exists() { timeout 300 wine64 reg query "$1" /reg:64 >/dev/null 2>&1 </dev/null; }
+reg_key_exists() { timeout 300 wine64 reg query "$1" /reg:"${2:-64}" >/dev/null 2>&1 </dev/null; }
 
 # A backslash-escaped Windows path for .reg files.
 reg_path() { winpath "$1" | sed 's/\\/\\\\/g'; }
