@@ -188,8 +188,12 @@ bool DriverInstaller::DeletePrinterByName(const std::u16string& printer_name) {
 }
 
 bool DriverInstaller::DeleteDriver() {
-  const Outcome deleted = platform_.spooler.DeleteDriverEx(kDriverEnvironment, DriverName,
-                                                           kDpdDeleteUnusedFiles, kDriverVersion);
+  Outcome deleted = platform_.spooler.DeleteDriverEx(kDriverEnvironment, DriverName,
+                                                     kDpdDeleteUnusedFiles, kDriverVersion);
+  // A spooler that cannot delete a driver's files refuses the request as a whole; the driver
+  // itself still goes, and its files stay where they are.
+  if (!deleted && deleted.Error == kErrorInvalidParameter)
+    deleted = platform_.spooler.DeleteDriverEx(kDriverEnvironment, DriverName, 0, kDriverVersion);
   if (deleted) return true;
   RecordFailure(kDeletePrinterDriverFailed, deleted.Error);
   return false;

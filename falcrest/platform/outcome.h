@@ -17,6 +17,7 @@ struct Outcome {
 
 // System error codes the installer tells apart.
 constexpr uint32_t kErrorFileNotFound = 2;
+constexpr uint32_t kErrorInvalidParameter = 87;
 constexpr uint32_t kErrorMoreData = 234;
 
 }  // namespace falcrest

@@ -179,13 +179,43 @@ TEST_F(DriverInstallerTest, FirstFailureOfAnOperationWins) {
 
 // A driver that cannot be deleted is a failure, reported with its own code.
 TEST_F(DriverInstallerTest, FailedDriverDeletionIsAFailure) {
-  fakes.spooler.delete_driver_error = 87;
+  fakes.spooler.delete_driver_error = 3001;  // in use
   EXPECT_FALSE(installer.DeleteDriver());
   EXPECT_EQ(installer.RemoveDriver(), kDeletePrinterDriverFailed);
-  EXPECT_EQ(installer.SystemErrorCode, 87);
+  EXPECT_EQ(installer.SystemErrorCode, 3001);
   EXPECT_TRUE(fakes.log.Contains(
       "DeletePrinterDriverEx(Windows NT x86, Generic InfoPrint 600dpi AFP, 1, 3)"));
+  // Only a refused request is tried again without deleting files.
+  EXPECT_FALSE(fakes.log.Contains(
+      "DeletePrinterDriverEx(Windows NT x86, Generic InfoPrint 600dpi AFP, 0, 3)"));
   EXPECT_TRUE(fakes.log.Contains("DeletePort(AFP Printer Port)"));
+}
+
+// A spooler that cannot delete driver files refuses the whole request; the driver is then
+// deleted without its files rather than left behind.
+TEST_F(DriverInstallerTest, DriverGoesWhereTheSpoolerCannotDeleteItsFiles) {
+  fakes.spooler.PutDriver(kDriverName);
+  fakes.spooler.PutPrinter(u"AFP One", kDriverName, u"P1:");
+  fakes.spooler.refuses_deleting_files = true;
+
+  EXPECT_EQ(installer.RemoveDriver(), 0);
+  EXPECT_TRUE(fakes.spooler.drivers.empty());
+  EXPECT_FALSE(fakes.spooler.HasPrinter(u"AFP One"));
+  EXPECT_EQ(fakes.log.Matching("DeletePrinterDriverEx"),
+            (std::vector<std::string>{
+                "DeletePrinterDriverEx(Windows NT x86, Generic InfoPrint 600dpi AFP, 1, 3)",
+                "DeletePrinterDriverEx(Windows NT x86, Generic InfoPrint 600dpi AFP, 0, 3)"}));
+  EXPECT_EQ(installer.ResultCode, 0);
+  EXPECT_EQ(installer.SystemErrorCode, 0);
+}
+
+// Without the flag the deletion can still fail; that failure is the one recorded.
+TEST_F(DriverInstallerTest, SecondDeletionFailureIsTheOneRecorded) {
+  fakes.spooler.refuses_deleting_files = true;  // and there is no such driver
+  EXPECT_FALSE(installer.DeleteDriver());
+  EXPECT_EQ(installer.ResultCode, kDeletePrinterDriverFailed);
+  EXPECT_EQ(installer.SystemErrorCode, 1797);
+  EXPECT_EQ(fakes.log.Matching("DeletePrinterDriverEx").size(), 2u);
 }
 
 TEST_F(DriverInstallerTest, RemoveDeletesOnlyPrintersOnTheDriverExactly) {

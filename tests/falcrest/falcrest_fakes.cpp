@@ -292,6 +292,8 @@ Outcome FakeSpooler::DeleteDriverEx(const std::u16string& environment, const std
   log_.Add("DeletePrinterDriverEx(" + Narrow(environment) + ", " + Narrow(name) + ", " +
            std::to_string(flags) + ", " + std::to_string(version) + ")");
   if (delete_driver_error) return Outcome::Failure(delete_driver_error);
+  if (refuses_deleting_files && (flags & kDpdDeleteUnusedFiles))
+    return Outcome::Failure(kErrorInvalidParameter);
   if (std::erase_if(drivers, [&](const DriverInfo3& d) { return d.Name == name; }) == 0)
     return Outcome::Failure(kErrorUnknownPrinterDriver);
   return Outcome::Success();

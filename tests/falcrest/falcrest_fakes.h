@@ -177,6 +177,8 @@ class FakeSpooler : public Spooler {
   std::map<std::u16string, uint32_t> open_printer_errors;
   std::map<std::u16string, uint32_t> delete_printer_errors;
   uint32_t delete_driver_error = 0;
+  // Refuses DPD_DELETE_UNUSED_FILES with ERROR_INVALID_PARAMETER, as Wine's spooler does.
+  bool refuses_deleting_files = false;
   uint32_t delete_port_error = 0;
   HandleCount handles;
 
