@@ -11,6 +11,7 @@
 # The 64-bit test build (hosts that cannot run 32-bit code) cannot add a printer of a
 # "Windows NT x86" driver; there the printer and what needs it are skipped, with the reason.
 source "$VARNELL_SOURCE/tests/wine/lib.sh"
+source "$VARNELL_SOURCE/tests/falcrest/falcrest_output.sh"
 
 bin=$VARNELL_BIN
 kit=$bin/standin_kit
@@ -79,20 +80,6 @@ run() {
   if [ -s "$WORK/$name.err" ]; then fail "$name: standard error: $(cat "$WORK/$name.err")"; fi
 }
 
-# expect_output NAME TEXT: the stop step's line (the spooler may or may not be running when a
-# run starts), then TEXT (printf escapes), byte for byte.
-expect_output() {
-  local first
-  first=$(head -n 1 "$WORK/$1.out")
-  case "$first" in
-    "Service is already stopped." | "Service stopped successfully") ;;
-    *) fail "$1: first line '$first' is no stop of the spooler" ;;
-  esac
-  { printf '%s\n' "$first"; printf "$2"; } >"$WORK/$1.expected"
-  cmp -s "$WORK/$1.out" "$WORK/$1.expected" ||
-    fail "$1: output $(od -c "$WORK/$1.out"), expected $(od -c "$WORK/$1.expected")"
-}
-
 printers() { winrun "$bin/prefix_tool.exe" printers; }
 printer_names() { printers | cut -f1 | sort; }
 helper() { winrun "$helper" "$@"; }
@@ -157,9 +144,9 @@ expected_start='Service start pending...\nService started successfully.\n'
 run install "$kit_path"
 [ "$status" = 0 ] || fail "install: exit status $status"
 if [ "$printer_possible" = 1 ]; then
-  expect_output install "${expected_start}Preparing to install AFP driver...\r\n"
+  expect_output "$WORK" install "${expected_start}Preparing to install AFP driver...\r\n"
 else
-  expect_output install "${expected_start}Preparing to install AFP driver...\r\nError Code: 1797"
+  expect_output "$WORK" install "${expected_start}Preparing to install AFP driver...\r\nError Code: 1797"
 fi
 [ "$(port_name_value)" = "AFP Printer Port" ] || fail "port name value: '$(port_name_value)'"
 [ "$(reg_value "$monitor_key" Driver)" = AFP32.dll ] || fail "the monitor was not added"
@@ -234,10 +221,10 @@ run install-again "$kit_path"
 [ "$status" = 0 ] || fail "install-again: exit status $status"
 if [ "$printer_possible" = 1 ]; then
   # Wine's spooler lets the printer be added over itself.
-  expect_output install-again "${expected_start}Preparing to install AFP driver...\r\n"
+  expect_output "$WORK" install-again "${expected_start}Preparing to install AFP driver...\r\n"
   [ "$(printers | grep -c '^AFP Printer'$'\t')" = 1 ] || fail "install-again: $(printers)"
 else
-  expect_output install-again "${expected_start}Preparing to install AFP driver...\r\nError Code: 1797"
+  expect_output "$WORK" install-again "${expected_start}Preparing to install AFP driver...\r\nError Code: 1797"
 fi
 [ "$(port_name_value)" = "AFP Printer Port" ] || fail "install-again: port '$(port_name_value)'"
 expect_kit_files install-again
@@ -248,7 +235,7 @@ pass "a second install rewrote the port name value and the files"
 # 4. The removal.
 run remove a b c d
 [ "$status" = 0 ] || fail "remove: exit status $status"
-expect_output remove "${expected_start}Cannot start the service because it is already running\n"
+expect_output "$WORK" remove "${expected_start}Cannot start the service because it is already running\n"
 if reg_key_exists "$monitor_key"; then fail "remove: the monitor key is still there"; fi
 if helper monitors | grep -q "^Tollard Port Monitor"$'\t'; then fail "remove: monitor listed"; fi
 if helper ports | grep -q "^AFP Printer Port"$'\t'; then fail "remove: port still listed"; fi

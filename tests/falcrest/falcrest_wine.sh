@@ -7,9 +7,11 @@
 #      spooler and copies driver files until the missing third one: no driver, no printer;
 #   4. removal deletes the monitor key again.
 # The installer's printer is never added: its name is that of a printer the prefix already has,
-# which Wine's AddPrinterW would take over. Every run leaves the spooler running.
+# which Wine's AddPrinterW would take over. Every run leaves the spooler running. The whole
+# install with the stand-in kit, in a prefix of its own, is falcrest_kit_wine.sh.
 set -euo pipefail
 source "$VARNELL_SOURCE/scripts/wine-env.sh"
+source "$VARNELL_SOURCE/tests/falcrest/falcrest_output.sh"
 
 exe=$VARNELL_BIN/falcrest.exe
 work=$VARNELL_TEST_WORK
@@ -81,19 +83,6 @@ run() {
   sed 's/^/   /' "$work/$name.err"
 }
 
-# expect_output NAME TEXT: the output, with the stop step's line (the spooler may or may not be
-# running when a run starts) followed by TEXT (printf escapes).
-expect_output() {
-  local first
-  first=$(head -n 1 "$work/$1.out")
-  case "$first" in
-    "Service is already stopped." | "Service stopped successfully") ;;
-    *) fail "$1: first line '$first' is no stop of the spooler" ;;
-  esac
-  { printf '%s\n' "$first"; printf "$2"; } >"$work/$1.expected"
-  cmp -s "$work/$1.out" "$work/$1.expected" || fail "$1: output differs from $(od -c "$work/$1.expected")"
-}
-
 expect_no_privilege_complaint() {
   if grep -q "Cannot " "$work/$1.err"; then fail "$1: privilege complaint on standard error"; fi
 }
@@ -108,7 +97,7 @@ remove_copies
 # 1. Removal first, so that nothing of an earlier run is left.
 run remove-first a b c d
 [ "$status" = 0 ] || fail "remove-first: exit status $status"
-expect_output remove-first 'Service start pending...\nService started successfully.\nCannot start the service because it is already running\n'
+expect_output "$work" remove-first 'Service start pending...\nService started successfully.\nCannot start the service because it is already running\n'
 expect_no_privilege_complaint remove-first
 if monitor_key_exists; then fail "remove-first: monitor key still there"; fi
 
@@ -130,7 +119,7 @@ reg_wine add "$monitor_key" /v Driver /t REG_SZ /d AFP32.dll /f >/dev/null
 rm "$work/kit/Driver/ODAFP.CHM"
 run install-over-earlier "$kit"
 [ "$status" = 0 ] || fail "install-over-earlier: exit status $status"
-expect_output install-over-earlier 'Service start pending...\nService started successfully.\nPreparing to install AFP driver...\r\n'
+expect_output "$work" install-over-earlier 'Service start pending...\nService started successfully.\nPreparing to install AFP driver...\r\n'
 expect_no_privilege_complaint install-over-earlier
 reg_wine query "$monitor_key" /v 1 >"$work/port-value.txt" 2>&1 || true
 grep -q 'REG_SZ *AFP Printer Port' "$work/port-value.txt" ||
@@ -151,7 +140,7 @@ done
 # 4. Removal deletes the monitor key; the spooler stays running.
 run remove-again a b c d
 [ "$status" = 0 ] || fail "remove-again: exit status $status"
-expect_output remove-again 'Service start pending...\nService started successfully.\nCannot start the service because it is already running\n'
+expect_output "$work" remove-again 'Service start pending...\nService started successfully.\nCannot start the service because it is already running\n'
 if monitor_key_exists; then fail "remove-again: monitor key still there"; fi
 
 remove_copies
