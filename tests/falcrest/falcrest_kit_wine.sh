@@ -40,7 +40,10 @@ else
   printer_possible=1
   system_folder=syswow64
 fi
-skip() { echo "SKIP: $* (the 64-bit build cannot add a printer of a \"Windows NT x86\" driver)"; }
+skip() {
+  echo "SKIP: $*: the 64-bit build cannot add a printer of a \"Windows NT x86\" driver" \
+    "(${VARNELL_WINE_BUILD:-64-bit build})"
+}
 
 export WINEPREFIX=$WORK/prefix
 windows=$WINEPREFIX/drive_c/windows
@@ -259,4 +262,4 @@ fi
 kill "$(jobs -p)" 2>/dev/null || true
 timeout 60 wineserver -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
-echo "PASS: falcrest with the stand-in kit ($VARNELL_WINE_PRESET build)"
+echo "PASS: falcrest with the stand-in kit (${VARNELL_WINE_BUILD:-$VARNELL_WINE_PRESET})"
