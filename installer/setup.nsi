@@ -3,9 +3,10 @@
 ;   VERSION          four-part version of Corvale (2.0.0.512)
 ;   PRODUCT_VERSION  the version operators see (2.0.0)
 ;   FILE_VERSION     the version text of the file (2.0.0 (build 512))
-;   BIN_DIR          the folder of the built programs (and Corvale.chm when the build made it)
+;   BIN_DIR          the folder of the built programs
 ;   OUT_FILE         the setup to write
-;   ICON             the product icon (optional)
+;   ICON             the product icon, Corvale's
+;   HELP_FILE        Corvale.chm, when the build makes it
 
 Unicode true
 XPStyle on
@@ -30,10 +31,6 @@ SetCompressor /SOLID lzma
 ; The machine's Users group, by its well-known SID so that it is found in every language.
 !define USERS_SID "*S-1-5-32-545"
 
-!if /FileExists "${BIN_DIR}/Corvale.chm"
-  !define WITH_HELP
-!endif
-
 Name "${PRODUCT}"
 ; Deployment scripts know it as setup.exe. Windows treats a program of that name as an installer,
 ; which it is; its manifest asks for administrator rights already.
@@ -54,12 +51,10 @@ VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT_TITLE} Setup"
 VIAddVersionKey /LANG=1033 "FileVersion" "${FILE_VERSION}"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${PRODUCT_VERSION}"
 VIAddVersionKey /LANG=1033 "OriginalFilename" "setup.exe"
-VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) ${PUBLISHER}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright © ${PUBLISHER}"
 
-!ifdef ICON
-  !define MUI_ICON "${ICON}"
-  !define MUI_UNICON "${ICON}"
-!endif
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
 !define MUI_WELCOMEPAGE_TEXT "This will install ${PRODUCT_TITLE} ${PRODUCT_VERSION}: the hot-folder \
 print server Corvale, the spooler monitor Pennock and the AFP printer installer Falcrest.$\r$\n$\r$\n\
@@ -188,8 +183,8 @@ Section "-Programs" SecPrograms
   File "${BIN_DIR}/corvale.exe"
   File "${BIN_DIR}/pennock.exe"
   File "${BIN_DIR}/falcrest.exe"
-!ifdef WITH_HELP
-  File "${BIN_DIR}/Corvale.chm"
+!ifdef HELP_FILE
+  File "${HELP_FILE}"
 !endif
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
@@ -198,7 +193,7 @@ Section "-Programs" SecPrograms
   CreateDirectory "${START_MENU}"
   CreateShortcut "${START_MENU}\Corvale.lnk" "$INSTDIR\corvale.exe"
   CreateShortcut "${START_MENU}\Pennock.lnk" "$INSTDIR\pennock.exe"
-!ifdef WITH_HELP
+!ifdef HELP_FILE
   CreateShortcut "${START_MENU}\Corvale Help.lnk" "$INSTDIR\Corvale.chm"
 !endif
 

@@ -52,6 +52,20 @@ button_ready() {
 # snapshot FOLDER: every file below it with its checksum.
 snapshot() { (cd "$1" && find . -type f -print0 | sort -z | xargs -0 md5sum); }
 
+# --- The setup carries Corvale's version and icon -----------------------------------------------
+resources() { winrun "$VARNELL_BIN/resource_info.exe" "$1" "$(winpath "$2")"; }
+setup_version=$(resources version "$setup")
+corvale_version=$(resources version "$built/corvale.exe")
+for key in FixedFileVersion FixedProductVersion FileVersion ProductVersion CompanyName; do
+  line=$(grep "^$key"$'\t' <<<"$setup_version") || fail "setup.exe has no $key"
+  [ "$line" = "$(grep "^$key"$'\t' <<<"$corvale_version")" ] || fail "setup.exe's $line"
+done
+images() { resources icons "$1" | awk -F'\t' '$1 == "icon" { print $3, $4, $5 }' | sort; }
+setup_images=$(images "$setup")
+[ -n "$setup_images" ] && [ "$setup_images" = "$(images "$built/corvale.exe")" ] ||
+  fail "setup.exe's icon is not Corvale's: $setup_images"
+pass "setup.exe carries Corvale's version ($VARNELL_SETUP_VERSION) and icon"
+
 # --- A folder with spaces, and the removal with "Remove settings" ticked -----------------------
 spaced_win='C:\Varnell Test\Print Server'
 spaced=$c/Varnell\ Test/Print\ Server
