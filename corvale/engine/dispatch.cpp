@@ -1,5 +1,7 @@
 // Dispatch: the dispatch tick prints the queued jobs one at a time, slot by slot, each after
 // making the slot's printer the Windows default printer.
+#include <exception>
+
 #include "common/text.h"
 #include "corvale/engine/job_runner.h"
 #include "corvale/platform/event_loop.h"
@@ -53,11 +55,10 @@ void TForm1::Timer2Timer() {
         const std::string program = LocatePrintUtility();
         TOpenFile::Start(*this, program, parameters, path, job.DoneFolder, action, n);
       } catch (...) {
-        // The job never reached a runner: give its capacity back before the error is shown.
+        // The job never reached a runner: it goes back to the head of its queue and is printed
+        // by a later tick, once whatever failed (a log that cannot be written) works again.
         Engine.RunnerBusy = false;
-        std::lock_guard lock(Engine.RunMutex);
-        Engine.PendingJobFiles.erase(varnell::ToLowerAscii(path));
-        --Engine.JobsInFlight[n];
+        if (serving() && Engine.JobQueue[n]) Engine.JobQueue[n]->push_front(std::move(job));
         throw;
       }
       WaitForRunner();
@@ -67,10 +68,18 @@ void TForm1::Timer2Timer() {
 
 void TForm1::WaitForRunner() {
   EventLoop& loop = platform_.loop;
+  // An error from the events run meanwhile ends the pass only once the runner has released it,
+  // so that no second print utility starts while this one runs.
+  std::exception_ptr error;
   while (Engine.RunnerBusy) {
-    loop.ProcessPendingEvents();
+    try {
+      loop.ProcessPendingEvents();
+    } catch (...) {
+      if (!error) error = std::current_exception();
+    }
     if (Engine.RunnerBusy) loop.WaitForEvents();
   }
+  if (error) std::rethrow_exception(error);
 }
 
 void TForm1::SetWindowsDefaultPrinter(const std::string& printer_name, bool synchronous) {

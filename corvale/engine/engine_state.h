@@ -7,8 +7,9 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <condition_variable>
+#include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -55,6 +56,15 @@ struct EngineState {
   SlotArray<int32_t> FreeCapacity{};
   SlotArray<int32_t> DepthInForce{};
   SlotArray<std::atomic<int32_t>> JobsInFlight{};
+  // Job files (lower case) of pending jobs that a file of the same name in the slot's input
+  // folder waits for; the slot is rescanned once one of them is no longer pending.
+  SlotArray<std::set<std::string>> WaitingForJobFiles;
+  // The last failed move of each file of the slot's input folder: its path and the error code,
+  // so that the same failure again is not logged again.
+  SlotArray<std::map<std::string, uint32_t>> FailedMoves;
+  // Folders whose change report (or rescan) came while a scan ran, or whose scan ended with an
+  // error: each is scanned as soon as no scan runs. Main thread only.
+  std::deque<std::string> RememberedScans;
 
   bool Scanning = false;
   bool Dispatching = false;

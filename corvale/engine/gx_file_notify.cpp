@@ -37,14 +37,18 @@ void TGXFileThread::Stop() {
 
 void TGXFileThread::Execute(NotifierWindow& window) {
   using Outcome = FolderChangeWaiter::Outcome;
+  // Set when the watch ends on its own rather than by a stop request.
+  bool failed = false;
   while (!terminated_) {
     int which = -1;
-    if (waiter_->Wait(kInfinite, which) != Outcome::kChange) {
+    const Outcome first = waiter_->Wait(kInfinite, which);
+    if (first != Outcome::kChange) {
+      failed = first != Outcome::kStop;
       terminated_ = true;
       break;
     }
     uint32_t mask = kChangeFilters[which];
-    if (!waiter_->Rearm(which)) terminated_ = true;
+    if (!waiter_->Rearm(which)) failed = terminated_ = true;
     // The burst lasts until CoalesceInterval passes without a further change.
     while (!terminated_) {
       Outcome outcome = waiter_->Wait(coalesce_interval_, which);
@@ -54,15 +58,18 @@ void TGXFileThread::Execute(NotifierWindow& window) {
         break;
       }
       mask |= kChangeFilters[which];
-      if (!waiter_->Rearm(which)) terminated_ = true;
+      if (!waiter_->Rearm(which)) failed = terminated_ = true;
     }
     if (terminated_) break;
     if (waiter_->FolderIsDirectory()) {
       window.Post(WM_FOLDERCHANGED, Id(), mask);
     } else {
+      // A deleted folder reports nothing more.
       window.Post(WM_FOLDERDELETED, Id(), 0);
+      terminated_ = true;
     }
   }
+  if (failed) window.Post(WM_FOLDERWATCHFAILED, Id(), waiter_->FailureCode());
   ended_ = true;
 }
 
@@ -113,21 +120,31 @@ TGXFileThread* TGXThreadFileNotifier::FindWatcher(uintptr_t id) {
   return nullptr;
 }
 
-void TGXThreadFileNotifier::HandleMessage(uint32_t message, uintptr_t watcher_id,
-                                          uint32_t filters) {
-  TGXFileThread* watcher = FindWatcher(watcher_id);
-  if (!watcher) return;
-  if (message == WM_FOLDERCHANGED) {
-    TFileChanges changes = TFileChanges::FromFilterMask(filters);
-    // A change of names makes every report still pending stale: the scan will see it all.
-    if (changes.Contains(TFileChange::fcDirName) || changes.Contains(TFileChange::fcFileName))
-      platform_.Window().RemovePending(WM_FOLDERCHANGED);
-    // The handler may stop the server and so free this watcher: keep the folder text.
+void TGXThreadFileNotifier::HandleMessage(uint32_t message, uintptr_t watcher_id, uint32_t data) {
+  auto handle = [&] {
+    TGXFileThread* watcher = FindWatcher(watcher_id);
+    if (!watcher) return;
+    // The handlers may stop the server and so free this watcher: keep the folder text.
     const std::string folder = watcher->Folder();
-    if (OnFileChange) OnFileChange(*this, changes, folder);
-  } else if (message == WM_FOLDERDELETED) {
-    const std::string folder = watcher->Folder();
-    RemoveFolder(folder);
+    if (message == WM_FOLDERCHANGED) {
+      TFileChanges changes = TFileChanges::FromFilterMask(data);
+      // A change of names makes this folder's reports still pending stale: the scan will see it
+      // all. Reports of other folders stay.
+      if (changes.Contains(TFileChange::fcDirName) || changes.Contains(TFileChange::fcFileName))
+        platform_.Window().RemovePending(WM_FOLDERCHANGED, watcher_id);
+      if (OnFileChange) OnFileChange(*this, changes, folder);
+    } else if (message == WM_FOLDERDELETED) {
+      RemoveFolder(folder);
+      if (OnWatchEnded) OnWatchEnded(*this, folder, /*deleted=*/true, 0);
+    } else if (message == WM_FOLDERWATCHFAILED) {
+      // The watcher stays in the list, and counted, until the folders are cleared.
+      if (OnWatchEnded) OnWatchEnded(*this, folder, /*deleted=*/false, data);
+    }
+  };
+  if (Boundary) {
+    Boundary(handle);
+  } else {
+    handle();
   }
 }
 

@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "corvale/platform/event_loop.h"
+
 namespace corvale {
 
 class TGXThreadFileNotifier;
@@ -37,6 +39,8 @@ class TFileChanges {
 
 constexpr uint32_t WM_FOLDERCHANGED = 0x0400 + 2;
 constexpr uint32_t WM_FOLDERDELETED = 0x0400 + 3;
+// A watch that ended on its own: lParam the system's error code of the failure.
+constexpr uint32_t WM_FOLDERWATCHFAILED = 0x0400 + 4;
 constexpr uint32_t kInfinite = 0xFFFFFFFF;
 
 // The waits of one watcher: five change notifications on the folder, one per change kind in
@@ -49,6 +53,9 @@ class FolderChangeWaiter {
   // Waits for any of the six handles; on kChange, `which` is the change kind's index.
   virtual Outcome Wait(uint32_t timeout_ms, int& which) = 0;
   virtual bool Rearm(int which) = 0;
+  // The system's error code of the failure that made Wait give kFailed or Rearm give false
+  // (a notification that could not be opened counts as such a failure).
+  virtual uint32_t FailureCode() = 0;
   virtual bool FolderIsDirectory() = 0;
   virtual void SignalStop() = 0;
 };
@@ -58,9 +65,11 @@ class FolderChangeWaiter {
 class NotifierWindow {
  public:
   virtual ~NotifierWindow() = default;
-  virtual void Post(uint32_t message, uintptr_t watcher, uint32_t filters) = 0;
-  // Main thread: removes every pending message of this kind without handling it.
-  virtual void RemovePending(uint32_t message) = 0;
+  // `data`: the filters of a change report, the error code of a failed watch, else 0.
+  virtual void Post(uint32_t message, uintptr_t watcher, uint32_t data) = 0;
+  // Main thread: removes every pending message of this kind from this watcher without handling
+  // it; the messages of other watchers stay, in their order.
+  virtual void RemovePending(uint32_t message, uintptr_t watcher) = 0;
 };
 
 class FolderWatchPlatform {
@@ -111,6 +120,10 @@ class TGXThreadFileNotifier {
  public:
   using FileChangeEvent = std::function<void(TGXThreadFileNotifier& sender, TFileChanges changes,
                                              const std::string& folder)>;
+  // A watcher stopped watching on its own: its folder was deleted, or the watch failed with the
+  // system's error code.
+  using WatchEndEvent = std::function<void(TGXThreadFileNotifier& sender, const std::string& folder,
+                                           bool deleted, uint32_t error)>;
 
   explicit TGXThreadFileNotifier(FolderWatchPlatform& platform);
   ~TGXThreadFileNotifier();  // clears all folders
@@ -123,9 +136,12 @@ class TGXThreadFileNotifier {
   int FolderCount() const { return static_cast<int>(threads_.size()); }
   uint32_t CoalesceInterval = 200;
   FileChangeEvent OnFileChange;
+  WatchEndEvent OnWatchEnded;
+  // Every message is handled inside this boundary (an empty one: as it is).
+  HandlerBoundary Boundary;
 
   // The message window's handling, on the main thread.
-  void HandleMessage(uint32_t message, uintptr_t watcher, uint32_t filters);
+  void HandleMessage(uint32_t message, uintptr_t watcher, uint32_t data);
 
  private:
   TGXFileThread* FindWatcher(uintptr_t id);

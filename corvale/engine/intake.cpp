@@ -2,6 +2,8 @@
 // the slot's free capacity, into the job store and the slot's queue.
 #include <algorithm>
 #include <cstdio>
+#include <map>
+#include <set>
 
 #include "common/text.h"
 #include "corvale/platform/event_loop.h"
@@ -43,13 +45,46 @@ int TForm1::FindSlotByInputFolder(const std::string& folder) const {
 
 void TForm1::ScanInputFolder(TGXThreadFileNotifier* /*sender*/, TFileChanges /*changes*/,
                              const std::string& folder) {
-  if (Engine.Scanning) return;
+  if (Engine.Scanning) {
+    // The running scan may have listed this folder already: it is scanned again once that
+    // scan has ended.
+    RememberScan(folder);
+    return;
+  }
+  ScanFolderNow(folder);
+  RunRememberedScans();
+}
+
+void TForm1::RememberScan(const std::string& folder) {
+  auto& remembered = Engine.RememberedScans;
+  if (std::find(remembered.begin(), remembered.end(), folder) == remembered.end())
+    remembered.push_back(folder);
+}
+
+void TForm1::RunRememberedScans() {
+  while (!Engine.Scanning && !Engine.RememberedScans.empty()) {
+    const std::string folder = Engine.RememberedScans.front();
+    Engine.RememberedScans.pop_front();
+    ScanFolderNow(folder);
+  }
+}
+
+void TForm1::ScanFolderNow(const std::string& folder) {
   Engine.Scanning = true;
   struct ClearScanning {
     bool& flag;
     ~ClearScanning() { flag = false; }
   } clear_scanning{Engine.Scanning};
+  try {
+    ScanSlotFolder(folder);
+  } catch (...) {
+    // A scan ended by an error has not seen its folder through: it is tried again.
+    RememberScan(folder);
+    throw;
+  }
+}
 
+void TForm1::ScanSlotFolder(const std::string& folder) {
   SetStatusText("Triggered at " + TimeOfDay(platform_.clock.Now()) + " for " + folder);
   const int n = FindSlotByInputFolder(folder);
   if (n == 0) {
@@ -80,12 +115,32 @@ void TForm1::ScanInputFolder(TGXThreadFileNotifier* /*sender*/, TFileChanges /*c
   SetStatusText("Input folder processing completed.");
   std::stable_sort(ScanList.begin(), ScanList.end(), CompareByFileTime);
 
+  const TRec& slot = Engine.Slots[n];
+  const std::string store = Engine.JobStoreRoot + "\\" + PrinterKeyName(slot.PrinterName);
+  ForgetFailedMovesOfFilesGone(n);
+
+  // A file named like a job that still waits or prints stays in the input folder until that
+  // job is done; it is neither counted nor taken.
+  std::vector<const ScanEntry*> candidates;
+  {
+    std::lock_guard lock(Engine.RunMutex);
+    for (const ScanEntry& entry : ScanList) {
+      const std::string key = varnell::ToLowerAscii(store + "\\" + entry.FileName);
+      if (Engine.PendingJobFiles.count(key)) {
+        Engine.WaitingForJobFiles[n].insert(key);
+      } else {
+        candidates.push_back(&entry);
+      }
+    }
+  }
+
+  const int found = static_cast<int>(candidates.size());
   Engine.FreeCapacity[n] = Engine.DepthInForce[n] - Engine.JobsInFlight[n];
+  // Files left behind by a full slot are taken by a rescan once the slot is idle.
+  if (found > Engine.FreeCapacity[n]) Engine.MoreFilesWaiting[n] = true;
   if (Engine.FreeCapacity[n] <= 0) return;
 
-  const int found = static_cast<int>(ScanList.size());
   const int take = std::min(found, Engine.FreeCapacity[n]);
-  if (found > Engine.FreeCapacity[n]) Engine.MoreFilesWaiting[n] = true;
   if (take == 1) {
     WriteLog("New file found in " + folder + ", will take 1 file.", "Shell");
   } else if (take > 1) {
@@ -93,27 +148,13 @@ void TForm1::ScanInputFolder(TGXThreadFileNotifier* /*sender*/, TFileChanges /*c
              "Shell");
   }
 
-  for (int i = 0; i < take; ++i) {
-    const ScanEntry& entry = ScanList[i];
+  // A file that cannot be moved costs no capacity: the next one is taken in its place.
+  for (size_t i = 0; i < candidates.size() && Engine.FreeCapacity[n] >= 1; ++i) {
+    const ScanEntry& entry = *candidates[i];
     const std::string source = entry.Folder + "\\" + entry.FileName;
     SetStatusText("Analyzing " + source + " ...");
-    const TRec& slot = Engine.Slots[n];
-    const std::string store = Engine.JobStoreRoot + "\\" + PrinterKeyName(slot.PrinterName);
     if (!platform_.files.DirectoryExists(store)) EnsureFolder(platform_.files, store);
     const std::string target = store + "\\" + ExtractFileName(source);
-    const std::string pending_key = varnell::ToLowerAscii(target);
-
-    bool pending;
-    {
-      std::lock_guard lock(Engine.RunMutex);
-      pending = Engine.PendingJobFiles.count(pending_key) > 0;
-    }
-    if (pending) {
-      // A job of that name still waits or prints: the new file waits in the input folder
-      // until the slot is idle.
-      Engine.MoreFilesWaiting[n] = true;
-      continue;
-    }
 
     TCTPQueueItem job{entry.FileName,
                       varnell::WithoutTrailingDelimiter(varnell::Trim(slot.DoneFolder)),
@@ -124,20 +165,45 @@ void TForm1::ScanInputFolder(TGXThreadFileNotifier* /*sender*/, TFileChanges /*c
       // Only a file that reached the job store becomes a job.
       {
         std::lock_guard lock(Engine.RunMutex);
-        Engine.PendingJobFiles.insert(pending_key);
+        Engine.PendingJobFiles.insert(varnell::ToLowerAscii(target));
       }
       Engine.JobQueue[n]->push_back(std::move(job));
       ++Engine.JobsInFlight[n];
+      Engine.FailedMoves[n].erase(source);
       WriteLog("MoveFileEx OK: Moved " + source + " to " + target, "MoveFile");
     } else {
-      WriteLog("MoveFileEx ERROR (" + platform_.files.ErrorText(error) + "): Failed to move " +
-                   source + " to " + target,
-               "MoveFile");
+      // The file stays, and the slot is rescanned once idle, so that it is taken when it can be
+      // (a writer that held it open has closed it). The same failure again is not logged again.
+      Engine.MoreFilesWaiting[n] = true;
+      auto [failure, first] = Engine.FailedMoves[n].try_emplace(source, error);
+      if (first || failure->second != error) {
+        failure->second = error;
+        WriteLog("MoveFileEx ERROR (" + platform_.files.ErrorText(error) + "): Failed to move " +
+                     source + " to " + target,
+                 "MoveFile");
+      }
     }
     Engine.FreeCapacity[n] = Engine.DepthInForce[n] - Engine.JobsInFlight[n];
-    if (Engine.FreeCapacity[n] < 1) break;
   }
   SetStatusText("Ready.");
+}
+
+void TForm1::ForgetFailedMovesOfFilesGone(int n) {
+  std::map<std::string, uint32_t>& failed = Engine.FailedMoves[n];
+  if (failed.empty()) return;
+  std::set<std::string> listed;
+  for (const ScanEntry& entry : ScanList) listed.insert(entry.Folder + "\\" + entry.FileName);
+  std::erase_if(failed, [&](const auto& failure) { return !listed.count(failure.first); });
+}
+
+void TForm1::FolderWatchEnded(const std::string& folder, bool deleted, uint32_t error) {
+  if (deleted) {
+    WriteLog(folder + " was deleted; it is no longer watched", "Shell");
+  } else {
+    WriteLog("Watch ERROR (" + platform_.files.ErrorText(error) + "): " + folder +
+                 " is no longer watched",
+             "Shell");
+  }
 }
 
 }  // namespace corvale

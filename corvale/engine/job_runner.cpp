@@ -21,10 +21,17 @@ void TOpenFile::Start(TForm1& form, std::string program, std::string parameters,
     ++form.Engine.ActiveRunners;
     run = form.Engine.RunGeneration;
   }
-  auto runner = std::unique_ptr<TOpenFile>(
-      new TOpenFile(form, std::move(program), std::move(parameters), std::move(job_file),
-                    std::move(done_folder), std::move(action), slot, run));
-  std::thread([runner = std::move(runner)] { runner->Execute(); }).detach();
+  try {
+    auto runner = std::unique_ptr<TOpenFile>(
+        new TOpenFile(form, std::move(program), std::move(parameters), std::move(job_file),
+                      std::move(done_folder), std::move(action), slot, run));
+    std::thread([runner = std::move(runner)] { runner->Execute(); }).detach();
+  } catch (...) {
+    // No thread: the window must not wait for a runner that never ran.
+    std::lock_guard lock(form.Engine.RunMutex);
+    if (--form.Engine.ActiveRunners == 0) form.Engine.RunnersDone.notify_all();
+    throw;
+  }
 }
 
 TOpenFile::TOpenFile(TForm1& form, std::string program, std::string parameters,
@@ -48,6 +55,18 @@ void TOpenFile::LogLine(const std::string& message, const std::string& category)
 }
 
 void TOpenFile::Execute() {
+  try {
+    Run();
+  } catch (...) {
+    // Nothing may end the process from a runner thread: the dispatcher is released and the
+    // capacity given back all the same.
+    form_.Engine.RunnerBusy = false;
+    form_.Platform().loop.Wake();
+  }
+  Complete();
+}
+
+void TOpenFile::Run() {
   CorvalePlatform& platform = form_.Platform();
   const uint32_t start_error = platform.shell.RunHiddenAndWait(program_, parameters_);
   form_.Engine.RunnerBusy = false;
@@ -64,7 +83,6 @@ void TOpenFile::Execute() {
     status = FinishFile();
   }
   platform.loop.PostToMain([&form = form_, status] { form.SetStatusText(status); });
-  Complete();
 }
 
 std::string TOpenFile::FinishFile() {

@@ -20,6 +20,7 @@ class TOpenFile {
   TOpenFile(TForm1& form, std::string program, std::string parameters, std::string job_file,
             std::string done_folder, std::string action, int slot, uint64_t run);
   void Execute();
+  void Run();
   // Logs from the runner thread: a line that cannot be written is dropped, never the job.
   void LogLine(const std::string& message, const std::string& category);
   std::string FinishFile();

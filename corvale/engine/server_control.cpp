@@ -1,4 +1,6 @@
 // Starting and stopping the server, the folder check before a start, and the status tick.
+#include <exception>
+#include <functional>
 #include <map>
 
 #include "common/text.h"
@@ -65,36 +67,50 @@ void TForm1::btnStartClick() {
       Engine.JobsInFlight[n] = 0;
       Engine.DepthInForce[n] = Engine.Slots[n].QueueDepth > 0 ? Engine.Slots[n].QueueDepth : 1;
       Engine.MoreFilesWaiting[n] = false;
+      Engine.WaitingForJobFiles[n].clear();
+      Engine.FailedMoves[n].clear();
     }
   }
-  const std::vector<bool> in_loop = SlotsInReprintLoop();
-  for (int n = 1; n <= Engine.SlotCount; ++n) {
-    const TRec& slot = Engine.Slots[n];
-    const std::string folder = varnell::Trim(slot.InputFolder);
-    if (!slot.EnableIPDSEmulation || folder.empty()) continue;
-    if (in_loop[n]) {
-      platform_.dialogs.ShowMessage("The done folder for " + slot.PrinterName +
-                                    " leads printed files back into a watched input folder.\r\n"
-                                    "Its input folder is not watched.");
-      continue;
-    }
-    Notifier->AddFolder(folder);
-    WriteLog("Adding on-watch folder " + folder, "Shell");
-  }
+  Engine.RememberedScans.clear();
 
-  if (Notifier->FolderCount() == 0) {
-    platform_.dialogs.ShowMessage(
-        "No printer is emulated to be an IPDS printer.\r\n"
-        "Please enable AFP and IPDS Printer Emulation for at least one printer.");
-    return;
+  std::vector<std::string> watched;
+  try {
+    const std::vector<bool> in_loop = SlotsInReprintLoop();
+    for (int n = 1; n <= Engine.SlotCount; ++n) {
+      const TRec& slot = Engine.Slots[n];
+      const std::string folder = varnell::Trim(slot.InputFolder);
+      if (!slot.EnableIPDSEmulation || folder.empty()) continue;
+      if (in_loop[n]) {
+        platform_.dialogs.ShowMessage("The done folder for " + slot.PrinterName +
+                                      " leads printed files back into a watched input folder.\r\n"
+                                      "Its input folder is not watched.");
+        continue;
+      }
+      Notifier->AddFolder(folder);
+      watched.push_back(folder);
+      WriteLog("Adding on-watch folder " + folder, "Shell");
+    }
+
+    if (Notifier->FolderCount() == 0) {
+      platform_.dialogs.ShowMessage(
+          "No printer is emulated to be an IPDS printer.\r\n"
+          "Please enable AFP and IPDS Printer Emulation for at least one printer.");
+      return;
+    }
+    WriteLog("Total on-watch folders: " + std::to_string(Notifier->FolderCount()), "General");
+    WriteLog("Starting Varnell server application...", "General");
+  } catch (...) {
+    // A Start that does not get through watches nothing.
+    Notifier->ClearFolders();
+    throw;
   }
-  WriteLog("Total on-watch folders: " + std::to_string(Notifier->FolderCount()), "General");
-  WriteLog("Starting Varnell server application...", "General");
 
   Notifier->OnFileChange = [this](TGXThreadFileNotifier& sender, TFileChanges changes,
                                   const std::string& folder) {
     ScanInputFolder(&sender, changes, folder);
   };
+  Notifier->OnWatchEnded = [this](TGXThreadFileNotifier&, const std::string& folder, bool deleted,
+                                  uint32_t error) { FolderWatchEnded(folder, deleted, error); };
   Notifier->SetActive(true);
 
   btnStart.SetEnabled(false);
@@ -106,6 +122,11 @@ void TForm1::btnStartClick() {
 
   WriteLog("Simulator started successfully.", "General");
   SetStatusText("Ready.");
+
+  // Files already lying in a watched folder (left there, moved back by a Stop, dropped while
+  // stopped) are taken now, as if each folder had changed.
+  for (const std::string& folder : watched) RememberScan(folder);
+  RunRememberedScans();
 }
 
 void TForm1::CheckFolderAvailability() {
@@ -130,7 +151,18 @@ void TForm1::CheckFolderAvailability() {
 }
 
 void TForm1::btnStopClick() {
-  WriteLog("Stopping Varnell server application...", "General");
+  // A log line that cannot be written does not keep Stop from stopping: every step runs, and
+  // the first error is raised at the end.
+  std::exception_ptr first_error;
+  auto step = [&](const std::function<void()>& body) {
+    try {
+      body();
+    } catch (...) {
+      if (!first_error) first_error = std::current_exception();
+    }
+  };
+
+  step([&] { WriteLog("Stopping Varnell server application...", "General"); });
   Notifier->SetActive(false);
   btnStart.SetEnabled(true);
   btnStop.SetEnabled(false);
@@ -138,21 +170,40 @@ void TForm1::btnStopClick() {
   Timer2.SetEnabled(false);
   Timer1.SetEnabled(false);
   lblJobStatus.SetCaption("0");
+  std::vector<TCTPQueueItem> dropped;
   {
-    // Queued jobs are dropped: their files stay in the job store and are not taken again.
     std::lock_guard lock(Engine.RunMutex);
     for (int n = 1; n <= Engine.SlotCount; ++n) {
       if (!Engine.JobQueue[n]) continue;
-      for (const TCTPQueueItem& job : *Engine.JobQueue[n]) {
+      for (TCTPQueueItem& job : *Engine.JobQueue[n]) {
         Engine.PendingJobFiles.erase(
             varnell::ToLowerAscii(job.JobStoreFolder + "\\" + job.FileName));
+        dropped.push_back(std::move(job));
       }
       Engine.JobQueue[n].reset();
     }
     Engine.Running = false;
   }
-  WriteLog("Varnell server application stopped successfully.", "General");
+  Engine.RememberedScans.clear();
+  // The queued jobs are not printed: their files go back where they came from.
+  for (const TCTPQueueItem& job : dropped) step([&] { MoveBackToInputFolder(job); });
+  step([&] { WriteLog("Varnell server application stopped successfully.", "General"); });
   SetStatusText("Idle.");
+  if (first_error) std::rethrow_exception(first_error);
+}
+
+void TForm1::MoveBackToInputFolder(const TCTPQueueItem& job) {
+  const std::string from = job.JobStoreFolder + "\\" + job.FileName;
+  const std::string to = job.InputFolder + "\\" + job.FileName;
+  // A newer file of that name in the input folder is never replaced.
+  const SystemError error = platform_.files.MoveFileNoReplace(from, to);
+  if (error == 0) {
+    WriteLog(from + " was not printed; moved back to " + to, "MoveFile");
+  } else {
+    WriteLog("MoveFileEx ERROR (" + platform_.files.ErrorText(error) + "): " + from +
+                 " was not printed and stays there; it could not be moved back to " + to,
+             "MoveFile");
+  }
 }
 
 void TForm1::Timer1Timer() {
@@ -169,12 +220,23 @@ void TForm1::PollStatus() {
   WriteLog("Print jobs in queue: " + std::to_string(total), "DeviceStatus");
   lblJobStatus.SetCaption(std::to_string(total));
   for (int n = 1; n <= Engine.SlotCount; ++n) {
-    if (Engine.JobsInFlight[n] == 0 && Engine.MoreFilesWaiting[n]) {
+    if (Engine.JobsInFlight[n] == 0 && (Engine.MoreFilesWaiting[n] || JobFileReleased(n))) {
       Engine.MoreFilesWaiting[n] = false;
+      Engine.WaitingForJobFiles[n].clear();
       ScanInputFolder(nullptr, TFileChanges{}, Engine.Slots[n].InputFolder);
       break;
     }
   }
+  // Scans that ended with an error are tried again.
+  RunRememberedScans();
+}
+
+bool TForm1::JobFileReleased(int n) {
+  std::lock_guard lock(Engine.RunMutex);
+  for (const std::string& key : Engine.WaitingForJobFiles[n]) {
+    if (!Engine.PendingJobFiles.count(key)) return true;
+  }
+  return false;
 }
 
 void TForm1::Timer3Timer() {

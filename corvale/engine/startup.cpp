@@ -5,6 +5,7 @@
 #include "common/text.h"
 #include "corvale/engine/errors.h"
 #include "corvale/platform/dialogs.h"
+#include "corvale/platform/event_loop.h"
 #include "corvale/platform/file_system.h"
 #include "corvale/platform/printers.h"
 #include "corvale/platform/registry.h"
@@ -37,6 +38,8 @@ void TForm1::FormCreate() {
   // Every step runs even when an earlier one failed, so that the job store root and the log
   // file name are never left unset.
   auto step = [&](const std::function<void()>& body) { Guarded(body); };
+  // Tasks handed to the main thread run inside the handler boundary like every other event.
+  platform_.loop.SetHandlerBoundary(GuardedBoundary());
 
   step([&] {
     std::vector<std::string> args = platform_.system.Arguments();
@@ -52,7 +55,10 @@ void TForm1::FormCreate() {
   step([&] {
     if (!cmbPrinter.Items().empty()) ShowSlot(cmbPrinter.Text());
   });
-  step([&] { Notifier = std::make_unique<TGXThreadFileNotifier>(platform_.watch); });
+  step([&] {
+    Notifier = std::make_unique<TGXThreadFileNotifier>(platform_.watch);
+    Notifier->Boundary = GuardedBoundary();
+  });
   step([&] {
     Engine.RunningUnderWow64 = IsWow64(platform_.system);
     Engine.RegistryViewFlag = Engine.RunningUnderWow64 ? kKeyWow64_64Key : kKeyWow64_32Key;

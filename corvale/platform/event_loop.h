@@ -6,6 +6,10 @@
 
 namespace corvale {
 
+// Runs one event handler so that an error it raises ends that handler, is shown to the operator
+// and never unwinds into the message loop.
+using HandlerBoundary = std::function<void(const std::function<void()>& handler)>;
+
 class EventLoop {
  public:
   virtual ~EventLoop() = default;
@@ -18,6 +22,8 @@ class EventLoop {
   virtual void Wake() = 0;
   // Any thread: runs `task` on the main thread, after the events already pending.
   virtual void PostToMain(std::function<void()> task) = 0;
+  // Main thread: every posted task runs inside `boundary` (an empty one: as it is).
+  virtual void SetHandlerBoundary(HandlerBoundary boundary) = 0;
 };
 
 }  // namespace corvale

@@ -1,4 +1,4 @@
-// Files and folders as Corvale uses them. Paths are Windows paths ("C:\In\a.afp").
+// Files and folders as Corvale uses them. Paths are Windows paths ("C:\In\a.afp") in UTF-8.
 // Safe for use from any thread.
 #pragma once
 
@@ -34,6 +34,8 @@ class FileSystem {
   // Every entry of the folder except "." and ".."; empty when it cannot be listed.
   virtual std::vector<FileEntry> ListFolder(const std::string& folder) = 0;
   virtual SystemError MoveFile(const std::string& from, const std::string& to) = 0;
+  // The same move, except that an existing target stays and the move fails.
+  virtual SystemError MoveFileNoReplace(const std::string& from, const std::string& to) = 0;
   virtual SystemError DeleteFile(const std::string& path) = 0;
   // Appends bytes, creating the file when missing.
   virtual SystemError AppendToFile(const std::string& path, const std::string& bytes) = 0;

@@ -23,6 +23,9 @@ class SystemInfo {
   virtual Wow64Answer IsWow64Process() = 0;
   virtual char DateSeparator() = 0;
   virtual char TimeSeparator() = 0;
+  // UTF-8 text in the system's 8-bit (ANSI) code page; a character it cannot spell becomes "?".
+  // Safe for use from any thread.
+  virtual std::string ToAnsiCodePage(const std::string& text) = 0;
 };
 
 // Safe for use from any thread.

@@ -199,8 +199,9 @@ void LogFile::AppendEntry(const std::string& path, const std::string& message,
 }
 
 void LogFile::AppendLine(const std::string& path, const std::string& line) {
-  if (SystemError error = files_.AppendToFile(path, line + "\r\n")) {
-    throw Error(FileErrorMessage(error));
+  // The log keeps the 8-bit encoding of the system; a name it cannot spell shows as "?".
+  if (SystemError error = files_.AppendToFile(path, system_.ToAnsiCodePage(line + "\r\n"))) {
+    throw LogWriteError(path, FileErrorMessage(error));
   }
 }
 

@@ -42,7 +42,8 @@ class LogFile {
  public:
   LogFile(FileSystem& files, Clock& clock, SystemInfo& system, EventLoop& loop);
 
-  // Writes one line; throws Error with the file error when the file cannot be written.
+  // Writes one line in the system's ANSI code page; throws LogWriteError with the file error
+  // when the file cannot be written.
   // A second writer waits for the first, so no line is lost and lines never mix.
   // An empty CurrentLogFile writes nothing.
   void WriteLog(const std::string& message, const std::string& category);

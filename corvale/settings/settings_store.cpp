@@ -1,6 +1,7 @@
 // The settings store: every slot, the last selected printer and the log and start-up options,
 // read from HKEY_CURRENT_USER\SOFTWARE\Varnell once at start-up and written back once at close.
 #include <algorithm>
+#include <functional>
 
 #include "common/text.h"
 #include "corvale/platform/registry.h"
@@ -42,6 +43,10 @@ void TForm1::LoadSettings() {
     }
   } show_log_settings{*this};
 
+  // A value of the wrong type is shown to the operator and keeps its default; the load goes on
+  // with every other value, so that one bad value costs no other setting.
+  auto read = [&](const std::function<void()>& read_value) { Guarded(read_value); };
+
   std::vector<std::string> subkeys;
   if (auto devices = open(kDevicesKey)) subkeys = devices->SubKeyNames();
 
@@ -49,14 +54,18 @@ void TForm1::LoadSettings() {
   for (const std::string& name : subkeys) {
     auto key = open(std::string(kDevicesKey) + "\\" + name);
     if (!key) continue;
-    std::string printer;
-    if (ReadString(*key, "PrinterName", printer) && ContainsIgnoreCase(InstalledPrinters, printer))
-      usable_keys.push_back(name);
+    read([&] {
+      std::string printer;
+      if (ReadString(*key, "PrinterName", printer) &&
+          ContainsIgnoreCase(InstalledPrinters, printer))
+        usable_keys.push_back(name);
+    });
   }
 
   if (auto devices = open(kDevicesKey)) {
-    std::string remembered;
-    if (ReadString(*devices, "DefaultPrinter", remembered) && !remembered.empty()) {
+    read([&] {
+      std::string remembered;
+      if (!ReadString(*devices, "DefaultPrinter", remembered) || remembered.empty()) return;
       const auto& items = cmbPrinter.Items();
       for (size_t i = 0; i < items.size(); ++i) {
         if (varnell::EqualsIgnoreCase(items[i], remembered)) {
@@ -64,7 +73,7 @@ void TForm1::LoadSettings() {
           break;
         }
       }
-    }
+    });
   }
 
   const std::vector<std::string>& entries = cmbPrinter.Items();
@@ -80,13 +89,15 @@ void TForm1::LoadSettings() {
     auto key = open(std::string(kDevicesKey) + "\\" + key_name);
     if (!key) continue;
     TRec slot;
-    ReadBool(*key, "EnableIPDSEmulation", slot.EnableIPDSEmulation);
-    if (ReadString(*key, "PrinterName", slot.PrinterName))
-      slot.PrinterName = varnell::Trim(slot.PrinterName);
-    ReadString(*key, "InputFolder", slot.InputFolder);
-    ReadString(*key, "DoneFolder", slot.DoneFolder);
-    ReadBool(*key, "DeleteInputFileWhenDone", slot.DeleteInputFileWhenDone);
-    ReadInteger(*key, "QueueDepth", slot.QueueDepth);
+    read([&] { ReadBool(*key, "EnableIPDSEmulation", slot.EnableIPDSEmulation); });
+    read([&] {
+      if (ReadString(*key, "PrinterName", slot.PrinterName))
+        slot.PrinterName = varnell::Trim(slot.PrinterName);
+    });
+    read([&] { ReadString(*key, "InputFolder", slot.InputFolder); });
+    read([&] { ReadString(*key, "DoneFolder", slot.DoneFolder); });
+    read([&] { ReadBool(*key, "DeleteInputFileWhenDone", slot.DeleteInputFileWhenDone); });
+    read([&] { ReadInteger(*key, "QueueDepth", slot.QueueDepth); });
     if (slot.QueueDepth <= 0) slot.QueueDepth = 1;
     Engine.Slots[i + 1] = slot;
   }
@@ -96,16 +107,23 @@ void TForm1::LoadSettings() {
   cbLog.SetChecked(true);
   cbAutoRun.SetChecked(false);
   if (auto varnell = open(kVarnellKey)) {
-    std::string log_file;
-    if (ReadString(*varnell, "LogFile", log_file)) Log.SetCurrentLogFile(log_file);
-    ReadBool(*varnell, "KeepLogFileSmall", LogOptions.KeepLogFileSmall);
-    ReadInteger(*varnell, "KeepLogFileSize", LogOptions.KeepLogFileSize);
-    ReadBool(*varnell, "AppendLogDate", LogOptions.AppendLogDate);
-    ReadBool(*varnell, "DeleteLogFile", LogOptions.DeleteLogFile);
-    ReadInteger(*varnell, "DeleteLogFileDays", LogOptions.DeleteLogFileDays);
-    bool flag = false;
-    if (ReadBool(*varnell, "LogEnabled", flag)) cbLog.SetChecked(flag);
-    if (ReadBool(*varnell, "LaunchOnStartup", flag)) cbAutoRun.SetChecked(flag);
+    read([&] {
+      std::string log_file;
+      if (ReadString(*varnell, "LogFile", log_file)) Log.SetCurrentLogFile(log_file);
+    });
+    read([&] { ReadBool(*varnell, "KeepLogFileSmall", LogOptions.KeepLogFileSmall); });
+    read([&] { ReadInteger(*varnell, "KeepLogFileSize", LogOptions.KeepLogFileSize); });
+    read([&] { ReadBool(*varnell, "AppendLogDate", LogOptions.AppendLogDate); });
+    read([&] { ReadBool(*varnell, "DeleteLogFile", LogOptions.DeleteLogFile); });
+    read([&] { ReadInteger(*varnell, "DeleteLogFileDays", LogOptions.DeleteLogFileDays); });
+    read([&] {
+      bool flag = false;
+      if (ReadBool(*varnell, "LogEnabled", flag)) cbLog.SetChecked(flag);
+    });
+    read([&] {
+      bool flag = false;
+      if (ReadBool(*varnell, "LaunchOnStartup", flag)) cbAutoRun.SetChecked(flag);
+    });
   }
 }
 

@@ -1,10 +1,10 @@
-// The main window's own handlers: showing a printer's slot, the slot and log controls, and the
-// handler boundary.
+// The main window's own handlers: showing a printer's slot, the slot and log controls.
 #include <exception>
 
 #include "common/text.h"
 #include "corvale/engine/errors.h"
 #include "corvale/platform/dialogs.h"
+#include "corvale/platform/event_loop.h"
 #include "corvale/platform/system_info.h"
 #include "corvale/ui/server_main_unit.h"
 
@@ -20,6 +20,7 @@ TForm1::TForm1(CorvalePlatform& platform)
 }
 
 TForm1::~TForm1() {
+  platform_.loop.SetHandlerBoundary(nullptr);
   Notifier.reset();
   // Runners still finishing their jobs use this window's state.
   std::unique_lock lock(Engine.RunMutex);
@@ -84,14 +85,6 @@ void TForm1::BindHandlers() {
   Timer2.OnTimer = [this] { Timer2Timer(); };
   Timer3.OnTimer = [this] { Timer3Timer(); };
   TimerAutoRun.OnTimer = [this] { TimerAutoRunTimer(); };
-}
-
-void TForm1::Guarded(const std::function<void()>& handler) {
-  try {
-    handler();
-  } catch (const std::exception& e) {
-    platform_.dialogs.ShowError(e.what());
-  }
 }
 
 int TForm1::SelectedSlot() const {

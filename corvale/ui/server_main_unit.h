@@ -126,6 +126,8 @@ class TForm1 {
   void ScanInputFolder(TGXThreadFileNotifier* sender, TFileChanges changes,
                        const std::string& folder);
   int FindSlotByInputFolder(const std::string& folder) const;
+  // Scans the folders remembered while a scan ran (or whose scan failed), unless one runs.
+  void RunRememberedScans();
 
   // Server start, stop and status.
   void btnStartClick();
@@ -169,7 +171,9 @@ class TForm1 {
   void cbLogDeleteByDayClick();
 
   // Runs one event handler at the boundary of the window: an error it raises is shown to the
-  // operator and the program goes on.
+  // operator and the program goes on. While one error box is open, further errors are not shown
+  // in more boxes; the status bar tells of them. Every entry from the message loop (window
+  // input, timers, folder reports, posted calls) runs inside it.
   void Guarded(const std::function<void()>& handler);
 
   // The selected slot (printer box index + 1), or 0 when no printer is selected.
@@ -185,8 +189,18 @@ class TForm1 {
   std::vector<bool> SlotsInReprintLoop() const;
   void WaitForRunner();
   void FolderBoxChanged(EditBox& box, bool input);
+  void RememberScan(const std::string& folder);
+  void ScanFolderNow(const std::string& folder);
+  void ScanSlotFolder(const std::string& folder);
+  void ForgetFailedMovesOfFilesGone(int n);
+  void FolderWatchEnded(const std::string& folder, bool deleted, uint32_t error);
+  bool JobFileReleased(int n);
+  void MoveBackToInputFolder(const TCTPQueueItem& job);
+  void ShowHandlerError(const std::string& message, const std::string& status);
+  HandlerBoundary GuardedBoundary();
 
   CorvalePlatform& platform_;
+  bool error_box_open_ = false;
 };
 
 }  // namespace corvale

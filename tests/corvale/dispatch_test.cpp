@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "corvale/engine/errors.h"
 #include "tests/fakes/form_harness.h"
 
 namespace corvale {
@@ -170,6 +171,39 @@ TEST_F(DispatchTest, JobAddedToSlotOneDuringTheWaitPrintsBeforeSlotTwo) {
   EXPECT_EQ(temp.FilesIn("Done1"), (std::vector<std::string>{"a.afp", "late.afp"}));
 }
 
+// An error raised by an event run during the wait ends the pass only after the runner has
+// released it: no second utility starts meanwhile, and the flags are left as they should be.
+TEST_F(DispatchTest, ErrorDuringTheWaitEndsThePassOnceTheRunnerHasReleasedIt) {
+  Drop(1, "a.afp", 20);
+  Drop(1, "b.afp", 10);
+  std::promise<void> raised;
+  bool thrown = false;
+  loop.OnPump = [&] {
+    if (thrown) return;
+    thrown = true;
+    raised.set_value();
+    throw Error("raised during the wait");
+  };
+  std::thread pass([&] { Form().Guarded([&] { Form().Timer2Timer(); }); });
+  ASSERT_TRUE(shell.WaitForLaunches(1));
+  ASSERT_EQ(raised.get_future().wait_for(std::chrono::seconds(20)), std::future_status::ready);
+  EXPECT_TRUE(Engine().Dispatching) << "the pass still waits for its runner";
+  EXPECT_TRUE(dialogs.Errors().empty());
+  shell.Finish(0);
+  pass.join();
+  loop.OnPump = nullptr;
+  WaitForRunnersIdle();
+
+  EXPECT_EQ(dialogs.Errors(), std::vector<std::string>{"raised during the wait"});
+  EXPECT_EQ(shell.LaunchCount(), 1u);
+  EXPECT_FALSE(Engine().Dispatching);
+  EXPECT_FALSE(Engine().RunnerBusy);
+  ASSERT_EQ(Engine().JobQueue[1]->size(), 1u);
+  EXPECT_EQ(Engine().JobQueue[1]->front().FileName, "b.afp");
+  RunPassToEnd();
+  EXPECT_EQ(temp.FilesIn("Done1"), (std::vector<std::string>{"a.afp", "b.afp"}));
+}
+
 TEST_F(DispatchTest, DeleteOptionIsReadWhenTheJobIsDispatched) {
   struct Case {
     const char* name;
@@ -327,9 +361,11 @@ TEST_F(DispatchTest, StopDuringThePassEndsItOnceTheRunnerHasReleasedIt) {
   EXPECT_EQ(shell.LaunchCount(), 1u);
   EXPECT_FALSE(Engine().Dispatching);
   EXPECT_EQ(temp.FilesIn("Done1"), std::vector<std::string>{"a.afp"});
-  // The dropped jobs' files stay in the job store.
-  EXPECT_EQ(temp.FilesIn("JobStore\\Dorrow_Laser"), std::vector<std::string>{"b.afp"});
-  EXPECT_EQ(temp.FilesIn("JobStore\\Pellam_Ink"), std::vector<std::string>{"d.afp"});
+  // The dropped jobs' files go back to their input folders; the printing one finished.
+  EXPECT_TRUE(temp.FilesIn("JobStore\\Dorrow_Laser").empty());
+  EXPECT_TRUE(temp.FilesIn("JobStore\\Pellam_Ink").empty());
+  EXPECT_EQ(temp.FilesIn("In1"), std::vector<std::string>{"b.afp"});
+  EXPECT_EQ(temp.FilesIn("In2"), std::vector<std::string>{"d.afp"});
 }
 
 TEST_F(DispatchTest, LateCompletionFromAnEarlierRunLeavesTheNewRunsCountAlone) {

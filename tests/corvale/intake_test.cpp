@@ -2,10 +2,13 @@
 // the job store and the slot's queue. Real files in a temp folder; times order the files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "common/text.h"
+#include "corvale/engine/errors.h"
 #include "tests/fakes/form_harness.h"
 
 namespace corvale {
@@ -13,6 +16,7 @@ namespace {
 
 using testing::ChangeOf;
 using testing::Timeout;
+using varnell::ToLowerAscii;
 
 // Records every text the status bar shows.
 class StatusRecorder : public ControlObserver {
@@ -128,9 +132,12 @@ TEST_F(IntakeTest, OneFileIsAnnouncedInTheSingular) {
   EXPECT_FALSE(Engine().MoreFilesWaiting[2]);
 }
 
-TEST_F(IntakeTest, FullSlotTakesNothing) {
+// A full slot takes nothing, but the file it leaves behind is taken once the slot is idle, not
+// at the folder's next change.
+TEST_F(IntakeTest, FullSlotTakesNothingAndRemembersWhatItLeft) {
   temp.WriteFile("In2\\first.afp", "1", 20);
   Scan(2);
+  ASSERT_FALSE(Engine().MoreFilesWaiting[2]);
   temp.WriteFile("In2\\second.afp", "2", 10);
   NewLogEntries();
   Scan(2);
@@ -139,7 +146,7 @@ TEST_F(IntakeTest, FullSlotTakesNothing) {
   EXPECT_EQ(NewLogEntries(),
             std::vector<std::string>{"[Shell] Monitored file change in " + temp.Win("In2") + "\\"});
   EXPECT_EQ(temp.FilesIn("In2"), std::vector<std::string>{"second.afp"});
-  EXPECT_FALSE(Engine().MoreFilesWaiting[2]);
+  EXPECT_TRUE(Engine().MoreFilesWaiting[2]);
   EXPECT_EQ(Engine().FreeCapacity[2], 0);
 }
 
@@ -208,27 +215,65 @@ TEST_F(IntakeTest, NetworkPrinterJobsWaitInItsKeyNamedStoreFolder) {
   EXPECT_EQ(Engine().JobQueue[3]->front().JobStoreFolder, temp.Win("JobStore\\##srv#q"));
 }
 
-TEST_F(IntakeTest, FileThatCannotBeMovedStaysAndIsNotQueued) {
-  const std::string in = temp.Win("In1");
-  const std::string store = temp.Win("JobStore\\Dorrow_Laser");
-  temp.WriteFile("In1\\held.afp", "held", 20);
-  temp.WriteFile("In1\\free.afp", "free", 10);
+// A file that cannot be moved (its writer holds it open) costs no capacity: the next file is
+// taken in its place, and the slot is marked for a rescan once idle.
+TEST_F(IntakeTest, FileThatCannotBeMovedCostsNoCapacity) {
+  const std::string in = temp.Win("In2");
+  const std::string store = temp.Win("JobStore\\Pellam_Ink");
+  temp.WriteFile("In2\\held.afp", "held", 30);
+  temp.WriteFile("In2\\free.afp", "free", 20);
+  temp.WriteFile("In2\\later.afp", "later", 10);
   files.FailMovesFrom(in + "\\held.afp", 32);
-  Scan(1);
-  EXPECT_EQ(Queued(1), std::vector<std::string>{"free.afp"});
-  EXPECT_EQ(Engine().JobsInFlight[1], 1);
-  EXPECT_TRUE(temp.Exists("In1\\held.afp"));
-  const std::vector<std::string> log = NewLogEntries();
-  ASSERT_EQ(log.size(), 4u);
-  EXPECT_EQ(log[2],
-            "[MoveFile] MoveFileEx ERROR (The process cannot access the file because it is "
-            "being used by another process.): Failed to move " +
-                in + "\\held.afp to " + store + "\\held.afp");
-  EXPECT_EQ(log[3],
-            "[MoveFile] MoveFileEx OK: Moved " + in + "\\free.afp to " + store + "\\free.afp");
+  Scan(2);
+  EXPECT_EQ(Queued(2), std::vector<std::string>{"free.afp"});
+  EXPECT_EQ(Engine().JobsInFlight[2], 1);
+  EXPECT_TRUE(temp.Exists("In2\\held.afp"));
+  EXPECT_TRUE(temp.Exists("In2\\later.afp"));
+  EXPECT_TRUE(Engine().MoreFilesWaiting[2]);
+  EXPECT_EQ(NewLogEntries(),
+            (std::vector<std::string>{
+                "[Shell] Monitored file change in " + in + "\\",
+                "[Shell] New file found in " + in + ", will take 1 file.",
+                "[MoveFile] MoveFileEx ERROR (The process cannot access the file because it is "
+                "being used by another process.): Failed to move " +
+                    in + "\\held.afp to " + store + "\\held.afp",
+                "[MoveFile] MoveFileEx OK: Moved " + in + "\\free.afp to " + store + "\\free.afp",
+            }));
 }
 
-TEST_F(IntakeTest, FileNamedLikeAPendingJobWaitsInTheInputFolder) {
+// The rescan of an idle slot takes a held file as soon as it can be moved; the same failure in
+// between is logged once, a different one again.
+TEST_F(IntakeTest, HeldFileIsTakenByTheIdleRescanAndItsFailureIsLoggedOnce) {
+  const std::string held = temp.Win("In1\\held.afp");
+  temp.WriteFile("In1\\held.afp", "held");
+  files.FailMovesFrom(held, 32);
+  Scan(1);
+  ASSERT_TRUE(Engine().MoreFilesWaiting[1]);
+  auto failures = [&] {
+    int count = 0;
+    for (const std::string& entry : NewLogEntries())
+      count += entry.find("MoveFileEx ERROR") != std::string::npos;
+    return count;
+  };
+  EXPECT_EQ(failures(), 1);
+  for (int tick = 0; tick < 3; ++tick) Form().PollStatus();
+  EXPECT_EQ(failures(), 0);
+  EXPECT_TRUE(Engine().MoreFilesWaiting[1]);
+  files.FailMovesFrom(held, 5);
+  Form().PollStatus();
+  EXPECT_EQ(failures(), 1);
+
+  files.FailMovesFrom(held, 0);
+  Form().PollStatus();
+  EXPECT_EQ(Queued(1), std::vector<std::string>{"held.afp"});
+  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\held.afp"), "held");
+  EXPECT_FALSE(Engine().MoreFilesWaiting[1]);
+  EXPECT_TRUE(Engine().FailedMoves[1].empty());
+}
+
+// A file named like a job that still waits or prints stays in the input folder, is not counted
+// among the files the scan will take, and costs no capacity.
+TEST_F(IntakeTest, FileNamedLikeAPendingJobWaitsUncounted) {
   Engine().DepthInForce[1] = 3;
   temp.WriteFile("In1\\same.afp", "first", 30);
   Scan(1);
@@ -241,9 +286,46 @@ TEST_F(IntakeTest, FileNamedLikeAPendingJobWaitsInTheInputFolder) {
   EXPECT_EQ(Engine().JobsInFlight[1], 2);
   EXPECT_EQ(temp.ReadFile("In1\\same.afp"), "second");
   EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\same.afp"), "first");
-  EXPECT_TRUE(Engine().MoreFilesWaiting[1]);
-  for (const std::string& entry : NewLogEntries())
+  EXPECT_FALSE(Engine().MoreFilesWaiting[1]);
+  const std::vector<std::string> log = NewLogEntries();
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[1], "[Shell] New file found in " + temp.Win("In1") + ", will take 1 file.");
+  for (const std::string& entry : log)
     EXPECT_EQ(entry.find("same.afp"), std::string::npos) << entry;
+}
+
+// A same-name file waiting for a job of an earlier run (whose runner still prints after a Stop
+// and a new Start) is not rescanned every second; it is taken once that job is done.
+TEST_F(IntakeTest, FileWaitingForAnEarlierRunsJobIsRescannedOnlyWhenThatJobEnds) {
+  const std::string key = ToLowerAscii(temp.Win("JobStore\\Dorrow_Laser\\again.afp"));
+  {
+    std::lock_guard lock(Engine().RunMutex);
+    Engine().PendingJobFiles.insert(key);
+  }
+  temp.WriteFile("In1\\again.afp", "again");
+  Scan(1);
+  EXPECT_TRUE(Queued(1).empty());
+  EXPECT_EQ(NewLogEntries(),
+            std::vector<std::string>{"[Shell] Monitored file change in " + temp.Win("In1") + "\\"});
+  ASSERT_EQ(Engine().JobsInFlight[1], 0);
+  for (int tick = 0; tick < 5; ++tick) Form().PollStatus();
+  for (const std::string& entry : NewLogEntries())
+    EXPECT_EQ(entry, "[DeviceStatus] Print jobs in queue: 0");
+
+  {
+    std::lock_guard lock(Engine().RunMutex);
+    Engine().PendingJobFiles.erase(key);
+  }
+  Form().PollStatus();
+  EXPECT_EQ(Queued(1), std::vector<std::string>{"again.afp"});
+  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\again.afp"), "again");
+  Form().PollStatus();
+  Form().PollStatus();
+  const std::vector<std::string> later = NewLogEntries();
+  EXPECT_EQ(std::count(later.begin(), later.end(),
+                       "[Shell] Monitored file change in " + temp.Win("In1") + "\\"),
+            1)
+      << "one more scan, not a rescan every tick";
 }
 
 TEST_F(IntakeTest, LeftOverJobStoreFileOfNoPendingJobIsReplaced) {
@@ -252,65 +334,96 @@ TEST_F(IntakeTest, LeftOverJobStoreFileOfNoPendingJobIsReplaced) {
   Scan(1);
   EXPECT_EQ(Queued(1), std::vector<std::string>{"old.afp"});
   EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\old.afp"), "new");
-
-  // Stop drops the queued job; after the next Start its name is free again.
-  Form().btnStopClick();
-  Form().btnStartClick();
-  temp.WriteFile("In1\\old.afp", "newer");
-  Scan(1);
-  EXPECT_EQ(Queued(1), std::vector<std::string>{"old.afp"});
-  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\old.afp"), "newer");
 }
 
-TEST_F(IntakeTest, ReportDuringAScanIsDropped) {
+// Reports that come while a scan runs are remembered, each folder once, and scanned in their
+// order as soon as the running scan ends: no folder's change is lost.
+TEST_F(IntakeTest, ReportsDuringAScanAreScannedRightAfterIt) {
   temp.WriteFile("In1\\a.afp", "a");
   temp.WriteFile("In2\\b.afp", "b");
-  int nested = 0;
+  temp.WriteFile("In3\\c.afp", "c");
+  int pumps = 0;
   loop.OnPump = [&] {
-    if (nested++ == 0) Scan(2);
+    if (pumps++ > 0) return;
+    Scan(3);
+    Scan(2);
+    Scan(3);
+    EXPECT_TRUE(Queued(2).empty() && Queued(3).empty()) << "nested scans must wait";
   };
   Scan(1);
   loop.OnPump = nullptr;
-  EXPECT_GT(nested, 0);
   EXPECT_EQ(Queued(1), std::vector<std::string>{"a.afp"});
-  EXPECT_TRUE(Queued(2).empty());
-  EXPECT_TRUE(temp.Exists("In2\\b.afp"));
-  for (const std::string& entry : NewLogEntries())
-    EXPECT_EQ(entry.find(temp.Win("In2")), std::string::npos) << entry;
-  // The guard is cleared afterwards.
-  Scan(2);
   EXPECT_EQ(Queued(2), std::vector<std::string>{"b.afp"});
+  EXPECT_EQ(Queued(3), std::vector<std::string>{"c.afp"});
+  EXPECT_TRUE(Engine().RememberedScans.empty());
+  std::vector<std::string> scanned;
+  for (const std::string& entry : NewLogEntries()) {
+    if (entry.rfind("[Shell] Monitored file change in ", 0) == 0) scanned.push_back(entry);
+  }
+  EXPECT_EQ(scanned, (std::vector<std::string>{
+                         "[Shell] Monitored file change in " + temp.Win("In1") + "\\",
+                         "[Shell] Monitored file change in " + temp.Win("In3") + "\\",
+                         "[Shell] Monitored file change in " + temp.Win("In2") + "\\",
+                     }));
+}
+
+// A scan that an unwritable log ends is tried again by the status tick once the log works.
+TEST_F(IntakeTest, ScanEndedByAnErrorIsTriedAgainLater) {
+  temp.WriteFile("In1\\a.afp", "a");
+  const std::string log = Form().Log.CurrentLogFile();
+  files.FailAppendsTo(log, 3);
+  EXPECT_THROW(Scan(1), LogWriteError);
+  EXPECT_FALSE(Engine().Scanning);
+  EXPECT_TRUE(Queued(1).empty());
+  EXPECT_THROW(Form().PollStatus(), LogWriteError);
+  EXPECT_TRUE(Queued(1).empty());
+  files.FailAppendsTo(log, 0);
+  Form().PollStatus();
+  EXPECT_EQ(Queued(1), std::vector<std::string>{"a.afp"});
+  EXPECT_TRUE(Engine().RememberedScans.empty());
 }
 
 TEST_F(IntakeTest, StopHandledDuringAScanLeavesEveryFileInPlace) {
-  struct Case {
-    const char* name;
-    bool restart;
+  temp.WriteFile("In1\\a.afp", "a", 20);
+  temp.WriteFile("In1\\b.afp", "b", 10);
+  bool stopped = false;
+  loop.OnPump = [&] {
+    if (!stopped) Form().btnStopClick();
+    stopped = true;
   };
-  for (const Case& c : {Case{"stop", false}, Case{"stop and start", true}}) {
-    SCOPED_TRACE(c.name);
-    temp.WriteFile("In1\\a.afp", "a", 20);
-    temp.WriteFile("In1\\b.afp", "b", 10);
-    bool done = false;
-    loop.OnPump = [&] {
-      if (done) return;
-      done = true;
-      Form().btnStopClick();
-      if (c.restart) Form().btnStartClick();
-    };
-    Scan(1);
-    loop.OnPump = nullptr;
-    EXPECT_TRUE(done);
-    EXPECT_EQ(temp.FilesIn("In1"), (std::vector<std::string>{"a.afp", "b.afp"}));
-    EXPECT_TRUE(Queued(1).empty());
-    EXPECT_EQ(Engine().JobsInFlight[1], 0);
-    EXPECT_FALSE(Engine().MoreFilesWaiting[1]);
-    EXPECT_EQ(Engine().JobQueue[1] != nullptr, c.restart);
-    EXPECT_FALSE(Engine().Scanning);
-    EXPECT_TRUE(files.Moves().empty());
-    EXPECT_EQ(Form().statBar.SimpleText(), c.restart ? "Ready." : "Idle.");
-    if (!c.restart) Form().btnStartClick();
-  }
+  Scan(1);
+  loop.OnPump = nullptr;
+  EXPECT_TRUE(stopped);
+  EXPECT_FALSE(Engine().Scanning);
+  EXPECT_EQ(temp.FilesIn("In1"), (std::vector<std::string>{"a.afp", "b.afp"}));
+  EXPECT_EQ(Engine().JobQueue[1], nullptr);
+  EXPECT_EQ(Engine().JobsInFlight[1], 0);
+  EXPECT_TRUE(files.Moves().empty());
+  EXPECT_EQ(Form().statBar.SimpleText(), "Idle.");
+}
+
+// The interrupted scan takes nothing; the new Start's scan of the folder, which must wait for
+// it, takes the files once it has ended.
+TEST_F(IntakeTest, StopAndStartHandledDuringAScanTakeTheFilesAfterIt) {
+  temp.WriteFile("In1\\a.afp", "a", 20);
+  temp.WriteFile("In1\\b.afp", "b", 10);
+  bool restarted = false;
+  loop.OnPump = [&] {
+    if (restarted) return;
+    restarted = true;
+    Form().btnStopClick();
+    Form().btnStartClick();
+    EXPECT_TRUE(Queued(1).empty()) << "the new Start's scan runs after the interrupted one";
+  };
+  Scan(1);
+  loop.OnPump = nullptr;
+  EXPECT_TRUE(restarted);
+  EXPECT_FALSE(Engine().Scanning);
+  EXPECT_TRUE(temp.FilesIn("In1").empty());
+  EXPECT_EQ(Queued(1), (std::vector<std::string>{"a.afp", "b.afp"}));
+  EXPECT_EQ(Engine().JobsInFlight[1], 2);
+  EXPECT_EQ(files.Moves().size(), 2u);
+  EXPECT_EQ(Form().statBar.SimpleText(), "Ready.");
 }
 
 TEST_F(IntakeTest, WatcherReportReachesTheScanThroughTheNotifier) {

@@ -223,14 +223,16 @@ TEST_F(LogFileTest, NewFileBeginsWithLogFileCreatedAndTheEntryFollows) {
                                       "03/07/24 14:05:11 [JobStatus] Print jobs in queue: 0"}));
 }
 
-TEST_F(LogFileTest, LinesUseTheUsersSeparatorsAndKeepBytesAsGiven) {
+// Names reach the log in the system's 8-bit code page (Latin-1 for the fake): what it can spell
+// keeps its byte, anything else shows as "?".
+TEST_F(LogFileTest, LinesUseTheUsersSeparatorsAndTheAnsiCodePage) {
   system_.date_separator = '.';
   system_.time_separator = '-';
   log_.SetCurrentLogFile(Win("Varnell.log"));
-  log_.WriteLog("Fichier \xE9t\xE9 d\xE9plac\xE9", "MoveFile");
+  log_.WriteLog("Fichier \u00e9t\u00e9 d\u00e9plac\u00e9: \u65e5\u672c.afp \U0001F600", "MoveFile");
   const auto lines = Lines(root_ / "Varnell.log");
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[1], "03.07.24 14-20-00 [MoveFile] Fichier \xE9t\xE9 d\xE9plac\xE9");
+  EXPECT_EQ(lines[1], "03.07.24 14-20-00 [MoveFile] Fichier \xE9t\xE9 d\xE9plac\xE9: ??.afp ?");
 }
 
 TEST_F(LogFileTest, DisabledLoggingWritesNothingAndCreatesNothing) {
@@ -280,8 +282,9 @@ TEST_F(LogFileTest, WriteFailuresReachTheCallerAndTheNextCallTriesAgain) {
     try {
       log_.WriteLog("line", "General");
       ADD_FAILURE() << "no error";
-    } catch (const Error& error) {
+    } catch (const LogWriteError& error) {
       EXPECT_STREQ(error.what(), c.message);
+      EXPECT_EQ(error.Path(), c.path);
     }
   }
   files_.append_error = 0;

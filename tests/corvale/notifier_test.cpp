@@ -1,8 +1,10 @@
-// The folder change notifier: change sets from filter masks, the watcher thread's bursts, and the
-// notifier window's handling of change and deletion reports.
+// The folder change notifier: change sets from filter masks, the watcher thread's bursts and the
+// end of its watch, and the notifier window's handling of change, deletion and failure reports.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -57,6 +59,7 @@ class WatcherThreadTest : public ::testing::Test {
     watcher_ = std::make_unique<TGXFileThread>(7, "C:\\In", 200, watch_.MakeWaiter("C:\\In"));
     script_ = watch_.ScriptOf("C:\\In");
     script_->SetEndWhenDry();
+    first_post_ = watch_.Posted().size();
   }
 
   void Run(const std::vector<WatchStep>& steps) {
@@ -65,11 +68,13 @@ class WatcherThreadTest : public ::testing::Test {
     EXPECT_TRUE(watcher_->Ended());
   }
 
+  // The data of the posts of one kind since the watcher was made.
   std::vector<uint32_t> PostedMasks(uint32_t message) const {
     std::vector<uint32_t> masks;
-    for (const WindowMessage& m : watch_.Posted()) {
-      EXPECT_EQ(m.watcher, 7u);
-      if (m.message == message) masks.push_back(m.filters);
+    const std::vector<WindowMessage> posted = watch_.Posted();
+    for (size_t i = first_post_; i < posted.size(); ++i) {
+      EXPECT_EQ(posted[i].watcher, 7u);
+      if (posted[i].message == message) masks.push_back(posted[i].filters);
     }
     return masks;
   }
@@ -77,6 +82,7 @@ class WatcherThreadTest : public ::testing::Test {
   FakeFolderWatch watch_;
   std::unique_ptr<TGXFileThread> watcher_;
   std::shared_ptr<WaiterScript> script_;
+  size_t first_post_ = 0;
 };
 
 TEST_F(WatcherThreadTest, OneChangeThenQuietPostsOneReport) {
@@ -113,19 +119,28 @@ TEST_F(WatcherThreadTest, StopEventDuringBurstEndsWithoutReport) {
   EXPECT_EQ(script_->Timeouts().size(), 3u);
 }
 
+// Only the stop event ends a watcher quietly; a watch that fails tells the main thread why.
 TEST_F(WatcherThreadTest, FirstWaitEndsTheThreadUnlessAChangeFired) {
-  const std::pair<const char*, WatchStep> cases[] = {
-      {"stop event", StopEvent()}, {"failed wait", FailedWait()}, {"time-out", Timeout()}};
-  for (const auto& [name, first] : cases) {
-    SCOPED_TRACE(name);
+  struct Case {
+    const char* name;
+    WatchStep first;
+    std::vector<uint32_t> failures;
+  };
+  const Case cases[] = {{"stop event", StopEvent(), {}},
+                        {"failed wait", FailedWait(), {206}},
+                        {"time-out", Timeout(), {206}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     SetUp();
-    Run({first, ChangeOf(fcFileName), Timeout()});
-    EXPECT_TRUE(watch_.Posted().empty());
+    script_->SetFailureCode(206);
+    Run({c.first, ChangeOf(fcFileName), Timeout()});
+    EXPECT_TRUE(PostedMasks(WM_FOLDERCHANGED).empty());
+    EXPECT_EQ(PostedMasks(WM_FOLDERWATCHFAILED), c.failures);
     EXPECT_EQ(script_->Timeouts().size(), 1u);
   }
 }
 
-TEST_F(WatcherThreadTest, FailedRearmEndsWithoutReport) {
+TEST_F(WatcherThreadTest, FailedRearmEndsWithAFailureReportInsteadOfTheChange) {
   struct Case {
     const char* name;
     int failing;
@@ -137,17 +152,22 @@ TEST_F(WatcherThreadTest, FailedRearmEndsWithoutReport) {
     SCOPED_TRACE(c.name);
     SetUp();
     script_->FailRearmOf(c.failing);
+    script_->SetFailureCode(5);
     Run({ChangeOf(fcFileName), ChangeOf(fcSize), Timeout()});
-    EXPECT_TRUE(watch_.Posted().empty());
+    EXPECT_TRUE(PostedMasks(WM_FOLDERCHANGED).empty());
+    EXPECT_EQ(PostedMasks(WM_FOLDERWATCHFAILED), std::vector<uint32_t>{5});
     EXPECT_EQ(script_->Rearms(), c.rearms);
   }
 }
 
-TEST_F(WatcherThreadTest, FolderThatIsNoLongerADirectoryIsReportedDeleted) {
+TEST_F(WatcherThreadTest, FolderThatIsNoLongerADirectoryIsReportedDeletedOnce) {
   script_->SetFolderIsDirectory(false);
-  Run({ChangeOf(fcDirName), Timeout()});
+  Run({ChangeOf(fcDirName), Timeout(), ChangeOf(fcFileName), Timeout()});
   EXPECT_TRUE(PostedMasks(WM_FOLDERCHANGED).empty());
   EXPECT_EQ(PostedMasks(WM_FOLDERDELETED), std::vector<uint32_t>{0});
+  EXPECT_TRUE(PostedMasks(WM_FOLDERWATCHFAILED).empty());
+  // Nothing more comes from a deleted folder: the watcher has ended without waiting again.
+  EXPECT_EQ(script_->Timeouts().size(), 2u);
 }
 
 // The notifier with real watcher threads over scripted waits.
@@ -159,11 +179,22 @@ class NotifierTest : public ::testing::Test {
     std::string folder;
   };
 
+  struct WatchEnd {
+    std::string folder;
+    bool deleted;
+    uint32_t error;
+    bool operator==(const WatchEnd&) const = default;
+  };
+
   void SetUp() override {
     notifier_ = std::make_unique<TGXThreadFileNotifier>(watch_);
     notifier_->OnFileChange = [this](TGXThreadFileNotifier& sender, TFileChanges changes,
                                      const std::string& folder) {
       reports_.push_back({&sender, changes, folder});
+    };
+    notifier_->OnWatchEnded = [this](TGXThreadFileNotifier&, const std::string& folder,
+                                     bool deleted, uint32_t error) {
+      ends_.push_back({folder, deleted, error});
     };
   }
 
@@ -179,6 +210,7 @@ class NotifierTest : public ::testing::Test {
   FakeFolderWatch watch_;
   std::unique_ptr<TGXThreadFileNotifier> notifier_;
   std::vector<Report> reports_;
+  std::vector<WatchEnd> ends_;
 };
 
 TEST_F(NotifierTest, AddFolderWatchesExactlyTheTextGivenAtLowestPriority) {
@@ -223,7 +255,9 @@ TEST_F(NotifierTest, MessagesOfUnknownWatchersAndOtherKindsAreIgnored) {
   EXPECT_EQ(reports_.size(), 1u);
 }
 
-TEST_F(NotifierTest, NameChangeReportDiscardsPendingChangeReports) {
+// A report with a change of names makes the pending reports of its own folder stale, and only
+// those: the reports of other folders are still handled.
+TEST_F(NotifierTest, NameChangeReportDiscardsPendingReportsOfItsOwnFolder) {
   struct Case {
     TFileChange first;
     bool discards;
@@ -250,13 +284,14 @@ TEST_F(NotifierTest, NameChangeReportDiscardsPendingChangeReports) {
     std::vector<std::string> folders;
     for (const Report& r : reports_) folders.push_back(r.folder);
     if (c.discards) {
-      EXPECT_EQ(folders, std::vector<std::string>{"C:\\A"});
+      EXPECT_EQ(folders, (std::vector<std::string>{"C:\\A", "C:\\B"}));
     } else {
       EXPECT_EQ(folders, (std::vector<std::string>{"C:\\A", "C:\\B", "C:\\A"}));
     }
     EXPECT_EQ(notifier_->FolderCount(), 2);
     EXPECT_TRUE(watch_.ScriptOf("C:\\C")->Destroyed());
     reports_.clear();
+    ends_.clear();
     notifier_.reset();
   }
 }
@@ -272,20 +307,54 @@ TEST_F(NotifierTest, DeletedFolderStopsBeingWatchedAndIsNotScanned) {
 
   watch_.DeliverAll(*notifier_);
   EXPECT_TRUE(reports_.empty());
+  EXPECT_EQ(ends_, (std::vector<WatchEnd>{{"C:\\B", true, 0}}));
   EXPECT_EQ(notifier_->FolderCount(), 1);
   EXPECT_TRUE(watch_.ScriptOf("C:\\B")->Destroyed());
   EXPECT_FALSE(watch_.ScriptOf("C:\\A")->Destroyed());
 }
 
-TEST_F(NotifierTest, WatcherWhoseFirstWaitFailsStaysCountedUntilCleared) {
+TEST_F(NotifierTest, WatchThatCannotBeOpenedIsReportedAndStaysCountedUntilCleared) {
   watch_.FailToOpen("C:\\Missing");
   notifier_->AddFolder("C:\\Missing");
-  ASSERT_TRUE(watch_.ScriptOf("C:\\Missing")->WaitForWaits(1));
+  ASSERT_TRUE(watch_.WaitForPosts(1));
+  EXPECT_EQ(watch_.Posted()[0].message, WM_FOLDERWATCHFAILED);
+  watch_.DeliverAll(*notifier_);
+  EXPECT_EQ(ends_, (std::vector<WatchEnd>{{"C:\\Missing", false, 3}}));
+  EXPECT_TRUE(reports_.empty());
   EXPECT_EQ(notifier_->FolderCount(), 1);
+  EXPECT_EQ(watch_.ScriptOf("C:\\Missing")->Timeouts().size(), 1u);
   notifier_->ClearFolders();
   EXPECT_EQ(notifier_->FolderCount(), 0);
   EXPECT_TRUE(watch_.ScriptOf("C:\\Missing")->Destroyed());
-  EXPECT_TRUE(watch_.Posted().empty());
+}
+
+// Every message is handled inside the boundary, so that an error of a handler stays there.
+TEST_F(NotifierTest, MessagesAreHandledInsideTheBoundary) {
+  std::vector<std::string> caught;
+  int entered = 0;
+  notifier_->Boundary = [&](const std::function<void()>& handler) {
+    ++entered;
+    try {
+      handler();
+    } catch (const std::exception& e) {
+      caught.push_back(e.what());
+    }
+  };
+  notifier_->OnFileChange = [](TGXThreadFileNotifier&, TFileChanges, const std::string& folder) {
+    throw std::runtime_error("scan of " + folder);
+  };
+  notifier_->OnWatchEnded = [](TGXThreadFileNotifier&, const std::string& folder, bool, uint32_t) {
+    throw std::runtime_error("end of " + folder);
+  };
+  notifier_->AddFolder("C:\\A");
+  notifier_->AddFolder("C:\\B");
+  Burst("C:\\A", {ChangeOf(fcFileName), Timeout()});
+  watch_.ScriptOf("C:\\B")->SetFolderIsDirectory(false);
+  Burst("C:\\B", {ChangeOf(fcDirName), Timeout()});
+  EXPECT_NO_THROW(watch_.DeliverAll(*notifier_));
+  EXPECT_EQ(entered, 2);
+  EXPECT_EQ(caught, (std::vector<std::string>{"scan of C:\\A", "end of C:\\B"}));
+  EXPECT_EQ(notifier_->FolderCount(), 1);
 }
 
 TEST_F(NotifierTest, RemoveFolderTakesExactCaseSensitiveMatchesOnly) {

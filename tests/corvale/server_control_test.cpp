@@ -2,6 +2,7 @@
 // folders that would print their files again and again, and the status tick.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -85,6 +86,8 @@ TEST_F(ServerControlTest, StartWatchesEnabledFoldersAndLogsEachStep) {
                               "[General] Total on-watch folders: 2",
                               "[General] Starting Varnell server application...",
                               "[General] Simulator started successfully.",
+                              "[Shell] Monitored file change in " + temp.Win("In1") + "\\",
+                              "[Shell] Monitored file change in " + temp.Win("In3") + "\\",
                           }));
 }
 
@@ -171,7 +174,8 @@ TEST_F(ServerControlTest, InputFolderIsTrimmedBeforeItIsWatched) {
   EXPECT_TRUE(std::filesystem::is_directory(temp.Native("In1")));
   EXPECT_EQ(WatchedFolders(), std::vector<std::string>{temp.Win("In1") + "\\"});
   EXPECT_EQ(LogMessages("Shell"),
-            std::vector<std::string>{"Adding on-watch folder " + temp.Win("In1") + "\\"});
+            (std::vector<std::string>{"Adding on-watch folder " + temp.Win("In1") + "\\",
+                                      "Monitored file change in " + temp.Win("In1") + "\\"}));
 }
 
 TEST_F(ServerControlTest, QueueDepthOfZeroOrLessIsUsedAsOne) {
@@ -215,18 +219,117 @@ TEST_F(ServerControlTest, StopUndoesStartAndShowsIdle) {
   EXPECT_TRUE(WatchedFolders().empty());
   EXPECT_EQ(Engine().JobQueue[1], nullptr);
   EXPECT_EQ(Engine().JobQueue[2], nullptr);
-  // The dropped job's file stays in the job store.
-  EXPECT_TRUE(temp.Exists("JobStore\\Dorrow_Laser\\a.afp"));
+  // The dropped job's file goes back into its input folder, with a word in the log.
+  EXPECT_FALSE(temp.Exists("JobStore\\Dorrow_Laser\\a.afp"));
+  EXPECT_EQ(temp.ReadFile("In1\\a.afp"), "a");
   const std::vector<std::string> log = LogEntries();
   EXPECT_EQ(
       std::vector<std::string>(log.begin() + static_cast<long>(before), log.end()),
       (std::vector<std::string>{"[General] Stopping Varnell server application...",
+                                "[MoveFile] " + temp.Win("JobStore\\Dorrow_Laser\\a.afp") +
+                                    " was not printed; moved back to " + temp.Win("In1\\a.afp"),
                                 "[General] Varnell server application stopped successfully."}));
 
-  // A new Start watches the folders afresh, not in addition.
+  // A new Start watches the folders afresh, not in addition, and takes the file again.
   Form().btnStartClick();
   EXPECT_EQ(Form().Notifier->FolderCount(), 2);
   EXPECT_EQ(WatchedFolders().size(), 2u);
+  EXPECT_EQ(Engine().JobsInFlight[1], 1);
+  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\a.afp"), "a");
+}
+
+// Closing the window while jobs are queued moves every queued job's file back, one line each.
+TEST_F(ServerControlTest, CloseWithJobsQueuedMovesTheirFilesBack) {
+  ConfigureSlot(1, "In1", "Done1", 5);
+  ConfigureSlot(2, "In2", "Done2", 5);
+  Form().btnStartClick();
+  for (const char* name : {"a.afp", "b.afp", "c.afp"})
+    temp.WriteFile(std::string("In1\\") + name, name);
+  temp.WriteFile("In2\\d.afp", "d");
+  Form().ScanInputFolder(nullptr, {}, Engine().Slots[1].InputFolder);
+  Form().ScanInputFolder(nullptr, {}, Engine().Slots[2].InputFolder);
+  ASSERT_EQ(Engine().JobsInFlight[1] + Engine().JobsInFlight[2], 4);
+
+  EXPECT_TRUE(Form().FormCloseQuery());
+  EXPECT_EQ(temp.FilesIn("In1"), (std::vector<std::string>{"a.afp", "b.afp", "c.afp"}));
+  EXPECT_EQ(temp.FilesIn("In2"), std::vector<std::string>{"d.afp"});
+  EXPECT_TRUE(temp.FilesIn("JobStore\\Dorrow_Laser").empty());
+  EXPECT_TRUE(temp.FilesIn("JobStore\\Pellam_Ink").empty());
+  std::vector<std::string> moved_back;
+  for (const std::string& line : LogMessages("MoveFile")) {
+    if (line.find(" was not printed; moved back to ") != std::string::npos)
+      moved_back.push_back(line);
+  }
+  EXPECT_EQ(moved_back.size(), 4u);
+  EXPECT_EQ(moved_back.back(), temp.Win("JobStore\\Pellam_Ink\\d.afp") +
+                                   " was not printed; moved back to " + temp.Win("In2\\d.afp"));
+  EXPECT_EQ(LogMessages("General").back(), "Varnell server application stopped successfully.");
+}
+
+// A newer file of the same name in the input folder is never replaced: the job's file stays in
+// the job store, and the log says so and why.
+TEST_F(ServerControlTest, QueuedFileThatCannotGoBackStaysWithALineNamingWhere) {
+  ConfigureSlot(1, "In1", "Done1", 2);
+  Form().btnStartClick();
+  temp.WriteFile("In1\\same.afp", "queued");
+  Form().ScanInputFolder(nullptr, {}, Engine().Slots[1].InputFolder);
+  temp.WriteFile("In1\\same.afp", "newer");
+  Form().btnStopClick();
+  EXPECT_EQ(temp.ReadFile("In1\\same.afp"), "newer");
+  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\same.afp"), "queued");
+  const std::string job = temp.Win("JobStore\\Dorrow_Laser\\same.afp");
+  EXPECT_EQ(LogMessages("MoveFile").back(),
+            "MoveFileEx ERROR (Cannot create a file when that file already exists.): " + job +
+                " was not printed and stays there; it could not be moved back to " +
+                temp.Win("In1\\same.afp"));
+}
+
+// Files already lying in a watched folder are taken by Start itself, one scan per folder.
+TEST_F(ServerControlTest, StartTakesTheFilesAlreadyInEachWatchedFolder) {
+  ConfigureSlot(1, "In1", "Done1", 1);
+  ConfigureSlot(2, "In2", "Done2", 3);
+  Engine().Slots[3].InputFolder = temp.Win("In3");  // not enabled: not watched, not scanned
+  temp.WriteFile("In1\\old.afp", "old", 20);
+  temp.WriteFile("In1\\older.afp", "older", 30);
+  temp.WriteFile("In2\\left.afp", "left");
+  temp.WriteFile("In3\\other.afp", "other");
+  Form().btnStartClick();
+  EXPECT_EQ(temp.FilesIn("In1"), std::vector<std::string>{"old.afp"});
+  EXPECT_TRUE(Engine().MoreFilesWaiting[1]);
+  EXPECT_TRUE(temp.FilesIn("In2").empty());
+  EXPECT_EQ(temp.FilesIn("In3"), std::vector<std::string>{"other.afp"});
+  EXPECT_EQ(Engine().JobsInFlight[1], 1);
+  EXPECT_EQ(Engine().JobsInFlight[2], 1);
+  const std::vector<std::string> shell_lines = LogMessages("Shell");
+  EXPECT_EQ(std::count(shell_lines.begin(), shell_lines.end(),
+                       "Monitored file change in " + temp.Win("In1") + "\\"),
+            1);
+  EXPECT_EQ(Form().statBar.SimpleText(), "Ready.");
+}
+
+// A folder that cannot be watched, and a watched folder that is deleted, are logged when their
+// watchers end, the first with the system's reason.
+TEST_F(ServerControlTest, FoldersThatAreNoLongerWatchedAreLogged) {
+  ConfigureSlot(1, "In1", "Done1", 1);
+  ConfigureSlot(2, "In2", "Done2", 1);
+  watch.FailToOpen(temp.Win("In1"));
+  Form().btnStartClick();
+  ASSERT_TRUE(watch.WaitForPosts(1));
+  watch.DeliverAll(*Form().Notifier);
+  EXPECT_EQ(LogMessages("Shell").back(),
+            "Watch ERROR (The system cannot find the path "
+            "specified.): " +
+                temp.Win("In1") + " is no longer watched");
+  EXPECT_EQ(Form().Notifier->FolderCount(), 2);
+
+  auto script = watch.ScriptOf(temp.Win("In2"));
+  script->SetFolderIsDirectory(false);
+  script->Feed({testing::ChangeOf(TFileChange::fcDirName), testing::Timeout()});
+  ASSERT_TRUE(watch.WaitForPosts(2));
+  watch.DeliverAll(*Form().Notifier);
+  EXPECT_EQ(LogMessages("Shell").back(), temp.Win("In2") + " was deleted; it is no longer watched");
+  EXPECT_EQ(Form().Notifier->FolderCount(), 1);
+  EXPECT_TRUE(Form().ServerRunning());
 }
 
 TEST_F(ServerControlTest, StartFixesTheLogFileNameForTheRun) {

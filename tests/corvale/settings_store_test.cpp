@@ -177,33 +177,66 @@ TEST_F(SettingsStoreTest, LogSettingsAreLoadedAndShown) {
   EXPECT_FALSE(form.TimerAutoRun.Enabled());
 }
 
-TEST_F(SettingsStoreTest, WrongTypedSlotValueStopsTheLoadAndStartUpCompletes) {
+// One printer's depth stored as text costs that value only: it is shown, loads as 1, and every
+// other printer and option loads as stored and is saved back unchanged.
+TEST_F(SettingsStoreTest, WrongTypedSlotValueTakesItsDefaultAndTheLoadGoesOn) {
   StorePrinter("Dorrow_Laser", "Dorrow_Laser", "C:\\In\\Dorrow", 2);
   StorePrinter("Pellam_Ink", "Pellam_Ink", "C:\\In\\Pellam", 2);
   registry.PutString(kHKCU, DeviceKey("Pellam_Ink"), "QueueDepth", "2");
-  StorePrinter("Office Laser 2", "Office Laser 2", "C:\\In\\Office", 2);
+  StorePrinter("Office Laser 2", "Office Laser 2", "C:\\In\\Office", 5);
   registry.PutString(kHKCU, kDevices, "DefaultPrinter", "Office Laser 2");
   registry.PutDword(kHKCU, kVarnell, "KeepLogFileSize", 25);
   registry.PutString(kHKCU, kVarnell, "LogFile", temp.Win("stored.log"));
   TForm1& form = Create();
 
   EXPECT_EQ(dialogs.Errors(), std::vector<std::string>{"Invalid data type for 'QueueDepth'"});
-  // Read before the bad value: the remembered printer and the first printer's slot.
   EXPECT_EQ(form.cmbPrinter.ItemIndex(), 2);
-  EXPECT_EQ(form.Engine.Slots[1].InputFolder, "C:\\In\\Dorrow");
-  EXPECT_EQ(form.Engine.Slots[1].QueueDepth, 2);
-  // The slot being read and everything after it keep their defaults.
-  EXPECT_EQ(form.Engine.Slots[2].PrinterName, "Pellam_Ink");
-  EXPECT_EQ(form.Engine.Slots[2].QueueDepth, 1);
-  EXPECT_EQ(form.Engine.Slots[3].InputFolder, "");
-  EXPECT_EQ(form.edtMB.Text(), "10");
-  // Start-up carries on: log file name, job store and notifier are all there.
-  EXPECT_EQ(form.Log.CurrentLogFile(), temp.Win("Varnell.log"));
-  EXPECT_EQ(form.edtLogFile.Text(), temp.Win("Varnell.log"));
+  const TRec expected[] = {
+      {true, "Dorrow_Laser", "C:\\In\\Dorrow", "C:\\In\\Dorrow\\Done", false, 2},
+      {true, "Pellam_Ink", "C:\\In\\Pellam", "C:\\In\\Pellam\\Done", false, 1},
+      {true, "Office Laser 2", "C:\\In\\Office", "C:\\In\\Office\\Done", false, 5},
+  };
+  for (int n = 1; n <= 3; ++n) {
+    SCOPED_TRACE(n);
+    const TRec& slot = form.Engine.Slots[n];
+    const TRec& want = expected[n - 1];
+    EXPECT_EQ(slot.EnableIPDSEmulation, want.EnableIPDSEmulation);
+    EXPECT_EQ(slot.PrinterName, want.PrinterName);
+    EXPECT_EQ(slot.InputFolder, want.InputFolder);
+    EXPECT_EQ(slot.DoneFolder, want.DoneFolder);
+    EXPECT_EQ(slot.QueueDepth, want.QueueDepth);
+  }
+  EXPECT_EQ(form.edtMB.Text(), "25");
+  EXPECT_EQ(form.Log.CurrentLogFile(), temp.Win("stored.log"));
   EXPECT_EQ(form.Engine.JobStoreRoot, temp.Win("JobStore"));
-  EXPECT_TRUE(temp.Exists("JobStore"));
   EXPECT_NE(form.Notifier, nullptr);
-  EXPECT_EQ(form.Engine.RegistryViewFlag, kKeyWow64_32Key);
+
+  form.FormClose();
+  EXPECT_EQ(Stored(DeviceKey("Dorrow_Laser"), "QueueDepth")->number, 2u);
+  EXPECT_EQ(Stored(DeviceKey("Dorrow_Laser"), "InputFolder")->text, "C:\\In\\Dorrow");
+  EXPECT_EQ(Stored(DeviceKey("Pellam_Ink"), "EnableIPDSEmulation")->number, 1u);
+  EXPECT_EQ(Stored(DeviceKey("Pellam_Ink"), "InputFolder")->text, "C:\\In\\Pellam");
+  EXPECT_EQ(Stored(DeviceKey("Pellam_Ink"), "QueueDepth")->kind, RegistryValueKind::kDword);
+  EXPECT_EQ(Stored(DeviceKey("Pellam_Ink"), "QueueDepth")->number, 1u);
+  EXPECT_EQ(Stored(DeviceKey("Office Laser 2"), "QueueDepth")->number, 5u);
+  EXPECT_EQ(Stored(kDevices, "DefaultPrinter")->text, "Office Laser 2");
+  EXPECT_EQ(Stored(kVarnell, "KeepLogFileSize")->number, 25u);
+}
+
+// Launched at logon with a wrong-typed value stored, the server still starts on its own.
+TEST_F(SettingsStoreTest, WrongTypedValueDoesNotKeepTheAutoStartFromStarting) {
+  StorePrinter("Dorrow_Laser", "Dorrow_Laser", temp.Win("In"), 1);
+  registry.PutDword(kHKCU, DeviceKey("Dorrow_Laser"), "DoneFolder", 7);
+  registry.PutString(kHKCU, DeviceKey("Dorrow_Laser"), "DeleteInputFileWhenDone", "1");
+  system.arguments = {"/LaunchOnStartup"};
+  TForm1& form = Create();
+  EXPECT_EQ(dialogs.Errors(),
+            (std::vector<std::string>{"Invalid data type for 'DoneFolder'",
+                                      "Invalid data type for 'DeleteInputFileWhenDone'"}));
+  ASSERT_TRUE(form.TimerAutoRun.Enabled());
+  form.TimerAutoRun.Tick();
+  EXPECT_TRUE(form.ServerRunning());
+  EXPECT_EQ(form.Engine.Slots[1].InputFolder, temp.Win("In"));
 }
 
 TEST_F(SettingsStoreTest, WrongTypedValueIsNamedInTheError) {
@@ -236,20 +269,26 @@ TEST_F(SettingsStoreTest, WrongTypedValueIsNamedInTheError) {
   }
 }
 
-TEST_F(SettingsStoreTest, WrongTypedLogValueKeepsWhatWasReadBeforeIt) {
+TEST_F(SettingsStoreTest, WrongTypedLogValueKeepsItsDefaultAndTheRestLoads) {
   registry.PutString(kHKCU, kVarnell, "LogFile", temp.Win("stored.log"));
   registry.PutDword(kHKCU, kVarnell, "KeepLogFileSmall", 1);
   registry.PutString(kHKCU, kVarnell, "KeepLogFileSize", "20");
   registry.PutDword(kHKCU, kVarnell, "AppendLogDate", 1);
+  registry.PutDword(kHKCU, kVarnell, "LogEnabled", 0);
+  registry.PutDword(kHKCU, kVarnell, "DeleteLogFileDays", 4);
+  registry.PutString(kHKCU, kVarnell, "DeleteLogFile", "yes");
   registry.PutDword(kHKCU, kVarnell, "LaunchOnStartup", 1);
   TForm1& form = Create();
-  EXPECT_EQ(dialogs.Errors(), std::vector<std::string>{"Invalid data type for 'KeepLogFileSize'"});
+  EXPECT_EQ(dialogs.Errors(), (std::vector<std::string>{"Invalid data type for 'KeepLogFileSize'",
+                                                        "Invalid data type for 'DeleteLogFile'"}));
   EXPECT_EQ(form.edtLogFile.Text(), temp.Win("stored.log"));
-  EXPECT_EQ(form.Log.CurrentLogFile(), temp.Win("stored.log"));
   EXPECT_TRUE(form.cbLogDeleteBySize.Checked());
   EXPECT_EQ(form.edtMB.Text(), "10");
-  EXPECT_FALSE(form.cbTimeStamp.Checked());
-  EXPECT_FALSE(form.cbAutoRun.Checked());
+  EXPECT_TRUE(form.cbTimeStamp.Checked());
+  EXPECT_FALSE(form.cbLogDeleteByDay.Checked());
+  EXPECT_EQ(form.edtDays.Text(), "4");
+  EXPECT_FALSE(form.cbLog.Checked());
+  EXPECT_TRUE(form.cbAutoRun.Checked());
 }
 
 TEST_F(SettingsStoreTest, SaveWritesEveryListedPrinterAndTheOptionsInOrder) {

@@ -103,6 +103,20 @@ TEST_F(StdFileSystemTest, MoveReplacesAnExistingTarget) {
   EXPECT_EQ(ReadFile(root_ / "Done" / "a.afp"), "new");
 }
 
+TEST_F(StdFileSystemTest, MoveWithoutReplacingKeepsAnExistingTarget) {
+  WriteFile(root_ / "Store" / "a.afp", "queued");
+  WriteFile(root_ / "In" / "a.afp", "newer");
+  EXPECT_EQ(files_.MoveFileNoReplace(Win("Store\\a.afp"), Win("In\\a.afp")), 183u);
+  EXPECT_EQ(ReadFile(root_ / "In" / "a.afp"), "newer");
+  EXPECT_EQ(ReadFile(root_ / "Store" / "a.afp"), "queued");
+  EXPECT_EQ(files_.ErrorText(183), "Cannot create a file when that file already exists.");
+
+  fs::remove(root_ / "In" / "a.afp");
+  EXPECT_EQ(files_.MoveFileNoReplace(Win("Store\\a.afp"), Win("In\\a.afp")), 0u);
+  EXPECT_EQ(ReadFile(root_ / "In" / "a.afp"), "queued");
+  EXPECT_FALSE(fs::exists(root_ / "Store" / "a.afp"));
+}
+
 TEST_F(StdFileSystemTest, FailuresGiveTheWindowsCodes) {
   WriteFile(root_ / "In" / "a.afp", "x");
   fs::create_directories(root_ / "Done" / "a.afp");

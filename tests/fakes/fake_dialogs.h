@@ -15,6 +15,8 @@ class FakeDialogs : public Dialogs {
  public:
   // Runs while a message box "is open", after its text has been recorded.
   std::function<void(const std::string&)> OnMessage;
+  // Runs while an error box "is open", after its text has been recorded.
+  std::function<void(const std::string&)> OnError;
 
   void ShowMessage(const std::string& text) override {
     {
@@ -25,8 +27,11 @@ class FakeDialogs : public Dialogs {
   }
 
   void ShowError(const std::string& text) override {
-    std::lock_guard lock(mutex_);
-    errors_.push_back(text);
+    {
+      std::lock_guard lock(mutex_);
+      errors_.push_back(text);
+    }
+    if (OnError) OnError(text);
   }
 
   std::vector<std::string> Messages() const {

@@ -51,7 +51,11 @@ class FakeEventLoop : public EventLoop {
     cv_.notify_all();
   }
 
-  // Runs every task posted so far (and those they post), in order.
+  void SetHandlerBoundary(HandlerBoundary boundary) override { boundary_ = std::move(boundary); }
+  bool HasHandlerBoundary() const { return static_cast<bool>(boundary_); }
+
+  // Runs every task posted so far (and those they post), in order, each inside the handler
+  // boundary when one is set.
   void RunPosted() {
     while (true) {
       std::function<void()> task;
@@ -61,7 +65,11 @@ class FakeEventLoop : public EventLoop {
         task = std::move(tasks_.front());
         tasks_.pop_front();
       }
-      task();
+      if (boundary_) {
+        boundary_(task);
+      } else {
+        task();
+      }
     }
   }
 
@@ -81,6 +89,7 @@ class FakeEventLoop : public EventLoop {
   std::deque<std::function<void()>> tasks_;
   bool woken_ = false;
   bool hold_posted_ = false;
+  HandlerBoundary boundary_;  // main thread only
 };
 
 }  // namespace corvale::testing

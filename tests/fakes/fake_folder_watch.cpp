@@ -18,6 +18,7 @@ class ScriptedWaiter : public FolderChangeWaiter {
     return script_->Wait(timeout_ms, which);
   }
   bool Rearm(int which) override { return script_->Rearm(which); }
+  uint32_t FailureCode() override { return script_->FailureCode(); }
   bool FolderIsDirectory() override { return script_->FolderIsDirectory(); }
   void SignalStop() override { script_->SignalStop(); }
 
@@ -38,6 +39,16 @@ void WaiterScript::Feed(const std::vector<WatchStep>& steps) {
 void WaiterScript::SetFailToOpen() {
   std::lock_guard lock(mutex_);
   fail_to_open_ = true;
+}
+
+void WaiterScript::SetFailureCode(uint32_t code) {
+  std::lock_guard lock(mutex_);
+  failure_code_ = code;
+}
+
+uint32_t WaiterScript::FailureCode() {
+  std::lock_guard lock(mutex_);
+  return failure_code_;
 }
 
 void WaiterScript::SetEndWhenDry() {
@@ -176,19 +187,21 @@ int FakeFolderWatch::PriorityLowered() const {
   return priority_lowered_;
 }
 
-void FakeFolderWatch::Post(uint32_t message, uintptr_t watcher, uint32_t filters) {
+void FakeFolderWatch::Post(uint32_t message, uintptr_t watcher, uint32_t data) {
   {
     std::lock_guard lock(mutex_);
-    posted_.push_back({message, watcher, filters});
-    pending_.push_back({message, watcher, filters});
+    posted_.push_back({message, watcher, data});
+    pending_.push_back({message, watcher, data});
   }
   posted_changed_.notify_all();
 }
 
-void FakeFolderWatch::RemovePending(uint32_t message) {
+void FakeFolderWatch::RemovePending(uint32_t message, uintptr_t watcher) {
   std::lock_guard lock(mutex_);
   ++remove_pending_calls_;
-  std::erase_if(pending_, [&](const WindowMessage& m) { return m.message == message; });
+  std::erase_if(pending_, [&](const WindowMessage& m) {
+    return m.message == message && m.watcher == watcher;
+  });
 }
 
 std::vector<WindowMessage> FakeFolderWatch::Posted() const {

@@ -44,6 +44,8 @@ class WaiterScript {
   void Feed(const std::vector<WatchStep>& steps);
   // The change notifications could not be opened: every wait fails at once.
   void SetFailToOpen();
+  // The error code the waiter gives for its failures (3, path not found, unless set).
+  void SetFailureCode(uint32_t code);
   // With an empty script a wait returns the stop event instead of blocking (for watchers run on
   // the test's own thread).
   void SetEndWhenDry();
@@ -64,6 +66,7 @@ class WaiterScript {
   // The waiter's side.
   FolderChangeWaiter::Outcome Wait(uint32_t timeout_ms, int& which);
   bool Rearm(int which);
+  uint32_t FailureCode();
   bool FolderIsDirectory();
   void SignalStop();
   void MarkDestroyed();
@@ -74,6 +77,7 @@ class WaiterScript {
   std::condition_variable changed_;
   std::deque<WatchStep> steps_;
   bool fail_to_open_ = false;
+  uint32_t failure_code_ = 3;
   bool end_when_dry_ = false;
   bool is_directory_ = true;
   std::set<int> failing_rearms_;
@@ -88,7 +92,7 @@ class WaiterScript {
 struct WindowMessage {
   uint32_t message;
   uintptr_t watcher;
-  uint32_t filters;
+  uint32_t filters;  // the message's data: filters of a report, error code of a failed watch
 };
 
 class FakeFolderWatch : public FolderWatchPlatform, public NotifierWindow {
@@ -115,8 +119,8 @@ class FakeFolderWatch : public FolderWatchPlatform, public NotifierWindow {
   std::unique_ptr<FolderChangeWaiter> CreateWaiter(const std::string& folder) override;
   void LowerCurrentThreadPriority() override;
   NotifierWindow& Window() override { return *this; }
-  void Post(uint32_t message, uintptr_t watcher, uint32_t filters) override;
-  void RemovePending(uint32_t message) override;
+  void Post(uint32_t message, uintptr_t watcher, uint32_t data) override;
+  void RemovePending(uint32_t message, uintptr_t watcher) override;
 
  private:
   mutable std::mutex mutex_;

@@ -1,7 +1,9 @@
-// The settable clock's calendar arithmetic.
+// The settable clock's calendar arithmetic, and the fake's code page.
 #include "tests/fakes/fake_system.h"
 
 #include <chrono>
+
+#include "corvale/platform/text_encoding.h"
 
 namespace corvale::testing {
 
@@ -40,6 +42,24 @@ LocalTime FakeClock::FromFileTime(int64_t filetime) {
 void FakeClock::Advance(int64_t seconds) {
   std::lock_guard lock(mutex_);
   now_ = FromFileTime(ToFileTime(now_) + seconds * kTicksPerSecond);
+}
+
+std::string FakeSystemInfo::ToAnsiCodePage(const std::string& text) {
+  const std::u16string wide = Utf8ToUtf16(text);
+  std::string out;
+  for (size_t i = 0; i < wide.size(); ++i) {
+    const char16_t c = wide[i];
+    if (c < 0x100) {
+      out += static_cast<char>(c);
+    } else {
+      out += '?';
+      // A surrogate pair is one character.
+      if (c >= 0xD800 && c <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+          wide[i + 1] <= 0xDFFF)
+        ++i;
+    }
+  }
+  return out;
 }
 
 }  // namespace corvale::testing

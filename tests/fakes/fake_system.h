@@ -22,6 +22,8 @@ class FakeSystemInfo : public SystemInfo {
   Wow64Answer IsWow64Process() override { return wow64; }
   char DateSeparator() override { return date_separator; }
   char TimeSeparator() override { return time_separator; }
+  // The code page of the fake is Latin-1: U+0000..U+00FF are one byte each, the rest "?".
+  std::string ToAnsiCodePage(const std::string& text) override;
 };
 
 // Local time and UTC move together; local time is UTC plus `utc_offset_minutes`.

@@ -5,7 +5,11 @@ namespace corvale::testing {
 
 void RecordingFileSystem::FailMovesFrom(const std::string& source, SystemError code) {
   std::lock_guard lock(mutex_);
-  failing_moves_[source] = code;
+  if (code == 0) {
+    failing_moves_.erase(source);
+  } else {
+    failing_moves_[source] = code;
+  }
 }
 
 void RecordingFileSystem::SetShortPaths(std::function<std::string(const std::string&)> short_path) {
@@ -31,6 +35,34 @@ SystemError RecordingFileSystem::MoveFile(const std::string& from, const std::st
     if (it != failing_moves_.end()) return it->second;
   }
   return inner_.MoveFile(from, to);
+}
+
+SystemError RecordingFileSystem::MoveFileNoReplace(const std::string& from, const std::string& to) {
+  {
+    std::lock_guard lock(mutex_);
+    moves_.emplace_back(from, to);
+    auto it = failing_moves_.find(from);
+    if (it != failing_moves_.end()) return it->second;
+  }
+  return inner_.MoveFileNoReplace(from, to);
+}
+
+void RecordingFileSystem::FailAppendsTo(const std::string& path, SystemError code, int after) {
+  std::lock_guard lock(mutex_);
+  if (code == 0) {
+    failing_appends_.erase(path);
+  } else {
+    failing_appends_[path] = {code, after};
+  }
+}
+
+SystemError RecordingFileSystem::AppendToFile(const std::string& path, const std::string& bytes) {
+  {
+    std::lock_guard lock(mutex_);
+    auto it = failing_appends_.find(path);
+    if (it != failing_appends_.end() && it->second.after-- <= 0) return it->second.code;
+  }
+  return inner_.AppendToFile(path, bytes);
 }
 
 SystemError RecordingFileSystem::DeleteFile(const std::string& path) {

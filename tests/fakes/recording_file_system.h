@@ -1,6 +1,7 @@
 // A file system that passes every call on to another one (normally StdFileSystem over a temp
-// folder), records moves and deletions, and can fail the moves of a given source with an error
-// code or give paths a short form of the test's choosing.
+// folder), records moves (of both kinds) and deletions, can fail the moves of a given source
+// with an error code, fail the appends to a file (the log), or give paths a short form of the
+// test's choosing.
 // Safe for use from any thread.
 #pragma once
 
@@ -19,8 +20,11 @@ class RecordingFileSystem : public FileSystem {
  public:
   explicit RecordingFileSystem(FileSystem& inner) : inner_(inner) {}
 
-  // Moves from exactly `source` fail with `code` and move nothing.
+  // Moves from exactly `source` fail with `code` and move nothing (0: they work again).
   void FailMovesFrom(const std::string& source, SystemError code);
+  // Appends to exactly `path` fail with `code` once `after` more have worked (0: they work
+  // again).
+  void FailAppendsTo(const std::string& path, SystemError code, int after = 0);
   // Replaces the short form of every path (an empty result means "no short form").
   void SetShortPaths(std::function<std::string(const std::string&)> short_path);
 
@@ -36,10 +40,9 @@ class RecordingFileSystem : public FileSystem {
     return inner_.ListFolder(folder);
   }
   SystemError MoveFile(const std::string& from, const std::string& to) override;
+  SystemError MoveFileNoReplace(const std::string& from, const std::string& to) override;
   SystemError DeleteFile(const std::string& path) override;
-  SystemError AppendToFile(const std::string& path, const std::string& bytes) override {
-    return inner_.AppendToFile(path, bytes);
-  }
+  SystemError AppendToFile(const std::string& path, const std::string& bytes) override;
   SystemError FileSizeDenyingWriters(const std::string& path, uint64_t& size) override {
     return inner_.FileSizeDenyingWriters(path, size);
   }
@@ -50,6 +53,11 @@ class RecordingFileSystem : public FileSystem {
   FileSystem& inner_;
   mutable std::mutex mutex_;
   std::map<std::string, SystemError> failing_moves_;
+  struct FailingAppends {
+    SystemError code;
+    int after;
+  };
+  std::map<std::string, FailingAppends> failing_appends_;
   std::function<std::string(const std::string&)> short_path_;
   std::vector<std::pair<std::string, std::string>> moves_;
   std::vector<std::string> deletes_;

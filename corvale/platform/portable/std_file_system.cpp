@@ -30,6 +30,7 @@ constexpr SystemError kFileExists = 80;
 constexpr SystemError kInvalidParameter = 87;
 constexpr SystemError kDiskFull = 112;
 constexpr SystemError kDirNotEmpty = 145;
+constexpr SystemError kAlreadyExists = 183;
 constexpr SystemError kFilenameTooLong = 206;
 
 fs::path ToPath(const std::string& windows_path) {
@@ -147,10 +148,19 @@ std::vector<FileEntry> StdFileSystem::ListFolder(const std::string& folder) {
 }
 
 SystemError StdFileSystem::MoveFile(const std::string& from, const std::string& to) {
+  return Move(from, to, /*replace=*/true);
+}
+
+SystemError StdFileSystem::MoveFileNoReplace(const std::string& from, const std::string& to) {
+  return Move(from, to, /*replace=*/false);
+}
+
+SystemError StdFileSystem::Move(const std::string& from, const std::string& to, bool replace) {
   const fs::path source = ToPath(from);
   const fs::path target = ToPath(to);
   std::error_code ec;
   if (!fs::exists(fs::symlink_status(source, ec))) return MissingError(source);
+  if (!replace && fs::exists(fs::symlink_status(target, ec))) return kAlreadyExists;
   // Replacing an existing target never replaces a folder.
   if (fs::is_directory(fs::symlink_status(target, ec))) return kAccessDenied;
   fs::rename(source, target, ec);
@@ -158,7 +168,8 @@ SystemError StdFileSystem::MoveFile(const std::string& from, const std::string& 
   if (ec.default_error_condition() != std::errc::cross_device_link) return MapError(ec, target);
   if (fs::is_directory(source, ec)) return kNotSameDevice;
   ec.clear();
-  fs::copy_file(source, target, fs::copy_options::overwrite_existing, ec);
+  fs::copy_file(source, target,
+                replace ? fs::copy_options::overwrite_existing : fs::copy_options::none, ec);
   if (ec) return MapError(ec, target);
   fs::remove(source, ec);
   return ec ? MapError(ec, source) : 0;
@@ -228,6 +239,8 @@ std::string StdFileSystem::ErrorText(SystemError code) {
       return "There is not enough space on the disk.";
     case kDirNotEmpty:
       return "The directory is not empty.";
+    case kAlreadyExists:
+      return "Cannot create a file when that file already exists.";
     case kFilenameTooLong:
       return "The filename or extension is too long.";
     default:

@@ -15,6 +15,7 @@ class StdFileSystem : public FileSystem {
   bool CreateDirectories(const std::string& path) override;
   std::vector<FileEntry> ListFolder(const std::string& folder) override;
   SystemError MoveFile(const std::string& from, const std::string& to) override;
+  SystemError MoveFileNoReplace(const std::string& from, const std::string& to) override;
   SystemError DeleteFile(const std::string& path) override;
   SystemError AppendToFile(const std::string& path, const std::string& bytes) override;
   // There is no deny-write open here: the size is taken from the file's status.
@@ -22,6 +23,9 @@ class StdFileSystem : public FileSystem {
   // No 8.3 names here: an existing path is its own short form.
   std::string ShortPath(const std::string& path) override;
   std::string ErrorText(SystemError code) override;
+
+ private:
+  SystemError Move(const std::string& from, const std::string& to, bool replace);
 };
 
 // FILETIME value (100 ns intervals since 1601-01-01 UTC) of a Unix time in seconds.

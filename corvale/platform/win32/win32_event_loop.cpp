@@ -77,7 +77,15 @@ void Win32EventLoop::RunPostedTasks() {
       task = std::move(tasks_.front());
       tasks_.pop_front();
     }
-    task();
+    if (boundary_) {
+      boundary_(task);
+    } else {
+      // No error may unwind through the window procedure into the system's code.
+      try {
+        task();
+      } catch (...) {
+      }
+    }
   }
 }
 

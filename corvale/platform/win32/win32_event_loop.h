@@ -19,6 +19,7 @@ class Win32EventLoop : public EventLoop {
   void WaitForEvents() override;
   void Wake() override;
   void PostToMain(std::function<void()> task) override;
+  void SetHandlerBoundary(HandlerBoundary boundary) override { boundary_ = std::move(boundary); }
 
   // The application's message loop; returns when WM_QUIT arrives.
   int Run();
@@ -34,6 +35,7 @@ class Win32EventLoop : public EventLoop {
   void* dialog_window_ = nullptr;
   std::mutex mutex_;
   std::deque<std::function<void()>> tasks_;
+  HandlerBoundary boundary_;
 };
 
 }  // namespace corvale::win32

@@ -1,9 +1,11 @@
-// The file system through FindFirstFileA, MoveFileExA, DeleteFileA, CreateFileA and friends.
+// The file system through the wide calls FindFirstFileW, MoveFileExW, DeleteFileW, CreateFileW
+// and friends, so that every name Windows allows can be listed, moved and deleted.
 #include "corvale/platform/win32/win32_file_system.h"
 
 #include <algorithm>
 
 #include "common/win32/windows_support.h"
+#include "corvale/platform/win32/wide_text.h"
 
 namespace corvale {
 
@@ -11,9 +13,11 @@ namespace {
 
 using varnell::win32::ScopedFileHandle;
 using varnell::win32::ScopedFindHandle;
+using win32::Utf8;
+using win32::Wide;
 
 DWORD Attributes(const std::string& path) {
-  return GetFileAttributesA(path.c_str());
+  return GetFileAttributesW(Wide(path).c_str());
 }
 
 int64_t FileTimeValue(const FILETIME& time) {
@@ -35,6 +39,11 @@ uint32_t LocalDosDateTime(const FILETIME& utc) {
 
 bool IsDelimiter(char c) {
   return c == '\\' || c == '/';
+}
+
+SystemError Move(const std::string& from, const std::string& to, DWORD flags) {
+  if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), flags)) return 0;
+  return GetLastError();
 }
 
 }  // namespace
@@ -61,7 +70,7 @@ bool Win32FileSystem::CreateDirectories(const std::string& path) {
     const std::string parent = folder.substr(0, cut - 1);
     if (!(parent.size() == 2 && parent[1] == ':') && !CreateDirectories(parent)) return false;
   }
-  if (CreateDirectoryA(folder.c_str(), nullptr)) return true;
+  if (CreateDirectoryW(Wide(folder).c_str(), nullptr)) return true;
   return DirectoryExists(folder);
 }
 
@@ -71,11 +80,11 @@ std::vector<FileEntry> Win32FileSystem::ListFolder(const std::string& folder) {
   std::string pattern = folder;
   if (!IsDelimiter(pattern.back())) pattern += '\\';
   pattern += '*';
-  WIN32_FIND_DATAA data;
-  ScopedFindHandle find(FindFirstFileA(pattern.c_str(), &data));
+  WIN32_FIND_DATAW data;
+  ScopedFindHandle find(FindFirstFileW(Wide(pattern).c_str(), &data));
   if (!find) return entries;
   do {
-    const std::string name = data.cFileName;
+    const std::string name = Utf8(data.cFileName);
     if (name == "." || name == "..") continue;
     FileEntry entry;
     entry.name = name;
@@ -83,23 +92,27 @@ std::vector<FileEntry> Win32FileSystem::ListFolder(const std::string& folder) {
     entry.last_write_utc = FileTimeValue(data.ftLastWriteTime);
     entry.last_write_dos = LocalDosDateTime(data.ftLastWriteTime);
     entries.push_back(std::move(entry));
-  } while (FindNextFileA(find.Get(), &data));
+  } while (FindNextFileW(find.Get(), &data));
   return entries;
 }
 
 SystemError Win32FileSystem::MoveFile(const std::string& from, const std::string& to) {
-  if (MoveFileExA(from.c_str(), to.c_str(), kMoveFileFlags)) return 0;
-  return GetLastError();
+  return Move(from, to, kMoveFileFlags);
+}
+
+SystemError Win32FileSystem::MoveFileNoReplace(const std::string& from, const std::string& to) {
+  return Move(from, to, kMoveFileFlags & ~static_cast<DWORD>(MOVEFILE_REPLACE_EXISTING));
 }
 
 SystemError Win32FileSystem::DeleteFile(const std::string& path) {
-  if (DeleteFileA(path.c_str())) return 0;
+  if (DeleteFileW(Wide(path).c_str())) return 0;
   return GetLastError();
 }
 
 SystemError Win32FileSystem::AppendToFile(const std::string& path, const std::string& bytes) {
-  ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedFileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return GetLastError();
   if (SetFilePointer(file.Get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER) {
     const DWORD error = GetLastError();
@@ -118,7 +131,7 @@ SystemError Win32FileSystem::AppendToFile(const std::string& path, const std::st
 }
 
 SystemError Win32FileSystem::FileSizeDenyingWriters(const std::string& path, uint64_t& size) {
-  ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  ScopedFileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return GetLastError();
   LARGE_INTEGER bytes;
@@ -128,14 +141,15 @@ SystemError Win32FileSystem::FileSizeDenyingWriters(const std::string& path, uin
 }
 
 std::string Win32FileSystem::ShortPath(const std::string& path) {
-  char buffer[MAX_PATH] = "";
-  const DWORD length = GetShortPathNameA(path.c_str(), buffer, MAX_PATH);
+  // At most 259 characters, the room of the print utility's path parameter.
+  wchar_t buffer[MAX_PATH] = L"";
+  const DWORD length = GetShortPathNameW(Wide(path).c_str(), buffer, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return "";
-  return std::string(buffer, length);
+  return Utf8(std::wstring_view(buffer, length));
 }
 
 std::string Win32FileSystem::ErrorText(SystemError code) {
-  return varnell::win32::SystemErrorText(code);
+  return win32::SystemErrorTextUtf8(code);
 }
 
 }  // namespace corvale

@@ -1,4 +1,5 @@
-// The file system through the Win32 file calls (ANSI forms). Failures are GetLastError codes.
+// The file system through the wide Win32 file calls; paths are UTF-8 here and UTF-16 there.
+// Failures are GetLastError codes.
 // Safe for use from any thread.
 #pragma once
 
@@ -13,6 +14,7 @@ class Win32FileSystem : public FileSystem {
   bool CreateDirectories(const std::string& path) override;
   std::vector<FileEntry> ListFolder(const std::string& folder) override;
   SystemError MoveFile(const std::string& from, const std::string& to) override;
+  SystemError MoveFileNoReplace(const std::string& from, const std::string& to) override;
   SystemError DeleteFile(const std::string& path) override;
   SystemError AppendToFile(const std::string& path, const std::string& bytes) override;
   SystemError FileSizeDenyingWriters(const std::string& path, uint64_t& size) override;

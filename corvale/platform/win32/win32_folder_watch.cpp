@@ -1,8 +1,11 @@
-// Five change notifications and a stop event per watched folder; reports to a message-only
-// window on the main thread.
+// Five change notifications and a stop event per watched folder, opened through the wide calls;
+// reports go to a message-only window on the main thread.
 #include "corvale/platform/win32/win32_folder_watch.h"
 
+#include <vector>
+
 #include "common/win32/windows_support.h"
+#include "corvale/platform/win32/wide_text.h"
 
 namespace corvale::win32 {
 
@@ -10,49 +13,70 @@ namespace {
 
 constexpr char kClassName[] = "CorvaleFolderNotifier";
 
+using varnell::win32::ScopedChangeHandle;
+using varnell::win32::ScopedKernelHandle;
+
 class Win32ChangeWaiter : public FolderChangeWaiter {
  public:
-  explicit Win32ChangeWaiter(const std::string& folder) : folder_(folder) {
+  explicit Win32ChangeWaiter(const std::string& folder) : folder_(Wide(folder)) {
     for (int i = 0; i < kFileChangeKinds; ++i) {
-      handles_[i] = FindFirstChangeNotificationA(folder.c_str(), FALSE, kChangeFilters[i]);
+      changes_[i].Reset(FindFirstChangeNotificationW(folder_.c_str(), FALSE, kChangeFilters[i]));
+      if (!changes_[i] && !failure_) failure_ = LastErrorOrGeneral();
     }
-    handles_[kFileChangeKinds] = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  }
-  ~Win32ChangeWaiter() override {
-    for (int i = 0; i < kFileChangeKinds; ++i) {
-      if (handles_[i] != INVALID_HANDLE_VALUE) FindCloseChangeNotification(handles_[i]);
-    }
-    if (handles_[kFileChangeKinds]) CloseHandle(handles_[kFileChangeKinds]);
+    stop_.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!stop_ && !failure_) failure_ = LastErrorOrGeneral();
   }
 
   Outcome Wait(uint32_t timeout_ms, int& which) override {
-    // A notification that could not be opened makes the wait fail, which ends the watcher.
-    DWORD result = WaitForMultipleObjects(kFileChangeKinds + 1, handles_, FALSE, timeout_ms);
+    // A watch that could not be opened never waits: the invalid handle value is also the
+    // process's own pseudo-handle, which would be waited on for ever.
+    if (failure_) return Outcome::kFailed;
+    HANDLE handles[kFileChangeKinds + 1];
+    for (int i = 0; i < kFileChangeKinds; ++i) handles[i] = changes_[i].Get();
+    handles[kFileChangeKinds] = stop_.Get();
+    const DWORD result = WaitForMultipleObjects(kFileChangeKinds + 1, handles, FALSE, timeout_ms);
     if (result < WAIT_OBJECT_0 + kFileChangeKinds) {
       which = static_cast<int>(result - WAIT_OBJECT_0);
       return Outcome::kChange;
     }
     if (result == WAIT_OBJECT_0 + kFileChangeKinds) return Outcome::kStop;
     if (result == WAIT_TIMEOUT) return Outcome::kTimeout;
+    failure_ = result == WAIT_FAILED ? LastErrorOrGeneral() : ERROR_ABANDONED_WAIT_0;
     return Outcome::kFailed;
   }
 
-  bool Rearm(int which) override { return FindNextChangeNotification(handles_[which]) != 0; }
+  bool Rearm(int which) override {
+    if (FindNextChangeNotification(changes_[which].Get())) return true;
+    failure_ = LastErrorOrGeneral();
+    return false;
+  }
+
+  uint32_t FailureCode() override { return failure_; }
 
   bool FolderIsDirectory() override {
-    DWORD attributes = GetFileAttributesA(folder_.c_str());
+    DWORD attributes = GetFileAttributesW(folder_.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
   }
 
-  void SignalStop() override { SetEvent(handles_[kFileChangeKinds]); }
+  void SignalStop() override {
+    if (stop_) SetEvent(stop_.Get());
+  }
 
  private:
-  std::string folder_;
-  HANDLE handles_[kFileChangeKinds + 1];
+  static DWORD LastErrorOrGeneral() {
+    const DWORD error = GetLastError();
+    return error ? error : ERROR_GEN_FAILURE;
+  }
+
+  std::wstring folder_;
+  ScopedChangeHandle changes_[kFileChangeKinds];
+  ScopedKernelHandle stop_;
+  DWORD failure_ = 0;
 };
 
 LRESULT CALLBACK NotifierWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_FOLDERCHANGED || message == WM_FOLDERDELETED) {
+  if (message == WM_FOLDERCHANGED || message == WM_FOLDERDELETED ||
+      message == WM_FOLDERWATCHFAILED) {
     auto* watch = reinterpret_cast<Win32FolderWatch*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (watch && watch->Notifier())
       watch->Notifier()->HandleMessage(message, static_cast<uintptr_t>(wparam),
@@ -80,15 +104,20 @@ void Win32FolderWatch::LowerCurrentThreadPriority() {
   SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST);
 }
 
-void Win32FolderWatch::Post(uint32_t message, uintptr_t watcher, uint32_t filters) {
+void Win32FolderWatch::Post(uint32_t message, uintptr_t watcher, uint32_t data) {
   PostMessageA(static_cast<HWND>(window_), message, static_cast<WPARAM>(watcher),
-               static_cast<LPARAM>(filters));
+               static_cast<LPARAM>(data));
 }
 
-void Win32FolderWatch::RemovePending(uint32_t message) {
+void Win32FolderWatch::RemovePending(uint32_t message, uintptr_t watcher) {
+  HWND window = static_cast<HWND>(window_);
+  std::vector<MSG> others;
   MSG pending;
-  while (PeekMessageA(&pending, static_cast<HWND>(window_), message, message, PM_REMOVE)) {
+  while (PeekMessageA(&pending, window, message, message, PM_REMOVE)) {
+    if (pending.wParam != static_cast<WPARAM>(watcher)) others.push_back(pending);
   }
+  // The other folders' reports go back into the queue, in the order they came.
+  for (const MSG& kept : others) PostMessageA(window, kept.message, kept.wParam, kept.lParam);
 }
 
 }  // namespace corvale::win32

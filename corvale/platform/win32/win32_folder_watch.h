@@ -19,8 +19,8 @@ class Win32FolderWatch : public FolderWatchPlatform, public NotifierWindow {
   void LowerCurrentThreadPriority() override;
   NotifierWindow& Window() override { return *this; }
 
-  void Post(uint32_t message, uintptr_t watcher, uint32_t filters) override;
-  void RemovePending(uint32_t message) override;
+  void Post(uint32_t message, uintptr_t watcher, uint32_t data) override;
+  void RemovePending(uint32_t message, uintptr_t watcher) override;
 
  private:
   void* window_ = nullptr;  // HWND of the hidden message window

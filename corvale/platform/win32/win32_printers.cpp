@@ -1,7 +1,8 @@
-// Printer enumeration and the default printer through winspool and the profile.
+// Printer enumeration and the default printer through the wide winspool and profile calls.
 #include "corvale/platform/win32/win32_printers.h"
 
 #include "common/win32/windows_support.h"
+#include "corvale/platform/win32/wide_text.h"
 
 #include <winspool.h>
 
@@ -14,18 +15,18 @@ constexpr DWORD kListedPrinters = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
 std::vector<BYTE> ListedPrinters(DWORD level, DWORD& count) {
   DWORD needed = 0;
   count = 0;
-  EnumPrintersA(kListedPrinters, nullptr, level, nullptr, 0, &needed, &count);
+  EnumPrintersW(kListedPrinters, nullptr, level, nullptr, 0, &needed, &count);
   std::vector<BYTE> buffer(needed);
   if (needed == 0 ||
-      !EnumPrintersA(kListedPrinters, nullptr, level, buffer.data(), needed, &needed, &count)) {
+      !EnumPrintersW(kListedPrinters, nullptr, level, buffer.data(), needed, &needed, &count)) {
     count = 0;
     buffer.clear();
   }
   return buffer;
 }
 
-std::string Text(const char* text) {
-  return text ? text : "";
+std::string Text(const wchar_t* text) {
+  return text ? Utf8(text) : "";
 }
 
 }  // namespace
@@ -33,23 +34,23 @@ std::string Text(const char* text) {
 std::vector<std::string> Win32Printers::ListPrinters() {
   DWORD count = 0;
   std::vector<BYTE> buffer = ListedPrinters(4, count);
-  auto* info = reinterpret_cast<PRINTER_INFO_4A*>(buffer.data());
+  auto* info = reinterpret_cast<PRINTER_INFO_4W*>(buffer.data());
   std::vector<std::string> names;
   for (DWORD i = 0; i < count; ++i) names.push_back(Text(info[i].pPrinterName));
   return names;
 }
 
 std::string Win32Printers::DefaultPrinter() {
-  char name[1024];
-  DWORD size = sizeof name;
-  return GetDefaultPrinterA(name, &size) ? std::string(name) : std::string();
+  wchar_t name[1024];
+  DWORD size = sizeof name / sizeof name[0];
+  return GetDefaultPrinterW(name, &size) ? Utf8(name) : std::string();
 }
 
 std::vector<PrinterDevice> Win32Printers::DevicesNamed(const std::string& name) {
   DWORD count = 0;
   // Level 5 holds name and port without the device settings: cheaper, and asked for every job.
   std::vector<BYTE> buffer = ListedPrinters(5, count);
-  auto* info = reinterpret_cast<PRINTER_INFO_5A*>(buffer.data());
+  auto* info = reinterpret_cast<PRINTER_INFO_5W*>(buffer.data());
   std::vector<PrinterDevice> devices;
   for (DWORD i = 0; i < count; ++i) {
     if (Text(info[i].pPrinterName) != name) continue;
@@ -60,15 +61,15 @@ std::vector<PrinterDevice> Win32Printers::DevicesNamed(const std::string& name) 
 }
 
 void Win32Printers::WriteDefaultDevice(const std::string& entry) {
-  WriteProfileStringA("windows", "device", entry.c_str());
+  WriteProfileStringW(L"windows", L"device", Wide(entry).c_str());
 }
 
 void Win32Printers::BroadcastWindowsSectionChange(bool synchronous) {
-  static const char kSection[] = "windows";
+  static const wchar_t kSection[] = L"windows";
   if (synchronous) {
-    SendMessageA(HWND_BROADCAST, WM_WININICHANGE, 0, reinterpret_cast<LPARAM>(kSection));
+    SendMessageW(HWND_BROADCAST, WM_WININICHANGE, 0, reinterpret_cast<LPARAM>(kSection));
   } else {
-    PostMessageA(HWND_BROADCAST, WM_WININICHANGE, 0, reinterpret_cast<LPARAM>(kSection));
+    PostMessageW(HWND_BROADCAST, WM_WININICHANGE, 0, reinterpret_cast<LPARAM>(kSection));
   }
 }
 

@@ -1,21 +1,32 @@
 // Program path, command line, WOW64, regional separators and the clock.
 #include "corvale/platform/win32/win32_system.h"
 
+#include "common/win32/windows_support.h"
+
+#include <shellapi.h>
+
 #include <cstdlib>
 
-#include "common/win32/windows_support.h"
+#include "corvale/platform/win32/wide_text.h"
 
 namespace corvale::win32 {
 
 std::string Win32SystemInfo::ProgramPath() {
-  char path[MAX_PATH + 1] = {};
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  return std::string(path, n);
+  std::wstring path(MAX_PATH, L'\0');
+  while (true) {
+    const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n < path.size()) return Utf8(std::wstring_view(path.data(), n));
+    path.resize(path.size() * 2);
+  }
 }
 
 std::vector<std::string> Win32SystemInfo::Arguments() {
   std::vector<std::string> args;
-  for (int i = 1; i < __argc; ++i) args.emplace_back(__argv[i]);
+  int count = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!argv) return args;
+  for (int i = 1; i < count; ++i) args.push_back(Utf8(argv[i]));
+  LocalFree(argv);
   return args;
 }
 
@@ -43,6 +54,10 @@ char Win32SystemInfo::DateSeparator() {
 
 char Win32SystemInfo::TimeSeparator() {
   return LocaleSeparator(LOCALE_STIME, ':');
+}
+
+std::string Win32SystemInfo::ToAnsiCodePage(const std::string& text) {
+  return ToAnsiCodePageText(text);
 }
 
 LocalTime Win32Clock::Now() {

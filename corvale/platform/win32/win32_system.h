@@ -12,6 +12,7 @@ class Win32SystemInfo : public SystemInfo {
   Wow64Answer IsWow64Process() override;
   char DateSeparator() override;
   char TimeSeparator() override;
+  std::string ToAnsiCodePage(const std::string& text) override;
 };
 
 class Win32Clock : public Clock {

@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include "corvale/platform/win32/wide_text.h"
 #include "corvale/platform/win32/win32_event_loop.h"
 #include "corvale/ui/win32/resource.h"
 
@@ -75,12 +76,13 @@ const Layout* LayoutOf(const std::string& name) {
 
 }  // namespace
 
+// The model's texts are UTF-8; the controls get and give them through the wide calls.
 void Win32Dialogs::ShowMessage(const std::string& text) {
-  MessageBoxA(owner_, text.c_str(), kTitle, MB_OK);
+  MessageBoxW(owner_, Wide(text).c_str(), Wide(kTitle).c_str(), MB_OK);
 }
 
 void Win32Dialogs::ShowError(const std::string& text) {
-  MessageBoxA(owner_, text.c_str(), kTitle, MB_OK | MB_ICONERROR);
+  MessageBoxW(owner_, Wide(text).c_str(), Wide(kTitle).c_str(), MB_OK | MB_ICONERROR);
 }
 
 MainWindow::MainWindow(TForm1& form, Win32EventLoop& loop, Win32Dialogs& dialogs)
@@ -183,11 +185,11 @@ void MainWindow::CreateControl(Control& control) {
 }
 
 std::string MainWindow::WindowText(HWND window) {
-  int length = GetWindowTextLengthA(window);
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  int copied = GetWindowTextA(window, text.data(), length + 1);
+  int length = GetWindowTextLengthW(window);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  int copied = GetWindowTextW(window, text.data(), length + 1);
   text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
-  return text;
+  return Utf8(text);
 }
 
 void MainWindow::ControlChanged(Control& control) {
@@ -206,21 +208,23 @@ void MainWindow::ControlChanged(Control& control) {
   HWND child = found->second;
 
   if (auto* edit = dynamic_cast<EditBox*>(&control)) {
-    if (WindowText(child) != edit->Text()) SetWindowTextA(child, edit->Text().c_str());
+    if (WindowText(child) != edit->Text()) SetWindowTextW(child, Wide(edit->Text()).c_str());
   } else if (auto* combo = dynamic_cast<ComboBox*>(&control)) {
     std::vector<std::string>& mirrored = mirrored_items_[&control];
     if (mirrored != combo->Items()) {
       SendMessageA(child, CB_RESETCONTENT, 0, 0);
       for (const std::string& item : combo->Items())
-        SendMessageA(child, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+        SendMessageW(child, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(item).c_str()));
       mirrored = combo->Items();
     }
     SendMessageA(child, CB_SETCURSEL, static_cast<WPARAM>(combo->ItemIndex()), 0);
   } else if (auto* status = dynamic_cast<StatusBar*>(&control)) {
-    SendMessageA(child, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(status->SimpleText().c_str()));
+    SendMessageW(child, SB_SETTEXTW, 0,
+                 reinterpret_cast<LPARAM>(Wide(status->SimpleText()).c_str()));
     UpdateWindow(child);  // shown at once, also while the engine works
   } else {
-    if (WindowText(child) != control.Caption()) SetWindowTextA(child, control.Caption().c_str());
+    if (WindowText(child) != control.Caption())
+      SetWindowTextW(child, Wide(control.Caption()).c_str());
     if (auto* check = dynamic_cast<CheckBox*>(&control)) {
       SendMessageA(child, BM_SETCHECK, check->Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
     }
