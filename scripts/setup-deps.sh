@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on a Debian 12 machine: compilers for Linux and for
-# 32-bit Windows, GoogleTest, Wine (32-bit side included), Xvfb and a CUPS server.
+# 32-bit Windows, GoogleTest, Wine (32-bit side included), Xvfb, a CUPS server and the help
+# compiler (chmcmd, in fp-utils).
 # Idempotent: does nothing when everything is already there.
 set -euo pipefail
 
@@ -14,6 +15,7 @@ packages=(
   libcups2:i386 libxrender1:i386 libxrandr2:i386 libxi6:i386 libxcursor1:i386
   libxinerama1:i386 libxcomposite1:i386 libxfixes3:i386
   xvfb x11-utils cups-daemon cups-client imagemagick procps
+  fp-utils
 )
 
 missing=()

@@ -1,5 +1,8 @@
-// The main window's own handlers: showing a printer's slot, the slot and log controls.
+// The main window's own handlers: showing a printer's slot, the slot and log controls, the
+// number boxes and resizing.
+#include <cstdint>
 #include <exception>
+#include <limits>
 
 #include "common/text.h"
 #include "corvale/engine/errors.h"
@@ -11,7 +14,11 @@
 namespace corvale {
 
 TForm1::TForm1(CorvalePlatform& platform)
-    : Log(platform.files, platform.clock, platform.system, platform.loop), platform_(platform) {
+    : Log(platform.files, platform.clock, platform.system, platform.loop),
+      InputFolderDialog(platform.folders, platform.files),
+      DoneFolderDialog(platform.folders, platform.files),
+      SaveDialog1(platform.dialogs),
+      platform_(platform) {
   btnStop.SetEnabled(false);
   edtMB.SetEnabled(false);
   cbLogDeleteByDay.SetEnabled(false);
@@ -79,6 +86,15 @@ void TForm1::BindHandlers() {
   cbLogDeleteBySize.OnClick = [this] { cbLogDeleteBySizeClick(); };
   cbTimeStamp.OnClick = [this] { cbTimeStampClick(); };
   cbLogDeleteByDay.OnClick = [this] { cbLogDeleteByDayClick(); };
+  edtQueueDepth.OnExit = [this] { edtQueueDepthExit(); };
+  edtMB.OnExit = [this] { edtMBExit(); };
+  edtDays.OnExit = [this] { edtDaysExit(); };
+  btnBrowseInputFolder.OnClick = [this] { btnBrowseInputFolderClick(); };
+  btnBrowseDoneFolder.OnClick = [this] { btnBrowseDoneFolderClick(); };
+  btnBrowseLogFile.OnClick = [this] { btnBrowseLogFileClick(); };
+  btnWizard.OnClick = [this] { btnWizardClick(); };
+  btnHelp.OnClick = [this] { btnHelpClick(); };
+  btnAbout.OnClick = [this] { btnAboutClick(); };
   btnStart.OnClick = [this] { btnStartClick(); };
   btnStop.OnClick = [this] { btnStopClick(); };
   Timer1.OnTimer = [this] { Timer1Timer(); };
@@ -179,6 +195,65 @@ void TForm1::cbTimeStampClick() {
 void TForm1::cbLogDeleteByDayClick() {
   LogOptions.DeleteLogFile = cbLogDeleteByDay.Checked();
   edtDays.SetEnabled(cbLogDeleteByDay.Checked());
+}
+
+namespace {
+
+// A positive number without leading zeros: every character a decimal digit, the first not "0".
+bool IsPositiveNumberText(const std::string& text) {
+  if (text.empty() || text[0] == '0') return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void TForm1::NumberBoxExit(EditBox& box, const std::string& message, int32_t* target) {
+  const std::string text = varnell::Trim(box.Text());
+  if (text.empty()) return;
+  if (!IsPositiveNumberText(text)) {
+    platform_.dialogs.ShowMessage(message);
+    box.SetText("");
+    return;
+  }
+  // Too many digits for a 32-bit signed integer: an error, the box and the value as they were.
+  int64_t value = 0;
+  for (char c : text) {
+    value = value * 10 + (c - '0');
+    if (value > std::numeric_limits<int32_t>::max())
+      throw Error("'" + text + "' is not a valid integer value");
+  }
+  if (target) *target = static_cast<int32_t>(value);
+}
+
+void TForm1::edtQueueDepthExit() {
+  const int n = SelectedSlot();
+  NumberBoxExit(edtQueueDepth,
+                "Invalid queue depth!\r\nQueue depth should be an integer value and larger than "
+                "zero.",
+                n ? &Engine.Slots[n].QueueDepth : nullptr);
+}
+
+void TForm1::edtMBExit() {
+  NumberBoxExit(edtMB,
+                "Invalid value!\r\nThis threshold value should be an integer value and larger "
+                "than zero.",
+                &LogOptions.KeepLogFileSize);
+}
+
+void TForm1::edtDaysExit() {
+  NumberBoxExit(edtDays,
+                "Invalid value!\r\nThis value should be an integer value and larger than zero.",
+                &LogOptions.DeleteLogFileDays);
+}
+
+void TForm1::FormCanResize(int& NewWidth, int& NewHeight, bool& Resize) {
+  // The window keeps its size: every request is answered with the current one.
+  NewWidth = Width;
+  NewHeight = Height;
+  Resize = true;
 }
 
 }  // namespace corvale

@@ -13,6 +13,8 @@
 #include "corvale/engine/gx_file_notify.h"
 #include "corvale/settings/log_file.h"
 #include "corvale/ui/controls.h"
+#include "corvale/ui/folder_dialog.h"
+#include "corvale/ui/save_dialog.h"
 
 namespace corvale {
 
@@ -24,6 +26,7 @@ class SystemInfo;
 class Clock;
 class EventLoop;
 class Dialogs;
+class FolderBrowser;
 
 // The Windows operations Corvale needs, as the program's main wires them.
 struct CorvalePlatform {
@@ -36,6 +39,7 @@ struct CorvalePlatform {
   EventLoop& loop;
   Dialogs& dialogs;
   FolderWatchPlatform& watch;
+  FolderBrowser& folders;
 };
 
 // One file found by a scan: the hidden scan list's item.
@@ -169,6 +173,24 @@ class TForm1 {
   void cbLogDeleteBySizeClick();
   void cbTimeStampClick();
   void cbLogDeleteByDayClick();
+  void FormCanResize(int& NewWidth, int& NewHeight, bool& Resize);
+  void edtQueueDepthExit();
+  void edtMBExit();
+  void edtDaysExit();
+  void btnBrowseInputFolderClick();
+  void btnBrowseDoneFolderClick();
+  void btnBrowseLogFileClick();
+  void btnHelpClick();
+  void btnAboutClick();
+  void btnWizardClick();
+
+  // Non-visual parts: the folder pickers and the save dialog.
+  TFolderDialog InputFolderDialog;
+  TFolderDialog DoneFolderDialog;
+  TSaveDialog SaveDialog1;
+  // The window's outer size, kept by the Win32 window; resize requests are answered with it.
+  int Width = 0;
+  int Height = 0;
 
   // Runs one event handler at the boundary of the window: an error it raises is shown to the
   // operator and the program goes on. While one error box is open, further errors are not shown
@@ -198,6 +220,8 @@ class TForm1 {
   void MoveBackToInputFolder(const TCTPQueueItem& job);
   void ShowHandlerError(const std::string& message, const std::string& status);
   HandlerBoundary GuardedBoundary();
+  void NumberBoxExit(EditBox& box, const std::string& message, int32_t* target);
+  void BrowseForFolder(TFolderDialog& picker, EditBox& box, const std::string& prompt);
 
   CorvalePlatform& platform_;
   bool error_box_open_ = false;

@@ -11,6 +11,7 @@
 #include "corvale/platform/win32/win32_system.h"
 #include "corvale/ui/server_main_unit.h"
 #include "corvale/ui/win32/main_window.h"
+#include "corvale/ui/win32/win32_folder_browser.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
@@ -26,12 +27,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   win32::Win32Clock clock;
   win32::Win32Dialogs dialogs;
   win32::Win32FolderWatch watch;
-  CorvalePlatform platform{registry, files, printers, shell, system, clock, loop, dialogs, watch};
+  win32::Win32FolderBrowser folders;
+  CorvalePlatform platform{registry, files, printers, shell, system,
+                           clock,    loop,  dialogs,  watch, folders};
 
   TForm1 form(platform);
   win32::MainWindow window(form, loop, dialogs);
   if (!window.Create()) return 1;
   shell.SetOwnerWindow(window.Handle());
+  folders.SetApplicationWindow(window.Handle());
   form.OnMinimize = [&window] { ShowWindow(window.Handle(), SW_MINIMIZE); };
   form.FormCreate();
   window.Show();

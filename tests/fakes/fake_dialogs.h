@@ -1,15 +1,42 @@
-// Message boxes and error displays that record their texts instead of showing them.
-// Safe for use from any thread.
+// Message boxes, error displays and dialogs that record what they were asked instead of showing
+// anything; the test sets their answers. Safe for use from any thread.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "corvale/platform/dialogs.h"
+#include "corvale/ui/setup_wizard.h"
 
 namespace corvale::testing {
+
+// A closed setup wizard with the result the test gives it.
+class FakeSetupWizard : public SetupWizard {
+ public:
+  FakeSetupWizard(std::vector<std::string> printers, std::vector<bool> ticked, std::string base)
+      : printers_(std::move(printers)), ticked_(std::move(ticked)), base_(std::move(base)) {}
+  const std::vector<std::string>& Printers() const override { return printers_; }
+  bool Ticked(int index) const override {
+    return index >= 0 && static_cast<size_t>(index) < ticked_.size() && ticked_[index];
+  }
+  int TickedCount() const override {
+    int count = 0;
+    for (bool ticked : ticked_) count += ticked ? 1 : 0;
+    return count;
+  }
+  std::string FolderForPrinter(const std::string& printer) const override {
+    return base_ + "\\" + printer;
+  }
+
+ private:
+  std::vector<std::string> printers_;
+  std::vector<bool> ticked_;
+  std::string base_;
+};
 
 class FakeDialogs : public Dialogs {
  public:
@@ -17,6 +44,10 @@ class FakeDialogs : public Dialogs {
   std::function<void(const std::string&)> OnMessage;
   // Runs while an error box "is open", after its text has been recorded.
   std::function<void(const std::string&)> OnError;
+  // The save dialog's answer to each request; unset: the operator cancels.
+  std::function<std::optional<std::string>(const SaveFileRequest&)> OnSaveFile;
+  // The wizard's answer for the printer list it was given; unset: it closes with Cancel.
+  std::function<std::unique_ptr<SetupWizard>(const std::vector<std::string>&)> OnWizard;
 
   void ShowMessage(const std::string& text) override {
     {
@@ -34,6 +65,27 @@ class FakeDialogs : public Dialogs {
     if (OnError) OnError(text);
   }
 
+  void ShowAbout(const std::string& program, const std::string& version) override {
+    std::lock_guard lock(mutex_);
+    abouts_.push_back(program + " " + version);
+  }
+
+  std::optional<std::string> ChooseSaveFile(const SaveFileRequest& request) override {
+    {
+      std::lock_guard lock(mutex_);
+      save_requests_.push_back(request);
+    }
+    return OnSaveFile ? OnSaveFile(request) : std::nullopt;
+  }
+
+  std::unique_ptr<SetupWizard> RunSetupWizard(const std::vector<std::string>& printers) override {
+    {
+      std::lock_guard lock(mutex_);
+      wizard_printers_.push_back(printers);
+    }
+    return OnWizard ? OnWizard(printers) : nullptr;
+  }
+
   std::vector<std::string> Messages() const {
     std::lock_guard lock(mutex_);
     return messages_;
@@ -41,6 +93,20 @@ class FakeDialogs : public Dialogs {
   std::vector<std::string> Errors() const {
     std::lock_guard lock(mutex_);
     return errors_;
+  }
+  // "<program> <version>" of every About window shown.
+  std::vector<std::string> Abouts() const {
+    std::lock_guard lock(mutex_);
+    return abouts_;
+  }
+  std::vector<SaveFileRequest> SaveRequests() const {
+    std::lock_guard lock(mutex_);
+    return save_requests_;
+  }
+  // The printer list of every wizard opened.
+  std::vector<std::vector<std::string>> WizardPrinters() const {
+    std::lock_guard lock(mutex_);
+    return wizard_printers_;
   }
   void Clear() {
     std::lock_guard lock(mutex_);
@@ -52,6 +118,9 @@ class FakeDialogs : public Dialogs {
   mutable std::mutex mutex_;
   std::vector<std::string> messages_;
   std::vector<std::string> errors_;
+  std::vector<std::string> abouts_;
+  std::vector<SaveFileRequest> save_requests_;
+  std::vector<std::vector<std::string>> wizard_printers_;
 };
 
 }  // namespace corvale::testing

@@ -13,6 +13,7 @@
 #include "tests/fakes/call_journal.h"
 #include "tests/fakes/fake_dialogs.h"
 #include "tests/fakes/fake_event_loop.h"
+#include "tests/fakes/fake_folder_browser.h"
 #include "tests/fakes/fake_folder_watch.h"
 #include "tests/fakes/fake_printers.h"
 #include "tests/fakes/fake_registry.h"
@@ -80,8 +81,10 @@ class FormHarness {
   FakeEventLoop loop;
   FakeDialogs dialogs;
   FakeFolderWatch watch;
+  FakeFolderBrowser folders;
   CallJournal journal;
-  CorvalePlatform platform{registry, files, printers, shell, system, clock, loop, dialogs, watch};
+  CorvalePlatform platform{registry, files, printers, shell, system,
+                           clock,    loop,  dialogs,  watch, folders};
 
  private:
   std::unique_ptr<TForm1> form_;

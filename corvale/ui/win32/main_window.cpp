@@ -25,41 +25,60 @@ struct Layout {
   int x, y, width, height;
 };
 
-// Positions on the 662 x 622 client area, top to bottom.
+// Positions on the 662 x 622 client area, top to bottom. One column of labels and one of
+// boxes; rows 38 pixels apart inside the groups; labels 4 and check boxes 1 pixel below the top
+// of the box beside them, so that their text lines up with the box's.
+constexpr int kLabelX = 24;
+constexpr int kLabelWidth = 86;
+constexpr int kBoxX = 112;
+constexpr int kBoxRight = 606;
+constexpr int kBrowseX = 612;
+constexpr int kRight = 650;  // right edge of the groups and of the rows above them
+constexpr int kGroup1 = 88;
+constexpr int kGroup2 = 327;
+constexpr int kRow = 38;
+constexpr int kButtonsY = 556;
 constexpr Layout kLayout[] = {
-    {"Label1", IDC_LABEL1, Kind::kLabel, 16, 16, 90, 16},
-    {"cmbPrinter", IDC_CMBPRINTER, Kind::kCombo, 110, 12, 300, 340},
-    {"cbEnableEmulation", IDC_CBENABLEEMULATION, Kind::kCheck, 110, 40, 280, 20},
-    {"btnWizard", IDC_BTNWIZARD, Kind::kButton, 556, 10, 90, 25},
-    {"Label5", IDC_LABEL5, Kind::kLabel, 430, 44, 110, 16},
-    {"lblJobStatus", IDC_LBLJOBSTATUS, Kind::kLabel, 545, 44, 100, 16},
-    {"GroupBox1", IDC_GROUPBOX1, Kind::kGroup, 8, 70, 646, 200},
-    {"Label2", IDC_LABEL2, Kind::kLabel, 20, 98, 88, 16},
-    {"edtInputFolder", IDC_EDTINPUTFOLDER, Kind::kEdit, 110, 94, 500, 21},
-    {"btnBrowseInputFolder", IDC_BTNBROWSEINPUTFOLDER, Kind::kButton, 614, 94, 28, 21},
-    {"cbDeleteAFP", IDC_CBDELETEAFP, Kind::kCheck, 110, 124, 530, 20},
-    {"Label3", IDC_LABEL3, Kind::kLabel, 20, 158, 88, 16},
-    {"edtDoneFolder", IDC_EDTDONEFOLDER, Kind::kEdit, 110, 154, 500, 21},
-    {"btnBrowseDoneFolder", IDC_BTNBROWSEDONEFOLDER, Kind::kButton, 614, 154, 28, 21},
-    {"Label4", IDC_LABEL4, Kind::kLabel, 20, 194, 88, 16},
-    {"edtQueueDepth", IDC_EDTQUEUEDEPTH, Kind::kEdit, 110, 190, 60, 21},
-    {"cbLog", IDC_CBLOG, Kind::kCheck, 16, 284, 200, 20},
-    {"cbAutoRun", IDC_CBAUTORUN, Kind::kCheck, 250, 284, 280, 20},
-    {"GroupBox2", IDC_GROUPBOX2, Kind::kGroup, 8, 312, 646, 156},
-    {"Label6", IDC_LABEL6, Kind::kLabel, 20, 340, 88, 16},
-    {"edtLogFile", IDC_EDTLOGFILE, Kind::kEdit, 110, 336, 500, 21},
-    {"btnBrowseLogFile", IDC_BTNBROWSELOGFILE, Kind::kButton, 614, 336, 28, 21},
-    {"cbLogDeleteBySize", IDC_CBLOGDELETEBYSIZE, Kind::kCheck, 20, 370, 160, 20},
-    {"edtMB", IDC_EDTMB, Kind::kEdit, 184, 369, 50, 21},
-    {"lblMB", IDC_LBLMB, Kind::kLabel, 240, 372, 40, 16},
-    {"cbTimeStamp", IDC_CBTIMESTAMP, Kind::kCheck, 20, 400, 300, 20},
-    {"cbLogDeleteByDay", IDC_CBLOGDELETEBYDAY, Kind::kCheck, 20, 430, 160, 20},
-    {"edtDays", IDC_EDTDAYS, Kind::kEdit, 184, 429, 50, 21},
-    {"lblDays", IDC_LBLDAYS, Kind::kLabel, 240, 432, 40, 16},
-    {"btnStart", IDC_BTNSTART, Kind::kButton, 130, 540, 90, 28},
-    {"btnStop", IDC_BTNSTOP, Kind::kButton, 236, 540, 90, 28},
-    {"btnHelp", IDC_BTNHELP, Kind::kButton, 342, 540, 90, 28},
-    {"btnAbout", IDC_BTNABOUT, Kind::kButton, 448, 540, 90, 28},
+    {"Label1", IDC_LABEL1, Kind::kLabel, kLabelX, 20, kLabelWidth, 14},
+    {"cmbPrinter", IDC_CMBPRINTER, Kind::kCombo, kBoxX, 16, 300, 340},
+    {"cbEnableEmulation", IDC_CBENABLEEMULATION, Kind::kCheck, kBoxX, 50, 300, 20},
+    {"btnWizard", IDC_BTNWIZARD, Kind::kButton, kRight - 94, 14, 94, 26},
+    {"Label5", IDC_LABEL5, Kind::kLabel, 440, 53, 124, 14},
+    {"lblJobStatus", IDC_LBLJOBSTATUS, Kind::kLabel, 568, 53, kRight - 568, 14},
+    {"GroupBox1", IDC_GROUPBOX1, Kind::kGroup, 12, kGroup1, kRight - 12, 186},
+    {"Label2", IDC_LABEL2, Kind::kLabel, kLabelX, kGroup1 + 32, kLabelWidth, 14},
+    {"edtInputFolder", IDC_EDTINPUTFOLDER, Kind::kEdit, kBoxX, kGroup1 + 28, kBoxRight - kBoxX, 21},
+    {"btnBrowseInputFolder", IDC_BTNBROWSEINPUTFOLDER, Kind::kButton, kBrowseX, kGroup1 + 28,
+     kRight - 12 - kBrowseX, 21},
+    {"cbDeleteAFP", IDC_CBDELETEAFP, Kind::kCheck, kBoxX, kGroup1 + 28 + kRow + 1,
+     kRight - 6 - kBoxX, 20},
+    {"Label3", IDC_LABEL3, Kind::kLabel, kLabelX, kGroup1 + 32 + 2 * kRow, kLabelWidth, 14},
+    {"edtDoneFolder", IDC_EDTDONEFOLDER, Kind::kEdit, kBoxX, kGroup1 + 28 + 2 * kRow,
+     kBoxRight - kBoxX, 21},
+    {"btnBrowseDoneFolder", IDC_BTNBROWSEDONEFOLDER, Kind::kButton, kBrowseX,
+     kGroup1 + 28 + 2 * kRow, kRight - 12 - kBrowseX, 21},
+    {"Label4", IDC_LABEL4, Kind::kLabel, kLabelX, kGroup1 + 32 + 3 * kRow, kLabelWidth, 14},
+    {"edtQueueDepth", IDC_EDTQUEUEDEPTH, Kind::kEdit, kBoxX, kGroup1 + 28 + 3 * kRow, 60, 21},
+    {"cbLog", IDC_CBLOG, Kind::kCheck, kLabelX, kGroup1 + 186 + 16, 200, 20},
+    {"cbAutoRun", IDC_CBAUTORUN, Kind::kCheck, 330, kGroup1 + 186 + 16, 300, 20},
+    {"GroupBox2", IDC_GROUPBOX2, Kind::kGroup, 12, kGroup2, kRight - 12, 186},
+    {"Label6", IDC_LABEL6, Kind::kLabel, kLabelX, kGroup2 + 32, kLabelWidth, 14},
+    {"edtLogFile", IDC_EDTLOGFILE, Kind::kEdit, kBoxX, kGroup2 + 28, kBoxRight - kBoxX, 21},
+    {"btnBrowseLogFile", IDC_BTNBROWSELOGFILE, Kind::kButton, kBrowseX, kGroup2 + 28,
+     kRight - 12 - kBrowseX, 21},
+    {"cbLogDeleteBySize", IDC_CBLOGDELETEBYSIZE, Kind::kCheck, kLabelX, kGroup2 + 29 + kRow, 158,
+     20},
+    {"edtMB", IDC_EDTMB, Kind::kEdit, 190, kGroup2 + 28 + kRow, 50, 21},
+    {"lblMB", IDC_LBLMB, Kind::kLabel, 246, kGroup2 + 32 + kRow, 40, 14},
+    {"cbTimeStamp", IDC_CBTIMESTAMP, Kind::kCheck, kLabelX, kGroup2 + 29 + 2 * kRow, 300, 20},
+    {"cbLogDeleteByDay", IDC_CBLOGDELETEBYDAY, Kind::kCheck, kLabelX, kGroup2 + 29 + 3 * kRow, 158,
+     20},
+    {"edtDays", IDC_EDTDAYS, Kind::kEdit, 190, kGroup2 + 28 + 3 * kRow, 50, 21},
+    {"lblDays", IDC_LBLDAYS, Kind::kLabel, 246, kGroup2 + 32 + 3 * kRow, 40, 14},
+    {"btnStart", IDC_BTNSTART, Kind::kButton, 136, kButtonsY, 90, 28},
+    {"btnStop", IDC_BTNSTOP, Kind::kButton, 236, kButtonsY, 90, 28},
+    {"btnHelp", IDC_BTNHELP, Kind::kButton, 336, kButtonsY, 90, 28},
+    {"btnAbout", IDC_BTNABOUT, Kind::kButton, 436, kButtonsY, 90, 28},
     {"statBar", IDC_STATBAR, Kind::kStatus, 0, 0, 0, 0},
     {"Timer1", IDT_TIMER1, Kind::kTimer, 0, 0, 0, 0},
     {"Timer2", IDT_TIMER2, Kind::kTimer, 0, 0, 0, 0},
@@ -75,15 +94,6 @@ const Layout* LayoutOf(const std::string& name) {
 }
 
 }  // namespace
-
-// The model's texts are UTF-8; the controls get and give them through the wide calls.
-void Win32Dialogs::ShowMessage(const std::string& text) {
-  MessageBoxW(owner_, Wide(text).c_str(), Wide(kTitle).c_str(), MB_OK);
-}
-
-void Win32Dialogs::ShowError(const std::string& text) {
-  MessageBoxW(owner_, Wide(text).c_str(), Wide(kTitle).c_str(), MB_OK | MB_ICONERROR);
-}
 
 MainWindow::MainWindow(TForm1& form, Win32EventLoop& loop, Win32Dialogs& dialogs)
     : form_(form), loop_(loop), dialogs_(dialogs) {}
@@ -103,21 +113,29 @@ bool MainWindow::Create() {
   window_class.lpszClassName = kClassName;
   RegisterClassA(&window_class);
 
-  const DWORD style = WS_OVERLAPPEDWINDOW;
+  // A fixed size: no sizing border and no maximize box.
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   RECT rect = {0, 0, kClientWidth, kClientHeight};
   AdjustWindowRect(&rect, style, FALSE);
   const int width = rect.right - rect.left;
   const int height = rect.bottom - rect.top;
   const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  fixed_size_ = {width, height};
   window_ = CreateWindowExA(WS_EX_CONTROLPARENT, kClassName, kTitle, style, x, y, width, height,
                             nullptr, nullptr, GetModuleHandleA(nullptr), this);
   if (!window_) return false;
+  form_.Width = width;
+  form_.Height = height;
   dialogs_.SetOwner(window_);
   loop_.SetDialogWindow(window_);
+  const auto owner = reinterpret_cast<std::uintptr_t>(window_);
+  form_.InputFolderDialog.OwnerWindow = owner;
+  form_.DoneFolderDialog.OwnerWindow = owner;
 
-  font_ = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+  HDC screen = GetDC(nullptr);
+  const int font_height = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);
+  ReleaseDC(nullptr, screen);
+  font_ = CreateFontA(font_height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                       DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
   for (Control* control : form_.AllControls()) CreateControl(*control);
@@ -169,8 +187,7 @@ void MainWindow::CreateControl(Control& control) {
       style |= CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;  // no typing into the printer box
       break;
     case Kind::kStatus:
-      window_class = STATUSCLASSNAMEA;
-      style |= SBARS_SIZEGRIP;
+      window_class = STATUSCLASSNAMEA;  // no size grip: the window cannot be resized
       break;
     case Kind::kTimer:
       break;
@@ -233,6 +250,12 @@ void MainWindow::ControlChanged(Control& control) {
   ShowWindow(child, control.Visible() ? SW_SHOWNA : SW_HIDE);
 }
 
+bool MainWindow::FocusStayedWithWindow() const {
+  if (dialogs_.ModalOpen()) return false;
+  HWND focus = GetFocus();
+  return !focus || focus == window_ || IsChild(window_, focus);
+}
+
 Control* MainWindow::ControlById(int id) {
   auto found = by_id_.find(id);
   return found == by_id_.end() ? nullptr : found->second;
@@ -253,7 +276,7 @@ void MainWindow::OnCommand(int id, int code, HWND child) {
       std::string text = WindowText(child);
       form_.Guarded([&] { edit->SetText(text); });
     } else if (code == EN_KILLFOCUS) {
-      form_.Guarded([&] { edit->Exit(); });
+      if (FocusStayedWithWindow()) form_.Guarded([&] { edit->Exit(); });
     }
   } else if (auto* combo = dynamic_cast<ComboBox*>(control)) {
     if (code == CBN_SELCHANGE) {
@@ -289,24 +312,36 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       break;
     }
     case WM_GETMINMAXINFO: {
-      // The window keeps its size: dragging a border or maximizing changes nothing.
+      // Maximizing asks for the size answered here, in place.
       auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
-      if (fixed_size_.cx) {
-        info->ptMinTrackSize = {fixed_size_.cx, fixed_size_.cy};
-        info->ptMaxTrackSize = {fixed_size_.cx, fixed_size_.cy};
-        info->ptMaxSize = {fixed_size_.cx, fixed_size_.cy};
-        RECT rect;
-        GetWindowRect(window_, &rect);
-        info->ptMaxPosition = {rect.left, rect.top};
+      if (form_.Width) {
+        int width = info->ptMaxSize.x, height = info->ptMaxSize.y;
+        bool resize = true;
+        form_.FormCanResize(width, height, resize);
+        if (resize) {
+          info->ptMinTrackSize = {width, height};
+          info->ptMaxTrackSize = {width, height};
+          info->ptMaxSize = {width, height};
+          RECT rect;
+          GetWindowRect(window_, &rect);
+          info->ptMaxPosition = {rect.left, rect.top};
+        }
       }
       return 0;
     }
     case WM_WINDOWPOSCHANGING: {
+      // Every resize request, whoever makes it, goes through FormCanResize.
       auto* pos = reinterpret_cast<WINDOWPOS*>(lparam);
-      if (fixed_size_.cx && !(pos->flags & SWP_NOSIZE) &&
-          !(GetWindowLongA(window_, GWL_STYLE) & WS_MINIMIZE)) {
-        pos->cx = fixed_size_.cx;
-        pos->cy = fixed_size_.cy;
+      if (form_.Width && !(pos->flags & SWP_NOSIZE) && !IsIconic(window_)) {
+        int width = pos->cx, height = pos->cy;
+        bool resize = true;
+        form_.FormCanResize(width, height, resize);
+        if (resize) {
+          pos->cx = width;
+          pos->cy = height;
+        } else {
+          pos->flags |= SWP_NOSIZE;
+        }
       }
       break;
     }

@@ -7,23 +7,12 @@
 #include <vector>
 
 #include "common/win32/windows_support.h"
-#include "corvale/platform/dialogs.h"
 #include "corvale/ui/server_main_unit.h"
+#include "corvale/ui/win32/win32_dialogs.h"
 
 namespace corvale::win32 {
 
 class Win32EventLoop;
-
-// Message boxes owned by the main window, captioned with the application's title.
-class Win32Dialogs : public Dialogs {
- public:
-  void SetOwner(HWND owner) { owner_ = owner; }
-  void ShowMessage(const std::string& text) override;
-  void ShowError(const std::string& text) override;
-
- private:
-  HWND owner_ = nullptr;
-};
 
 class MainWindow : public ControlObserver {
  public:
@@ -44,6 +33,9 @@ class MainWindow : public ControlObserver {
   void CreateControl(Control& control);
   Control* ControlById(int id);
   std::string WindowText(HWND window);
+  // Whether focus that left a box went elsewhere in this window (or out of the program) rather
+  // than to a box or dialog of this program that opened meanwhile.
+  bool FocusStayedWithWindow() const;
 
   TForm1& form_;
   Win32EventLoop& loop_;
@@ -54,7 +46,6 @@ class MainWindow : public ControlObserver {
   std::map<int, Control*> by_id_;
   std::map<Control*, int> ids_;
   std::map<Control*, std::vector<std::string>> mirrored_items_;
-  SIZE fixed_size_{};
 };
 
 }  // namespace corvale::win32

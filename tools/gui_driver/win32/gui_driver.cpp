@@ -388,6 +388,50 @@ int ClickCommand(const Driver& driver, const Args& a) {
   return kOk;
 }
 
+// The window that has the keyboard focus in the thread that owns `window`.
+HWND FocusOf(HWND window) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+// A mouse click into the control, as the user's: an edit box takes the focus from another.
+// Done when the control has the focus, or a box that the move opened has it.
+int FocusCommand(const Driver& driver, const Args& a) {
+  HWND control = driver.WaitControl(a[0], a[1]);
+  if (FocusOf(control) == control) return kOk;
+  const LPARAM at = MAKELPARAM(3, 3);
+  if (!PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, at) ||
+      !PostMessageA(control, WM_LBUTTONUP, 0, at))
+    Throw("cannot post a mouse click");
+  HWND window = GetAncestor(control, GA_ROOT);
+  Deadline deadline(driver.timeout_ms());
+  for (;;) {
+    HWND focus = FocusOf(control);
+    if (focus == control || (focus && GetAncestor(focus, GA_ROOT) != window)) return kOk;
+    if (deadline.Passed()) Throw("control " + a[1] + " did not take the focus");
+    Sleep(kPollMs);
+  }
+}
+
+// The Tab key pressed in the window's focused control: the focus moves on (or to a box the
+// move opened).
+int PressTabCommand(const Driver& driver, const Args& a) {
+  HWND window = driver.WaitWindow(a[0], true, true);
+  HWND focus = FocusOf(window);
+  if (!focus) Throw("nothing has the focus in window \"" + a[0] + "\"");
+  if (!PostMessageA(focus, WM_KEYDOWN, VK_TAB, 1) ||
+      !PostMessageA(focus, WM_KEYUP, VK_TAB, 0xC0000001))
+    Throw("cannot post the Tab key");
+  Deadline deadline(driver.timeout_ms());
+  while (FocusOf(window) == focus) {
+    if (deadline.Passed()) Throw("the focus did not move");
+    Sleep(kPollMs);
+  }
+  return kOk;
+}
+
 int GetCheckCommand(const Driver& driver, const Args& a) {
   std::printf("%d\n", static_cast<int>(Send(driver.WaitControl(a[0], a[1]), BM_GETCHECK, 0, 0)));
   return kOk;
@@ -495,6 +539,25 @@ int WindowRectCommand(const Driver& driver, const Args& a) {
   return kOk;
 }
 
+// The whole window on the screen: x y width height.
+int ScreenRectCommand(const Driver& driver, const Args& a) {
+  RECT rect = {};
+  if (!GetWindowRect(driver.WaitWindow(a[0], false, false), &rect))
+    Throw("cannot read the window's place");
+  std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+              rect.bottom - rect.top);
+  return kOk;
+}
+
+// What the maximize button asks for; returns once the window is maximized or has refused.
+int MaximizeCommand(const Driver& driver, const Args& a) {
+  HWND h = driver.WaitWindow(a[0], false, false);
+  if (!ShowWindowAsync(h, SW_MAXIMIZE)) Throw("cannot ask the window to maximize");
+  // A round trip through the window's queue: the request has been handled after it.
+  Send(h, WM_NULL, 0, 0);
+  return kOk;
+}
+
 int SendResizeCommand(const Driver& driver, const Args& a) {
   std::optional<int> width = varnell::tools::ParseCount(a[1]);
   std::optional<int> height = varnell::tools::ParseCount(a[2]);
@@ -515,6 +578,8 @@ constexpr Command kCommands[] = {
     {"type-text", 3, 3, TypeTextCommand},
     {"leave", 2, 2, LeaveCommand},
     {"click", 2, 2, ClickCommand},
+    {"focus", 2, 2, FocusCommand},
+    {"press-tab", 1, 1, PressTabCommand},
     {"get-check", 2, 2, GetCheckCommand},
     {"set-check", 3, 3, SetCheckCommand},
     {"combo-items", 2, 2, ComboItemsCommand},
@@ -526,13 +591,16 @@ constexpr Command kCommands[] = {
     {"minimized", 1, 1, MinimizedCommand},
     {"window-rect", 1, 1, WindowRectCommand},
     {"send-resize", 3, 3, SendResizeCommand},
+    {"screen-rect", 1, 1, ScreenRectCommand},
+    {"maximize", 1, 1, MaximizeCommand},
 };
 
 int Usage() {
   std::fputs(
       "usage: gui_driver [--timeout <ms>] <command> ...\n"
       "  wait-window|wait-gone|list-controls|status-text|close|minimized|window-rect <caption>\n"
-      "  get-text|leave|click|get-check|combo-items <caption> <selector>\n"
+      "  screen-rect|maximize|press-tab <caption>\n"
+      "  get-text|leave|click|focus|get-check|combo-items <caption> <selector>\n"
       "  set-text|type-text <caption> <selector> <text>\n"
       "  set-check <caption> <selector> 0|1\n"
       "  combo-select <caption> <selector> <index|text:item>\n"
