@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "common/win32/windows_support.h"
+#include "corvale/platform/win32/wide_text.h"
 
 namespace corvale {
 namespace {
@@ -177,6 +178,67 @@ TEST_F(Win32FileSystemTest, SizeOfAFileOpenForWritingIsRefused) {
   writer.Reset();
   EXPECT_EQ(files_.FileSizeDenyingWriters(At("x.log"), size), 0u);
   EXPECT_EQ(size, 3u);
+}
+
+// A name that no 8-bit code page spells is listed, moved, shortened and deleted like any other;
+// on this side it is UTF-8.
+TEST_F(Win32FileSystemTest, NamesOutsideTheAnsiCodePageWorkThroughout) {
+  const std::string name = "\xE6\x97\xA5\xE6\x9C\xAC.afp";  // two CJK characters
+  ASSERT_TRUE(files_.CreateDirectories(At("In")));
+  {
+    ScopedFileHandle file(CreateFileW(win32::Wide(At("In\\" + name)).c_str(), GENERIC_WRITE, 0,
+                                      nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(file.Valid());
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file.Get(), "cjk", 3, &written, nullptr));
+  }
+  const std::vector<FileEntry> entries = files_.ListFolder(At("In"));
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, name);
+  EXPECT_TRUE(files_.FileExists(At("In\\" + name)));
+
+  ASSERT_TRUE(files_.CreateDirectories(At("Store \xC3\xA9t\xC3\xA9")));
+  const std::string stored = At("Store \xC3\xA9t\xC3\xA9\\" + name);
+  EXPECT_EQ(files_.MoveFile(At("In\\" + name), stored), 0u);
+  EXPECT_FALSE(files_.FileExists(At("In\\" + name)));
+  EXPECT_TRUE(files_.FileExists(stored));
+
+  const std::string short_path = files_.ShortPath(stored);
+  ASSERT_FALSE(short_path.empty());
+  wchar_t long_path[MAX_PATH] = L"";
+  ASSERT_NE(GetLongPathNameW(win32::Wide(short_path).c_str(), long_path, MAX_PATH), 0u);
+  EXPECT_EQ(lstrcmpiW(long_path, win32::Wide(stored).c_str()), 0) << short_path;
+
+  EXPECT_EQ(files_.AppendToFile(At("\xE6\x97\xA5.log"), "line"), 0u);
+  EXPECT_EQ(files_.DeleteFile(stored), 0u);
+  EXPECT_FALSE(files_.FileExists(stored));
+}
+
+TEST_F(Win32FileSystemTest, MoveWithoutReplacingKeepsAnExistingTarget) {
+  ASSERT_TRUE(files_.CreateDirectories(At("In")));
+  ASSERT_TRUE(files_.CreateDirectories(At("Store")));
+  Write(At("Store\\a.afp"), "queued");
+  Write(At("In\\a.afp"), "newer");
+  const SystemError error = files_.MoveFileNoReplace(At("Store\\a.afp"), At("In\\a.afp"));
+  EXPECT_TRUE(error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) << error;
+  EXPECT_EQ(Read(At("In\\a.afp")), "newer");
+  EXPECT_EQ(Read(At("Store\\a.afp")), "queued");
+  DeleteFileA(At("In\\a.afp").c_str());
+  EXPECT_EQ(files_.MoveFileNoReplace(At("Store\\a.afp"), At("In\\a.afp")), 0u);
+  EXPECT_EQ(Read(At("In\\a.afp")), "queued");
+}
+
+// A writer holding its file open without sharing keeps it from being moved, until it closes it.
+TEST_F(Win32FileSystemTest, FileHeldOpenByItsWriterCannotBeMovedUntilClosed) {
+  ASSERT_TRUE(files_.CreateDirectories(At("Store")));
+  ScopedFileHandle writer(CreateFileA(At("held.afp").c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(writer.Valid());
+  EXPECT_EQ(files_.MoveFile(At("held.afp"), At("Store\\held.afp")),
+            static_cast<SystemError>(ERROR_SHARING_VIOLATION));
+  EXPECT_FALSE(files_.ErrorText(ERROR_SHARING_VIOLATION).empty());
+  writer.Reset();
+  EXPECT_EQ(files_.MoveFile(At("held.afp"), At("Store\\held.afp")), 0u);
 }
 
 TEST_F(Win32FileSystemTest, ShortPathResolvesBackToTheLongPath) {

@@ -1,10 +1,13 @@
-// Corvale's thin Win32 layer against the real calls: registry keys and values, the printer
-// list and default printer, and starting a program through the shell.
+// Corvale's thin Win32 layer against the real calls: registry keys and values, folder watches,
+// the printer list and default printer, starting a program through the shell, and the log's
+// code page.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "common/win32/windows_support.h"
+#include "corvale/platform/win32/wide_text.h"
+#include "corvale/platform/win32/win32_folder_watch.h"
 #include "corvale/platform/win32/win32_printers.h"
 #include "corvale/platform/win32/win32_registry.h"
 #include "corvale/platform/win32/win32_shell.h"
@@ -69,6 +72,72 @@ TEST_F(Win32RegistryTest, ValuesKeepTheirKinds) {
   EXPECT_FALSE(key->GetValue("PrinterName"));
 }
 
+// Texts and key names with characters outside the ANSI code page come back as they went in.
+TEST_F(Win32RegistryTest, TextsOutsideTheAnsiCodePageRoundTrip) {
+  const std::string folder = "C:\\In\\\xE6\x97\xA5\xE6\x9C\xAC \xC3\xA9t\xC3\xA9";
+  const std::string printer = "Drucker \xC3\xA4\xC3\xB6";
+  ASSERT_NE(Open(std::string(kTestKey) + "\\Devices\\" + printer, true), nullptr);
+  auto key = Open(kTestKey, true);
+  ASSERT_NE(key, nullptr);
+  ASSERT_TRUE(key->SetString("InputFolder", folder));
+  auto value = key->GetValue("InputFolder");
+  ASSERT_TRUE(value);
+  EXPECT_EQ(value->text, folder);
+  auto devices = Open(std::string(kTestKey) + "\\Devices", false);
+  ASSERT_NE(devices, nullptr);
+  EXPECT_EQ(devices->SubKeyNames(), std::vector<std::string>{printer});
+}
+
+// A watch that cannot be opened fails at once with the system's reason, instead of waiting for
+// ever on the invalid handle; an open one wakes for a new file, also in a folder whose name no
+// 8-bit code page spells.
+TEST(Win32FolderWatchTest, WaitsFailAtOnceWhenTheWatchCannotBeOpened) {
+  win32::Win32FolderWatch watch;
+  auto missing = watch.CreateWaiter("C:\\no such folder\\in");
+  int which = -1;
+  EXPECT_EQ(missing->Wait(kInfinite, which), FolderChangeWaiter::Outcome::kFailed);
+  EXPECT_TRUE(missing->FailureCode() == ERROR_PATH_NOT_FOUND ||
+              missing->FailureCode() == ERROR_FILE_NOT_FOUND)
+      << missing->FailureCode();
+  EXPECT_FALSE(missing->FolderIsDirectory());
+}
+
+TEST(Win32FolderWatchTest, OpenWatchWakesForANewFile) {
+  wchar_t temp[MAX_PATH];
+  ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
+  const std::string folder =
+      win32::Utf8(temp) + "corvale_watch_\xE6\x97\xA5_" + std::to_string(GetCurrentProcessId());
+  ASSERT_TRUE(CreateDirectoryW(win32::Wide(folder).c_str(), nullptr));
+  {
+    win32::Win32FolderWatch watch;
+    auto waiter = watch.CreateWaiter(folder);
+    EXPECT_TRUE(waiter->FolderIsDirectory());
+    int which = -1;
+    EXPECT_EQ(waiter->Wait(0, which), FolderChangeWaiter::Outcome::kTimeout);
+    const std::wstring file = win32::Wide(folder + "\\new.afp");
+    HANDLE created = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(created, INVALID_HANDLE_VALUE);
+    CloseHandle(created);
+    EXPECT_EQ(waiter->Wait(10000, which), FolderChangeWaiter::Outcome::kChange);
+    EXPECT_GE(which, 0);
+    EXPECT_TRUE(waiter->Rearm(which));
+    // The stop event comes after the other kinds of change the new file fired.
+    waiter->SignalStop();
+    FolderChangeWaiter::Outcome outcome = FolderChangeWaiter::Outcome::kChange;
+    for (int i = 0; i < kFileChangeKinds + 1 && outcome == FolderChangeWaiter::Outcome::kChange;
+         ++i) {
+      outcome = waiter->Wait(10000, which);
+      if (outcome == FolderChangeWaiter::Outcome::kChange) {
+        EXPECT_TRUE(waiter->Rearm(which));
+      }
+    }
+    EXPECT_EQ(outcome, FolderChangeWaiter::Outcome::kStop);
+    DeleteFileW(file.c_str());
+  }
+  RemoveDirectoryW(win32::Wide(folder).c_str());
+}
+
 TEST(Win32PrintersTest, ListsThePrivatePrintersAndADefault) {
   win32::Win32Printers printers;
   std::vector<std::string> names = printers.ListPrinters();
@@ -97,6 +166,16 @@ TEST(Win32ShellTest, WaitsForTheProgramToEnd) {
   EXPECT_EQ(shell.RunHiddenAndWait(std::string(system) + "\\cmd.exe", "/c ping -n 2 127.0.0.1"),
             0u);
   EXPECT_GE(GetTickCount() - before, 500u);
+}
+
+// The log's text: what the ANSI code page spells keeps its byte, the rest becomes "?".
+TEST(Win32SystemTest, TextForTheLogIsInTheAnsiCodePage) {
+  win32::Win32SystemInfo system;
+  EXPECT_EQ(system.ToAnsiCodePage("C:\\In\\\xE6\x97\xA5\xE6\x9C\xAC.afp"), "C:\\In\\??.afp");
+  EXPECT_EQ(system.ToAnsiCodePage(""), "");
+  if (GetACP() == 1252) {
+    EXPECT_EQ(system.ToAnsiCodePage("\xC3\xA9t\xC3\xA9"), "\xE9t\xE9");
+  }
 }
 
 TEST(Win32SystemTest, ProgramPathAndClockAgree) {
