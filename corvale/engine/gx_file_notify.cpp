@@ -41,7 +41,12 @@ void TGXFileThread::Execute(NotifierWindow& window) {
   bool failed = false;
   while (!terminated_) {
     int which = -1;
-    const Outcome first = waiter_->Wait(kInfinite, which);
+    const Outcome first = waiter_->Wait(kFolderCheckInterval, which);
+    if (first == Outcome::kTimeout) {
+      if (waiter_->FolderIsDirectory()) continue;
+      window.Post(WM_FOLDERDELETED, Id(), 0);
+      break;
+    }
     if (first != Outcome::kChange) {
       failed = first != Outcome::kStop;
       terminated_ = true;

@@ -89,9 +89,10 @@ TEST_F(WatcherThreadTest, OneChangeThenQuietPostsOneReport) {
   Run({ChangeOf(fcLastWrite), Timeout()});
   EXPECT_EQ(PostedMasks(WM_FOLDERCHANGED), std::vector<uint32_t>{16});
   EXPECT_EQ(watch_.Posted().size(), 1u);
-  // Waits without limit for the first change, then 200 ms for the next one of the burst.
+  // Waits for the first change (looking at its folder now and then), then 200 ms for the next
+  // one of the burst.
   ASSERT_GE(script_->Timeouts().size(), 2u);
-  EXPECT_EQ(script_->Timeouts()[0], kInfinite);
+  EXPECT_EQ(script_->Timeouts()[0], kFolderCheckInterval);
   EXPECT_EQ(script_->Timeouts()[1], 200u);
   EXPECT_EQ(script_->Rearms(), std::vector<int>{3});
 }
@@ -126,9 +127,7 @@ TEST_F(WatcherThreadTest, FirstWaitEndsTheThreadUnlessAChangeFired) {
     WatchStep first;
     std::vector<uint32_t> failures;
   };
-  const Case cases[] = {{"stop event", StopEvent(), {}},
-                        {"failed wait", FailedWait(), {206}},
-                        {"time-out", Timeout(), {206}}};
+  const Case cases[] = {{"stop event", StopEvent(), {}}, {"failed wait", FailedWait(), {206}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SetUp();
@@ -138,6 +137,22 @@ TEST_F(WatcherThreadTest, FirstWaitEndsTheThreadUnlessAChangeFired) {
     EXPECT_EQ(PostedMasks(WM_FOLDERWATCHFAILED), c.failures);
     EXPECT_EQ(script_->Timeouts().size(), 1u);
   }
+}
+
+// A folder deleted while empty may fire no change at all: a quiet watcher looks for its folder
+// at every time-out and reports it deleted once it is gone.
+TEST_F(WatcherThreadTest, QuietWatcherReportsItsFolderDeletedWithoutAChange) {
+  Run({Timeout(), Timeout()});
+  EXPECT_TRUE(watch_.Posted().empty());
+  EXPECT_EQ(script_->Timeouts(), std::vector<uint32_t>(3, kFolderCheckInterval));
+
+  SetUp();
+  script_->SetFolderIsDirectory(false);
+  Run({Timeout(), ChangeOf(fcFileName), Timeout()});
+  EXPECT_EQ(PostedMasks(WM_FOLDERDELETED), std::vector<uint32_t>{0});
+  EXPECT_EQ(script_->Timeouts().size(), 1u) << "nothing more comes from a deleted folder";
+  EXPECT_TRUE(PostedMasks(WM_FOLDERCHANGED).empty());
+  EXPECT_TRUE(PostedMasks(WM_FOLDERWATCHFAILED).empty());
 }
 
 TEST_F(WatcherThreadTest, FailedRearmEndsWithAFailureReportInsteadOfTheChange) {
@@ -221,7 +236,7 @@ TEST_F(NotifierTest, AddFolderWatchesExactlyTheTextGivenAtLowestPriority) {
   EXPECT_EQ(script->Folder(), " C:\\In\\ ");
   ASSERT_TRUE(script->WaitUntilIdle());
   EXPECT_EQ(watch_.PriorityLowered(), 1);
-  EXPECT_EQ(script->Timeouts(), std::vector<uint32_t>{kInfinite});
+  EXPECT_EQ(script->Timeouts(), std::vector<uint32_t>{kFolderCheckInterval});
 }
 
 TEST_F(NotifierTest, AddFolderWithEmptyTextAddsNothing) {

@@ -73,6 +73,26 @@ TEST_F(FaultSwitchesTest, MalformedValuesMeanNoFault) {
   EXPECT_FALSE(s.fail);
 }
 
+TEST_F(FaultSwitchesTest, FailWhenTheFileHoldsAText) {
+  environment_ = {{"FTDWPRT_FAIL_WHEN", "FAIL-ME"}, {"FTDWPRT_JOURNAL", "Z:\\j.txt"}};
+  FaultSwitches s = Resolve("");
+  EXPECT_EQ(s.journal, "Z:\\j.txt");
+  EXPECT_FALSE(s.fail);
+  EXPECT_TRUE(ToldToFail(s, "job 7 FAIL-ME payload"));
+  EXPECT_FALSE(ToldToFail(s, "job 8 payload"));
+  EXPECT_FALSE(ToldToFail(s, "FAIL-m"));
+  // The side file wins here as well; an empty text never fails.
+  EXPECT_FALSE(ToldToFail(Resolve("fail_when=\n"), "FAIL-ME"));
+  s.fail = true;
+  EXPECT_TRUE(ToldToFail(s, "anything"));
+}
+
+TEST(FtdwprtRecordTest, JournalLineHoldsExitCodePrinterLongPathAndTheFileAsGiven) {
+  EXPECT_EQ(
+      JournalLine(3, "Office Laser 2", "Z:\\w\\JobStore\\a b.afp", "Z:\\W\\JOBSTO~1\\AB~1.AFP"),
+      "3\tOffice Laser 2\tZ:\\w\\JobStore\\a b.afp\tZ:\\W\\JOBSTO~1\\AB~1.AFP\n");
+}
+
 TEST(FtdwprtRecordTest, LineHoldsTimePrinterFileAndCommandLine) {
   EXPECT_EQ(RecordLine(1700000000123, "Pellam_Ink", "C:\\A.AFP", "ftdwprt.exe C:\\A.AFP  /N /P"),
             "1700000000123\tPellam_Ink\tC:\\A.AFP\tftdwprt.exe C:\\A.AFP  /N /P\n");

@@ -43,8 +43,15 @@ FaultSwitches ResolveFaultSwitches(
   FaultSwitches switches;
   switches.delay_ms = DelayFrom(lookup("delay_ms", "FTDWPRT_DELAY_MS"));
   switches.fail = lookup("fail", "FTDWPRT_FAIL") == "1";
+  switches.fail_when = lookup("fail_when", "FTDWPRT_FAIL_WHEN");
   switches.record = lookup("record", "FTDWPRT_RECORD");
+  switches.journal = lookup("journal", "FTDWPRT_JOURNAL");
   return switches;
+}
+
+bool ToldToFail(const FaultSwitches& switches, std::string_view bytes) {
+  if (switches.fail) return true;
+  return !switches.fail_when.empty() && bytes.find(switches.fail_when) != std::string_view::npos;
 }
 
 std::string_view ArgumentsOf(std::string_view command_line) {
@@ -91,6 +98,19 @@ std::string RecordLine(int64_t unix_ms, std::string_view printer, std::string_vi
   line += file;
   line += '\t';
   line += command_line;
+  line += '\n';
+  return line;
+}
+
+std::string JournalLine(int exit_code, std::string_view printer, std::string_view long_path,
+                        std::string_view file) {
+  std::string line = std::to_string(exit_code);
+  line += '\t';
+  line += printer;
+  line += '\t';
+  line += long_path;
+  line += '\t';
+  line += file;
   line += '\n';
   return line;
 }

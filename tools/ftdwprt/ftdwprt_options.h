@@ -10,12 +10,18 @@
 
 namespace varnell::tools {
 
-// Switches read from FTDWPRT_DELAY_MS, FTDWPRT_FAIL, FTDWPRT_RECORD and from ftdwprt.ini.
+// Switches read from FTDWPRT_DELAY_MS, FTDWPRT_FAIL, FTDWPRT_FAIL_WHEN, FTDWPRT_RECORD,
+// FTDWPRT_JOURNAL and from ftdwprt.ini (keys delay_ms, fail, fail_when, record, journal).
 struct FaultSwitches {
-  int delay_ms = 0;    // wait this long before printing
-  bool fail = false;   // end with exit code 3 without printing
-  std::string record;  // file that gets one line per run; empty: none
+  int delay_ms = 0;       // wait this long before printing
+  bool fail = false;      // end with exit code 3 without printing
+  std::string fail_when;  // the same for a file whose bytes hold this text; empty: never
+  std::string record;     // file that gets one line per run as it starts; empty: none
+  std::string journal;    // file that gets one line per run as it ends; empty: none
 };
+
+// Whether a run on a file of these bytes is told to fail.
+bool ToldToFail(const FaultSwitches& switches, std::string_view bytes);
 
 // "key=value" lines with lower-cased keys and trimmed values; blank lines, lines without "="
 // and comments (";" or "#") are skipped.
@@ -42,5 +48,10 @@ int64_t UnixMillisecondsFromFileTime(uint64_t file_time);
 // `<ms>\t<default printer>\t<file>\t<command line>` with a line end.
 std::string RecordLine(int64_t unix_ms, std::string_view printer, std::string_view file,
                        std::string_view command_line);
+
+// `<exit code>\t<default printer>\t<long path of the file>\t<the file as given>` with a line
+// end.
+std::string JournalLine(int exit_code, std::string_view printer, std::string_view long_path,
+                        std::string_view file);
 
 }  // namespace varnell::tools

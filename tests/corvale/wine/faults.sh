@@ -1,0 +1,242 @@
+# corvale.exe under Wine through a run of faults: three slots, waves of files dropped into all
+# their folders at once, a slow print utility that fails some jobs, a wrong-typed stored value,
+# a watched folder deleted, a Stop and Start in the middle, the log folder removed and
+# restored, a done folder removed, a file held open by its writer, a name outside the ANSI code
+# page, and a close with jobs queued. At the end every file dropped is accounted for; the tally
+# is printed.
+source "$VARNELL_SOURCE/tests/wine/lib.sh"
+
+store=$VARNELL_BIN/JobStore
+printers=(Dorrow_Laser Pellam_Ink "Office Laser 2")
+keys=(Dorrow_Laser Pellam_Ink "Office Laser 2")
+depths=(10 25 5)
+logs=$WORK/logs log=$WORK/logs/corvale.log
+journal=$WORK/journal.txt manifest=$WORK/manifest.txt
+mkdir -p "$logs" "$WORK/stage"
+: >"$manifest"
+for n in 1 2 3; do mkdir -p "$WORK/hot$n" "$WORK/done$n"; done
+for key in "${keys[@]}"; do rm -rf "${store:?}/$key"; done
+rm -rf "$VARNELL_PRINT_OUT/Dorrow_Laser" "$VARNELL_PRINT_OUT/Pellam_Ink"
+
+timeout 120 wine64 reg delete 'HKCU\SOFTWARE\Varnell' /f >/dev/null 2>&1 || true
+{
+  cat <<REG
+[HKEY_CURRENT_USER\\Software\\IBM\\AFP Workbench\\Default\\Misc]
+"HelpCurPath"="$(reg_path "$VARNELL_BIN/ftdwprt.hlp")"
+
+[HKEY_CURRENT_USER\\SOFTWARE\\Varnell]
+"LogFile"="$(reg_path "$log")"
+
+[HKEY_CURRENT_USER\\SOFTWARE\\Varnell\\Devices]
+"DefaultPrinter"="Pellam_Ink"
+REG
+  for n in 1 2 3; do
+    cat <<REG
+
+[HKEY_CURRENT_USER\\SOFTWARE\\Varnell\\Devices\\${keys[$((n - 1))]}]
+"PrinterName"="${printers[$((n - 1))]}"
+"EnableIPDSEmulation"=dword:00000001
+"InputFolder"="$(reg_path "$WORK/hot$n")"
+"DoneFolder"="$(reg_path "$WORK/done$n")"
+"QueueDepth"=dword:$(printf %08x "${depths[$((n - 1))]}")
+REG
+    # One value of the wrong type: it is shown, and costs no other setting.
+    if [ $n = 3 ]; then echo '"DeleteInputFileWhenDone"="0"'; else echo '"DeleteInputFileWhenDone"=dword:00000000'; fi
+  done
+} | reg_import
+
+# stage NAME SLOT [FAIL]: a file with a unique content, written aside and listed in the manifest.
+stage() {
+  local name=$1 slot=$2 content
+  content="fault $name $RANDOM$RANDOM${3:+ FAIL-ME}"
+  printf '%s\n' "$content" >"$WORK/stage/$name"
+  printf '%s\t%s\t%s\n' "$name" "$slot" "$content" >>"$manifest"
+}
+# wave W COUNT: COUNT files for each slot, every seventh told to fail; all three folders get
+# theirs at the same moment.
+wave() {
+  local w=$1 count=$2 n i name
+  for n in 1 2 3; do
+    mkdir -p "$WORK/stage/w$w-$n"
+    for i in $(seq -w 1 "$count"); do
+      name=w$w-s$n-$i.afp
+      stage "$name" $n $([ $((10#$i % 7)) = 0 ] && echo fail)
+      mv "$WORK/stage/$name" "$WORK/stage/w$w-$n/"
+    done
+  done
+  local movers=()
+  for n in 1 2 3; do
+    mv "$WORK/stage/w$w-$n"/* "$WORK/hot$n/" &
+    movers+=($!)
+  done
+  wait "${movers[@]}"
+}
+in_log() { cat "$WORK"/logs*/corvale.log 2>/dev/null | tr -d '\r' | grep -cF -- "$1" || true; }
+files_in() { find "$1" -maxdepth 1 -type f | wc -l; }
+
+timeout 900 wine "$VARNELL_BIN/prefix_tool.exe" hold 880000 >/dev/null 2>&1 </dev/null &
+startup_default=$(winrun "$VARNELL_BIN/prefix_tool.exe" default-printer)
+
+FTDWPRT_DELAY_MS=60 FTDWPRT_FAIL_WHEN=FAIL-ME FTDWPRT_JOURNAL="$(winpath "$journal")" \
+  timeout 900 wine "$VARNELL_BIN/corvale.exe" >"$WORK/corvale.out" 2>&1 </dev/null &
+corvale=$!
+
+# Item: a wrong-typed value is shown at start-up; the rest loads.
+box=$(drv answer-message-box) || fail "no message box for the wrong-typed value"
+[[ $box == *"Invalid data type for 'DeleteInputFileWhenDone'"* ]] || fail "start-up box: $box"
+drv wait-window Corvale >/dev/null || fail "no Corvale window"
+drv no-message-box 1500 >/dev/null || fail "a second box at start-up"
+drv click Corvale 1030 >/dev/null
+wait_until 60 grep -q "Simulator started successfully." "$log" || fail "server did not start"
+[ "$(in_log "[Shell] Adding on-watch folder")" = 3 ] || fail "not all three folders watched"
+pass "wrong-typed value shown once; all three slots load and are watched"
+
+# A file held open by its writer in an idle slot, then wave 1 with a name outside the ANSI code
+# page, all while the writer still holds its file.
+printf 'held.afp\t1\theld by its writer\n' >>"$manifest"
+timeout 120 wine "$VARNELL_BIN/hold_file.exe" "$(winpath "$WORK/hot1/held.afp")" 8000 \
+  "held by its writer" >"$WORK/hold.out" 2>&1 </dev/null &
+holder=$!
+wait_until 60 grep -qs holding "$WORK/hold.out" || fail "the writer did not start"
+wait_until 60 bash -c "grep -q 'MoveFileEx ERROR (.*held.afp' '$log'" ||
+  fail "no failed move of the held file"
+cjk=$(printf '\xe6\x97\xa5\xe6\x9c\xac.afp')
+stage "$cjk" 2
+wave 1 30
+mv "$WORK/stage/$cjk" "$WORK/hot2/"
+# The held file, the oldest of its folder, costs no capacity: the slot fills with the others.
+wait_until 60 bash -c "grep -q 'MoveFileEx OK: Moved .*w1-s1-10.afp' '$log'" ||
+  fail "the held file blocked its slot"
+kill -0 "$holder" 2>/dev/null || fail "the writer ended too soon to tell"
+wait "$holder" || fail "the writer failed"
+wait_until 120 bash -c "grep -q 'MoveFileEx OK: Moved .*held.afp' '$log'" ||
+  fail "the held file was not taken once its writer closed it"
+[ "$(grep -c 'MoveFileEx ERROR (.*held.afp' "$log")" = 1 ] ||
+  fail "the held file's failure was not logged exactly once"
+pass "held file: its failed move logged once, the slot filled meanwhile, taken once its writer closed it"
+
+# A watched folder deleted once its files are taken; files dropped into it meanwhile are taken
+# by the next Start.
+wait_until 120 bash -c "[ \$(find '$WORK/hot3' -type f | wc -l) = 0 ]" || fail "hot3 not emptied"
+rm -rf "$WORK/hot3"
+wait_until 30 grep -qF "$(winpath "$WORK/hot3") was deleted; it is no longer watched" "$log" ||
+  fail "no line for the deleted folder"
+mkdir -p "$WORK/hot3"
+for i in 1 2 3; do stage "late-$i.afp" 3; mv "$WORK/stage/late-$i.afp" "$WORK/hot3/"; done
+pass "deleted watched folder logged"
+
+# Stop in the middle of wave 2: every queued job's file goes back into its input folder.
+printed_before=$(wc -l <"$journal")
+wave 2 30
+wait_until 120 bash -c "[ \$(wc -l <'$journal') -ge $((printed_before + 10)) ]" ||
+  fail "wave 2 not printing"
+drv click Corvale 1031 >/dev/null
+wait_until 60 grep -q "Varnell server application stopped successfully." "$log" ||
+  fail "Stop did not finish"
+moved_back=$(in_log " was not printed; moved back to ")
+[ "$moved_back" -ge 5 ] || fail "only $moved_back queued jobs moved back at Stop"
+# The job that was printing finishes; nothing else is left in the job store.
+wait_until 30 bash -c "[ \$(find '$store' -type f | wc -l) = 0 ]" ||
+  fail "files left in the job store after Stop: $(find "$store" -type f)"
+drv click Corvale 1030 >/dev/null
+wait_until 60 bash -c "[ \$(grep -c 'Simulator started successfully.' '$log') = 2 ]" ||
+  fail "second Start"
+# Start takes what lies in its folders, with no change to report it.
+wait_until 60 bash -c "grep -q 'MoveFileEx OK: Moved .*late-3.afp' '$log'" ||
+  fail "the files of the re-created folder were not taken at Start"
+pass "Stop moved $moved_back queued files back; Start took them and the re-created folder's files"
+
+# The log folder removed while files are printed: one error box at a time, the server goes on
+# once the folder is back, and so does the log.
+wait_until 120 bash -c "[ \$(wc -l <'$journal') -ge $((printed_before + 30)) ]" ||
+  fail "printing did not go on after Start"
+mv "$logs" "$WORK/logs-removed"
+box=$(drv message-box) || fail "no error box for the log that cannot be written"
+[[ $box == *"Path not found"* ]] || fail "error box: $box"
+wave 3 10
+# The fault lasts three status ticks (and the reports of wave 3): each fails while the box is
+# open, and none may open a box of its own. Nothing below depends on how many there were.
+sleep 3
+import -window root "$WORK/log-removed.png" 2>/dev/null || true
+mkdir -p "$logs"
+wait_until 60 grep -qs "Print jobs in queue" "$log" || fail "logging did not go on by itself"
+drv answer-message-box >/dev/null || fail "the error box went away by itself"
+drv no-message-box 3000 >/dev/null || fail "more than one error box"
+wait_until 180 bash -c "grep -q 'MoveFileEx OK: Moved .*w3-s2-10.afp' '$log'" ||
+  fail "files dropped while the log was gone were not taken"
+pass "log folder removed: one box ($(echo $box)), logging and intake went on by themselves"
+
+# The done folder of slot 3 removed: its printed files stay in the job store, each with a line.
+mv "$WORK/done3" "$WORK/done3-removed"
+# Idle: every folder emptied and the status tick's last count 0.
+idle() {
+  [ "$(find "$WORK"/hot? -type f | wc -l)" = 0 ] &&
+    [ "$(tr -d '\r' <"$log" | grep -F '[DeviceStatus] Print jobs in queue: ' | tail -n1 | sed 's/.*: //')" = 0 ]
+}
+wait_until 300 idle || fail "the waves were not all taken and printed"
+[ "$(grep -c "MoveFile ERROR (.*): Failed to move .*Office Laser 2" "$log")" -ge 1 ] ||
+  fail "no failed move into the removed done folder"
+
+# A close with jobs queued.
+wave 4 5
+wait_until 60 bash -c "[ \$(find '$WORK'/hot? -type f | wc -l) = 0 ]" || fail "wave 4 not taken"
+before_close=$(in_log " was not printed; moved back to ")
+drv close Corvale >/dev/null || fail "the window did not close"
+status=0
+wait "$corvale" || status=$?
+[ $status = 0 ] || fail "corvale.exe ended with $status"
+grep -q "terminate called\|exception" "$WORK/corvale.out" && fail "crash: $(cat "$WORK/corvale.out")"
+[ "$(winrun "$VARNELL_BIN/prefix_tool.exe" default-printer)" = "$startup_default" ] ||
+  fail "default printer not restored at close"
+at_close=$(($(in_log " was not printed; moved back to ") - before_close))
+[ "$at_close" -ge 1 ] || fail "no queued job moved back at close"
+pass "closed with jobs queued ($at_close moved back); the process ended cleanly and restored the default printer"
+
+dev='HKCU\SOFTWARE\Varnell\Devices\Office Laser 2'
+[ "$(reg_value "$dev" InputFolder)" = "$(winpath "$WORK/hot3")" ] &&
+  [ "$(reg_value "$dev" QueueDepth)" = 0x5 ] && [ "$(reg_value "$dev" DeleteInputFileWhenDone)" = 0x0 ] ||
+  fail "Office Laser 2's settings were not saved back"
+
+# The tally: where every file dropped has gone.
+cat "$WORK"/logs*/corvale.log | tr -d '\r' >"$WORK/all.log"
+cat "$VARNELL_PRINT_OUT"/Dorrow_Laser/job-*.prn "$VARNELL_PRINT_OUT"/Pellam_Ink/job-*.prn \
+  2>/dev/null | sort >"$WORK/cups.txt"
+declare -A tally
+lost=0 twice=0
+while IFS=$'\t' read -r name slot content; do
+  key=${keys[$((slot - 1))]}
+  ok=$(grep -c "^0	[^	]*	[^	]*\\\\${name//./\\.}	" "$journal" || true)
+  failed=$(grep -c "^3	[^	]*	[^	]*\\\\${name//./\\.}	" "$journal" || true)
+  [ "$ok" -le 1 ] || { echo "printed twice: $name" >&2; twice=$((twice + 1)); }
+  if [ "$slot" != 3 ]; then
+    at_printer=$(grep -cxF -- "$content" "$WORK/cups.txt" || true)
+    [ "$at_printer" = "$ok" ] || { echo "$name: journal $ok, at the printer $at_printer" >&2; twice=$((twice + 1)); }
+  fi
+  how=$([ "$ok" = 1 ] && echo printed || { [ "$failed" -ge 1 ] && echo "utility failed" || echo "not printed"; })
+  job=$(winpath "$store/$key")\\$name
+  if [ -f "$WORK/done$slot/$name" ] || [ -f "$WORK/done$slot-removed/$name" ]; then
+    where="$how, in its done folder"
+  elif [ -f "$store/$key/$name" ] &&
+    [ "$(grep -F "[MoveFile] MoveFile ERROR (" "$WORK/all.log" | grep -cF "Failed to move $job to")" = 1 ]; then
+    where="$how, in the job store: its done folder was removed (logged)"
+  elif [ -f "$WORK/hot$slot/$name" ] && grep -qF "$job was not printed; moved back to" "$WORK/all.log"; then
+    where="$how, back in its input folder: the close came first (logged)"
+  else
+    where="LOST"
+    lost=$((lost + 1))
+    echo "lost: $name (slot $slot)" >&2
+  fi
+  tally[$where]=$((${tally[$where]:-0} + 1))
+done <"$manifest"
+
+# Names outside the ANSI code page: printed through the short path, logged with "?".
+grep -q "^0	Pellam_Ink	[^	]*\\\\$cjk	" "$journal" || fail "$cjk was not printed"
+grep -q "MoveFileEx OK: Moved .*\\\\??.afp to " "$WORK/all.log" || fail "$cjk not logged as ??.afp"
+[ -f "$WORK/done2/$cjk" ] || fail "$cjk is not in its done folder"
+short=$(grep "^0	Pellam_Ink	.*\\\\$cjk	" "$journal" | cut -f4)
+pass "$cjk: listed, moved, printed on Pellam_Ink through its short path $short, finished; the log spells it ??.afp"
+echo "== tally of $(wc -l <"$manifest") files"
+for where in "${!tally[@]}"; do printf '%5d  %s\n' "${tally[$where]}" "$where"; done | sort -k2
+[ "$lost" = 0 ] || fail "$lost files lost"
+[ "$twice" = 0 ] || fail "$twice files printed twice or not at their printer"
+pass "every file accounted for, none printed twice"
