@@ -28,23 +28,22 @@ std::vector<std::string> RecordingFileSystem::Deletes() const {
 }
 
 SystemError RecordingFileSystem::MoveFile(const std::string& from, const std::string& to) {
-  {
-    std::lock_guard lock(mutex_);
-    moves_.emplace_back(from, to);
-    auto it = failing_moves_.find(from);
-    if (it != failing_moves_.end()) return it->second;
-  }
-  return inner_.MoveFile(from, to);
+  return Move(from, to, [&] { return inner_.MoveFile(from, to); });
 }
 
 SystemError RecordingFileSystem::MoveFileNoReplace(const std::string& from, const std::string& to) {
+  return Move(from, to, [&] { return inner_.MoveFileNoReplace(from, to); });
+}
+
+SystemError RecordingFileSystem::Move(const std::string& from, const std::string& to,
+                                      const std::function<SystemError()>& move) {
   {
     std::lock_guard lock(mutex_);
     moves_.emplace_back(from, to);
     auto it = failing_moves_.find(from);
     if (it != failing_moves_.end()) return it->second;
   }
-  return inner_.MoveFileNoReplace(from, to);
+  return move();
 }
 
 void RecordingFileSystem::FailAppendsTo(const std::string& path, SystemError code, int after) {

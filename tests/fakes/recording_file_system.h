@@ -50,6 +50,9 @@ class RecordingFileSystem : public FileSystem {
   std::string ErrorText(SystemError code) override { return inner_.ErrorText(code); }
 
  private:
+  SystemError Move(const std::string& from, const std::string& to,
+                   const std::function<SystemError()>& move);
+
   FileSystem& inner_;
   mutable std::mutex mutex_;
   std::map<std::string, SystemError> failing_moves_;

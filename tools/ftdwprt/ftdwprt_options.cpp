@@ -1,6 +1,8 @@
 // The ftdwprt stand-in's command line and switches.
 #include "tools/ftdwprt/ftdwprt_options.h"
 
+#include <initializer_list>
+
 #include "common/text.h"
 
 namespace varnell::tools {
@@ -89,30 +91,29 @@ int64_t UnixMillisecondsFromFileTime(uint64_t file_time) {
   return static_cast<int64_t>((file_time - kUnixEpochAsFileTime) / 10000);
 }
 
-std::string RecordLine(int64_t unix_ms, std::string_view printer, std::string_view file,
-                       std::string_view command_line) {
-  std::string line = std::to_string(unix_ms);
-  line += '\t';
-  line += printer;
-  line += '\t';
-  line += file;
-  line += '\t';
-  line += command_line;
+namespace {
+
+// The fields joined by tabs, with a line end.
+std::string TabbedLine(std::initializer_list<std::string_view> fields) {
+  std::string line;
+  for (std::string_view field : fields) {
+    if (!line.empty()) line += '\t';
+    line += field;
+  }
   line += '\n';
   return line;
 }
 
+}  // namespace
+
+std::string RecordLine(int64_t unix_ms, std::string_view printer, std::string_view file,
+                       std::string_view command_line) {
+  return TabbedLine({std::to_string(unix_ms), printer, file, command_line});
+}
+
 std::string JournalLine(int exit_code, std::string_view printer, std::string_view long_path,
                         std::string_view file) {
-  std::string line = std::to_string(exit_code);
-  line += '\t';
-  line += printer;
-  line += '\t';
-  line += long_path;
-  line += '\t';
-  line += file;
-  line += '\n';
-  return line;
+  return TabbedLine({std::to_string(exit_code), printer, long_path, file});
 }
 
 }  // namespace varnell::tools
