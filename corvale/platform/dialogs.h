@@ -1,14 +1,13 @@
 // Modal message boxes and dialogs of the main window; tests answer them.
 #pragma once
 
-#include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace corvale {
 
-class SetupWizard;
+class TForm4;
+enum class TModalResult;
 
 struct SaveFileRequest {
   std::string initial_dir;  // folder the dialog opens in; empty: the system's choice
@@ -27,9 +26,9 @@ class Dialogs {
   // The standard save-file dialog (no filter, default extension or title of its own): the
   // confirmed file name, or nothing when the operator cancelled.
   virtual std::optional<std::string> ChooseSaveFile(const SaveFileRequest& request) = 0;
-  // Makes a new setup wizard over the printer box's entries and shows it modally: the closed
-  // wizard when it closed with OK, nothing when with Cancel.
-  virtual std::unique_ptr<SetupWizard> RunSetupWizard(const std::vector<std::string>& printers) = 0;
+  // Shows the setup wizard modally in a window of its own, made for this use and discarded
+  // when it closes; the result it closed with.
+  virtual TModalResult ShowSetupWizard(TForm4& wizard) = 0;
 };
 
 }  // namespace corvale

@@ -25,6 +25,16 @@ void Control::SetVisible(bool visible) {
   Changed();
 }
 
+void Control::SetBounds(const TBounds& bounds) {
+  if (bounds_ == bounds) return;
+  bounds_ = bounds;
+  Changed();
+}
+
+void Control::SetFocus() {
+  if (observer_) observer_->FocusRequested(*this);
+}
+
 void CheckBox::SetChecked(bool checked) {
   if (checked_ == checked) return;
   checked_ = checked;
@@ -59,6 +69,25 @@ std::string ComboBox::Text() const {
 void ComboBox::Select(int index) {
   SetItemIndex(index);
   if (OnSelect) OnSelect();
+}
+
+void Memo::Clear() {
+  lines_.clear();
+  Changed();
+}
+
+void Memo::Add(const std::string& line) {
+  lines_.push_back(line);
+  Changed();
+}
+
+std::string Memo::Text() const {
+  std::string text;
+  for (size_t n = 0; n < lines_.size(); ++n) {
+    if (n) text += "\r\n";
+    text += lines_[n];
+  }
+  return text;
 }
 
 void StatusBar::SetSimpleText(const std::string& text) {

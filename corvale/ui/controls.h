@@ -18,6 +18,20 @@ class ControlObserver {
  public:
   virtual ~ControlObserver() = default;
   virtual void ControlChanged(Control& control) = 0;
+  // The program puts the keyboard focus into the control.
+  virtual void FocusRequested(Control&) {}
+};
+
+// How a modal window closed, or mrNone while it is open.
+enum class TModalResult { mrNone, mrOk, mrCancel };
+
+// A place on a window's client area, in pixels.
+struct TBounds {
+  int Left = 0;
+  int Top = 0;
+  int Width = 0;
+  int Height = 0;
+  bool operator==(const TBounds&) const = default;
 };
 
 class Control {
@@ -34,6 +48,12 @@ class Control {
   void SetEnabled(bool enabled);
   bool Visible() const { return visible_; }
   void SetVisible(bool visible);
+  // Where the program placed the control; empty (no width) while the window's layout holds.
+  const TBounds& Bounds() const { return bounds_; }
+  void SetBounds(const TBounds& bounds);
+  void SetFocus();
+  // A number the program keeps with the control.
+  int Tag = 0;
 
   void SetObserver(ControlObserver* observer) { observer_ = observer; }
 
@@ -45,6 +65,7 @@ class Control {
   std::string caption_;
   bool enabled_ = true;
   bool visible_ = true;
+  TBounds bounds_;
   ControlObserver* observer_ = nullptr;
 };
 
@@ -57,6 +78,8 @@ class Button : public Control {
   void Click() {
     if (Enabled() && OnClick) OnClick();
   }
+  // What a modal window closes with when the button is clicked; mrNone keeps it open.
+  TModalResult ModalResult = TModalResult::mrNone;
 };
 
 class CheckBox : public Control {
@@ -106,6 +129,20 @@ class ComboBox : public Control {
  private:
   std::vector<std::string> items_;
   int item_index_ = -1;
+};
+
+// A multi-line text box; what the operator types stays in the window.
+class Memo : public Control {
+ public:
+  explicit Memo(std::string name) : Control(std::move(name), "") {}
+  const std::vector<std::string>& Lines() const { return lines_; }
+  void Clear();
+  void Add(const std::string& line);
+  // The lines, each but the last followed by "\r\n".
+  std::string Text() const;
+
+ private:
+  std::vector<std::string> lines_;
 };
 
 class StatusBar : public Control {

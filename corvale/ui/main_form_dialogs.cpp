@@ -5,7 +5,7 @@
 #include "corvale/platform/file_system.h"
 #include "corvale/platform/shell.h"
 #include "corvale/ui/server_main_unit.h"
-#include "corvale/ui/setup_wizard.h"
+#include "corvale/ui/configure_unit.h"
 
 namespace corvale {
 
@@ -60,14 +60,17 @@ void TForm1::btnAboutClick() {
 }
 
 void TForm1::btnWizardClick() {
-  std::unique_ptr<SetupWizard> wizard = platform_.dialogs.RunSetupWizard(cmbPrinter.Items());
-  if (!wizard || wizard->TickedCount() < 1) return;
-  const std::vector<std::string>& printers = wizard->Printers();
-  // Entry i of the wizard is slot i + 1; the folders go in without the folder boxes' check.
+  TForm4 wizard(*this);
+  wizard.FormCreate();
+  if (platform_.dialogs.ShowSetupWizard(wizard) != TModalResult::mrOk) return;
+  if (wizard.TickedCount() < 1) return;
+  const std::vector<std::string>& printers = wizard.ComboBox1.Items();
+  // Entry i of the wizard is slot i + 1; the folders go in without the folder boxes' check, and
+  // none is created here.
   for (size_t i = 0; i < printers.size() && static_cast<int>(i) < Engine.SlotCount; ++i) {
-    if (!wizard->Ticked(static_cast<int>(i))) continue;
+    if (!wizard.Ticked[i]) continue;
     TRec& slot = Engine.Slots[i + 1];
-    const std::string folder = wizard->FolderForPrinter(printers[i]);
+    const std::string folder = wizard.FolderForPrinter(printers[i]);
     slot.EnableIPDSEmulation = true;
     slot.InputFolder = folder;
     slot.DoneFolder = folder + "\\Completed Jobs";

@@ -1,6 +1,6 @@
 // The main window's handlers on the window model: showing a slot, the folder boxes with their
 // duplicate check, the number boxes, the enabling rules, the folder pickers, the save dialog,
-// help, About, the wizard's result, resizing and the automatic start.
+// help, About, resizing and the automatic start.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -12,8 +12,6 @@
 
 namespace corvale {
 namespace {
-
-using testing::FakeSetupWizard;
 
 class MainWindowTest : public ::testing::Test, protected testing::FormHarness {
  protected:
@@ -415,52 +413,6 @@ TEST_F(MainWindowTest, SaveDialogStartsInTheLogFilesFolder) {
   EXPECT_EQ(dialogs.SaveRequests()[1].initial_dir, temp.Win("Logs") + "\\");
   EXPECT_EQ(dialogs.SaveRequests()[1].file_name, temp.Win("Logs\\new.log"));
   EXPECT_EQ(form.edtLogFile.Text(), "Z:\\Nowhere\\x.log");
-}
-
-TEST_F(MainWindowTest, WizardClosedWithCancelOrWithoutTicksChangesNothing) {
-  TForm1& form = Create();
-  form.btnWizard.Click();
-  dialogs.OnWizard = [](const std::vector<std::string>& printers) {
-    return std::make_unique<FakeSetupWizard>(printers, std::vector<bool>(printers.size()),
-                                             "H:\\Hot");
-  };
-  form.btnWizard.Click();
-  EXPECT_EQ(dialogs.WizardPrinters(),
-            std::vector<std::vector<std::string>>(2, form.cmbPrinter.Items()));
-  for (int n = 1; n <= 3; ++n) {
-    EXPECT_FALSE(form.Engine.Slots[n].EnableIPDSEmulation);
-    EXPECT_EQ(form.Engine.Slots[n].InputFolder, "");
-  }
-}
-
-TEST_F(MainWindowTest, WizardResultConfiguresTheTickedPrintersAndIsShown) {
-  TForm1& form = Create();
-  form.Engine.Slots[2].InputFolder = "C:\\Kept";
-  dialogs.OnWizard = [](const std::vector<std::string>& printers) {
-    return std::make_unique<FakeSetupWizard>(printers, std::vector<bool>{true, false, true},
-                                             "H:\\Hot");
-  };
-  form.btnWizard.Click();
-  for (int n : {1, 3}) {
-    SCOPED_TRACE(n);
-    const TRec& slot = form.Engine.Slots[n];
-    const std::string folder = "H:\\Hot\\" + slot.PrinterName;
-    EXPECT_TRUE(slot.EnableIPDSEmulation);
-    EXPECT_EQ(slot.InputFolder, folder);
-    EXPECT_EQ(slot.DoneFolder, folder + "\\Completed Jobs");
-    EXPECT_TRUE(slot.DeleteInputFileWhenDone);
-    EXPECT_EQ(slot.QueueDepth, 2);
-  }
-  EXPECT_EQ(form.Engine.Slots[2].InputFolder, "C:\\Kept");
-  EXPECT_FALSE(form.Engine.Slots[2].EnableIPDSEmulation);
-  // The selected printer's slot is shown again.
-  EXPECT_TRUE(form.cbEnableEmulation.Checked());
-  EXPECT_EQ(form.edtInputFolder.Text(), "H:\\Hot\\Dorrow_Laser");
-  EXPECT_EQ(form.edtDoneFolder.Text(), "H:\\Hot\\Dorrow_Laser\\Completed Jobs");
-  EXPECT_TRUE(form.cbDeleteAFP.Checked());
-  EXPECT_FALSE(form.edtDoneFolder.Enabled());
-  EXPECT_EQ(form.edtQueueDepth.Text(), "2");
-  EXPECT_TRUE(dialogs.Messages().empty());
 }
 
 TEST_F(MainWindowTest, AutoStartRunsOnceAndMinimizesAfterASuccessfulStart) {

@@ -10,33 +10,9 @@
 #include <vector>
 
 #include "corvale/platform/dialogs.h"
-#include "corvale/ui/setup_wizard.h"
+#include "corvale/ui/configure_unit.h"
 
 namespace corvale::testing {
-
-// A closed setup wizard with the result the test gives it.
-class FakeSetupWizard : public SetupWizard {
- public:
-  FakeSetupWizard(std::vector<std::string> printers, std::vector<bool> ticked, std::string base)
-      : printers_(std::move(printers)), ticked_(std::move(ticked)), base_(std::move(base)) {}
-  const std::vector<std::string>& Printers() const override { return printers_; }
-  bool Ticked(int index) const override {
-    return index >= 0 && static_cast<size_t>(index) < ticked_.size() && ticked_[index];
-  }
-  int TickedCount() const override {
-    int count = 0;
-    for (bool ticked : ticked_) count += ticked ? 1 : 0;
-    return count;
-  }
-  std::string FolderForPrinter(const std::string& printer) const override {
-    return base_ + "\\" + printer;
-  }
-
- private:
-  std::vector<std::string> printers_;
-  std::vector<bool> ticked_;
-  std::string base_;
-};
 
 class FakeDialogs : public Dialogs {
  public:
@@ -46,8 +22,9 @@ class FakeDialogs : public Dialogs {
   std::function<void(const std::string&)> OnError;
   // The save dialog's answer to each request; unset: the operator cancels.
   std::function<std::optional<std::string>(const SaveFileRequest&)> OnSaveFile;
-  // The wizard's answer for the printer list it was given; unset: it closes with Cancel.
-  std::function<std::unique_ptr<SetupWizard>(const std::vector<std::string>&)> OnWizard;
+  // The operator's work in the open wizard, ending with the result it closes with; unset: it
+  // closes with Cancel at once.
+  std::function<TModalResult(TForm4&)> OnWizard;
 
   void ShowMessage(const std::string& text) override {
     {
@@ -78,12 +55,12 @@ class FakeDialogs : public Dialogs {
     return OnSaveFile ? OnSaveFile(request) : std::nullopt;
   }
 
-  std::unique_ptr<SetupWizard> RunSetupWizard(const std::vector<std::string>& printers) override {
+  TModalResult ShowSetupWizard(TForm4& wizard) override {
     {
       std::lock_guard lock(mutex_);
-      wizard_printers_.push_back(printers);
+      wizard_printers_.push_back(wizard.ComboBox1.Items());
     }
-    return OnWizard ? OnWizard(printers) : nullptr;
+    return OnWizard ? OnWizard(wizard) : TModalResult::mrCancel;
   }
 
   std::vector<std::string> Messages() const {
@@ -103,7 +80,7 @@ class FakeDialogs : public Dialogs {
     std::lock_guard lock(mutex_);
     return save_requests_;
   }
-  // The printer list of every wizard opened.
+  // The printer list of every wizard shown.
   std::vector<std::vector<std::string>> WizardPrinters() const {
     std::lock_guard lock(mutex_);
     return wizard_printers_;

@@ -1,10 +1,8 @@
 // The About window: a dialog template in memory, so that it needs no resource script.
 #include "corvale/ui/win32/about_box.h"
 
-#include <cstdint>
-#include <vector>
-
 #include "corvale/platform/win32/wide_text.h"
+#include "corvale/ui/win32/dialog_template.h"
 #include "corvale/ui/win32/resource.h"
 
 namespace corvale::win32 {
@@ -18,59 +16,6 @@ constexpr WORD kNameId = 202;
 constexpr WORD kVersionLabelId = 203;
 constexpr WORD kVersionId = 204;
 constexpr WORD kDescriptionId = 205;
-
-// A DLGTEMPLATE with its items, laid out word by word as DialogBoxIndirect reads it.
-class DialogTemplate {
- public:
-  DialogTemplate(DWORD style, short width, short height, const std::wstring& caption) {
-    Dword(style | DS_SETFONT);
-    Dword(0);  // extended style
-    count_at_ = words_.size();
-    Word(0);  // item count, filled in by each item
-    Word(0);  // x
-    Word(0);  // y
-    Word(static_cast<WORD>(width));
-    Word(static_cast<WORD>(height));
-    Word(0);  // no menu
-    Word(0);  // the standard dialog class
-    String(caption);
-    Word(8);  // point size
-    String(L"MS Sans Serif");
-  }
-
-  void Item(WORD window_class, DWORD style, short x, short y, short width, short height, WORD id,
-            const std::wstring& text) {
-    if (words_.size() % 2) Word(0);  // every item starts on a DWORD boundary
-    Dword(style | WS_CHILD | WS_VISIBLE);
-    Dword(0);
-    Word(static_cast<WORD>(x));
-    Word(static_cast<WORD>(y));
-    Word(static_cast<WORD>(width));
-    Word(static_cast<WORD>(height));
-    Word(id);
-    Word(0xFFFF);
-    Word(window_class);
-    String(text);
-    Word(0);  // no creation data
-    ++words_[count_at_];
-  }
-
-  const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
-
- private:
-  void Word(WORD value) { words_.push_back(value); }
-  void Dword(DWORD value) {
-    Word(LOWORD(value));
-    Word(HIWORD(value));
-  }
-  void String(const std::wstring& text) {
-    for (wchar_t c : text) Word(static_cast<WORD>(c));
-    Word(0);
-  }
-
-  std::vector<WORD> words_;
-  size_t count_at_ = 0;
-};
 
 struct AboutFonts {
   HFONT name = nullptr;

@@ -16,14 +16,7 @@ constexpr char kTitle[] = "Corvale";
 constexpr int kClientWidth = 662;
 constexpr int kClientHeight = 622;
 
-enum class Kind { kLabel, kGroup, kButton, kCheck, kEdit, kCombo, kStatus, kTimer };
-
-struct Layout {
-  const char* name;
-  int id;
-  Kind kind;
-  int x, y, width, height;
-};
+using Kind = ControlKind;
 
 // Positions on the 662 x 622 client area, top to bottom. One column of labels and one of
 // boxes; rows 38 pixels apart inside the groups; labels 4 and check boxes 1 pixel below the top
@@ -38,7 +31,7 @@ constexpr int kGroup1 = 88;
 constexpr int kGroup2 = 327;
 constexpr int kRow = 38;
 constexpr int kButtonsY = 556;
-constexpr Layout kLayout[] = {
+const std::vector<ControlLayout> kLayout = {
     {"Label1", IDC_LABEL1, Kind::kLabel, kLabelX, 20, kLabelWidth, 14},
     {"cmbPrinter", IDC_CMBPRINTER, Kind::kCombo, kBoxX, 16, 300, 340},
     {"cbEnableEmulation", IDC_CBENABLEEMULATION, Kind::kCheck, kBoxX, 50, 300, 20},
@@ -85,13 +78,6 @@ constexpr Layout kLayout[] = {
     {"Timer3", IDT_TIMER3, Kind::kTimer, 0, 0, 0, 0},
     {"TimerAutoRun", IDT_TIMERAUTORUN, Kind::kTimer, 0, 0, 0, 0},
 };
-
-const Layout* LayoutOf(const std::string& name) {
-  for (const Layout& layout : kLayout) {
-    if (name == layout.name) return &layout;
-  }
-  return nullptr;
-}
 
 }  // namespace
 
@@ -148,71 +134,22 @@ void MainWindow::Show() {
 }
 
 void MainWindow::CreateControl(Control& control) {
-  const Layout* layout = LayoutOf(control.Name());
+  const ControlLayout* layout = FindLayout(kLayout, control.Name());
   if (!layout) return;
-  by_id_[layout->id] = &control;
-  ids_[&control] = layout->id;
-  control.SetObserver(this);
   if (layout->kind == Kind::kTimer) {
+    timer_ids_[&control] = layout->id;
+    by_timer_id_[layout->id] = &control;
+    control.SetObserver(this);
     ControlChanged(control);
     return;
   }
-
-  const char* window_class = "STATIC";
-  DWORD style = WS_CHILD;
-  DWORD ex_style = 0;
-  switch (layout->kind) {
-    case Kind::kLabel:
-      style |= SS_LEFT | SS_NOPREFIX;
-      break;
-    case Kind::kGroup:
-      window_class = "BUTTON";
-      style |= BS_GROUPBOX;
-      break;
-    case Kind::kButton:
-      window_class = "BUTTON";
-      style |= BS_PUSHBUTTON | WS_TABSTOP;
-      break;
-    case Kind::kCheck:
-      window_class = "BUTTON";
-      style |= BS_AUTOCHECKBOX | WS_TABSTOP;
-      break;
-    case Kind::kEdit:
-      window_class = "EDIT";
-      style |= ES_AUTOHSCROLL | WS_TABSTOP;
-      ex_style = WS_EX_CLIENTEDGE;
-      break;
-    case Kind::kCombo:
-      window_class = "COMBOBOX";
-      style |= CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP;  // no typing into the printer box
-      break;
-    case Kind::kStatus:
-      window_class = STATUSCLASSNAMEA;  // no size grip: the window cannot be resized
-      break;
-    case Kind::kTimer:
-      break;
-  }
-  HWND child = CreateWindowExA(ex_style, window_class, "", style, layout->x, layout->y,
-                               layout->width, layout->height, window_,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout->id)),
-                               GetModuleHandleA(nullptr), nullptr);
-  SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-  handles_[&control] = child;
-  ControlChanged(control);
-}
-
-std::string MainWindow::WindowText(HWND window) {
-  int length = GetWindowTextLengthW(window);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  int copied = GetWindowTextW(window, text.data(), length + 1);
-  text.resize(static_cast<size_t>(copied > 0 ? copied : 0));
-  return Utf8(text);
+  mirror_.Create(control, *layout, window_, font_, this);
 }
 
 void MainWindow::ControlChanged(Control& control) {
   if (auto* timer = dynamic_cast<Timer*>(&control)) {
     if (!window_) return;
-    UINT_PTR id = static_cast<UINT_PTR>(ids_[&control]);
+    UINT_PTR id = static_cast<UINT_PTR>(timer_ids_[&control]);
     if (timer->Enabled()) {
       SetTimer(window_, id, timer->Interval(), nullptr);
     } else {
@@ -220,34 +157,7 @@ void MainWindow::ControlChanged(Control& control) {
     }
     return;
   }
-  auto found = handles_.find(&control);
-  if (found == handles_.end()) return;
-  HWND child = found->second;
-
-  if (auto* edit = dynamic_cast<EditBox*>(&control)) {
-    if (WindowText(child) != edit->Text()) SetWindowTextW(child, Wide(edit->Text()).c_str());
-  } else if (auto* combo = dynamic_cast<ComboBox*>(&control)) {
-    std::vector<std::string>& mirrored = mirrored_items_[&control];
-    if (mirrored != combo->Items()) {
-      SendMessageA(child, CB_RESETCONTENT, 0, 0);
-      for (const std::string& item : combo->Items())
-        SendMessageW(child, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(item).c_str()));
-      mirrored = combo->Items();
-    }
-    SendMessageA(child, CB_SETCURSEL, static_cast<WPARAM>(combo->ItemIndex()), 0);
-  } else if (auto* status = dynamic_cast<StatusBar*>(&control)) {
-    SendMessageW(child, SB_SETTEXTW, 0,
-                 reinterpret_cast<LPARAM>(Wide(status->SimpleText()).c_str()));
-    UpdateWindow(child);  // shown at once, also while the engine works
-  } else {
-    if (WindowText(child) != control.Caption())
-      SetWindowTextW(child, Wide(control.Caption()).c_str());
-    if (auto* check = dynamic_cast<CheckBox*>(&control)) {
-      SendMessageA(child, BM_SETCHECK, check->Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
-    }
-  }
-  EnableWindow(child, control.Enabled());
-  ShowWindow(child, control.Visible() ? SW_SHOWNA : SW_HIDE);
+  mirror_.Mirror(control);
 }
 
 bool MainWindow::FocusStayedWithWindow() const {
@@ -256,34 +166,10 @@ bool MainWindow::FocusStayedWithWindow() const {
   return !focus || focus == window_ || IsChild(window_, focus);
 }
 
-Control* MainWindow::ControlById(int id) {
-  auto found = by_id_.find(id);
-  return found == by_id_.end() ? nullptr : found->second;
-}
-
 void MainWindow::OnCommand(int id, int code, HWND child) {
-  Control* control = ControlById(id);
-  if (!control) return;
-  if (auto* check = dynamic_cast<CheckBox*>(control)) {
-    if (code == BN_CLICKED) {
-      bool checked = SendMessageA(child, BM_GETCHECK, 0, 0) == BST_CHECKED;
-      form_.Guarded([&] { check->SetChecked(checked); });
-    }
-  } else if (auto* button = dynamic_cast<Button*>(control)) {
-    if (code == BN_CLICKED) form_.Guarded([&] { button->Click(); });
-  } else if (auto* edit = dynamic_cast<EditBox*>(control)) {
-    if (code == EN_CHANGE) {
-      std::string text = WindowText(child);
-      form_.Guarded([&] { edit->SetText(text); });
-    } else if (code == EN_KILLFOCUS) {
-      if (FocusStayedWithWindow()) form_.Guarded([&] { edit->Exit(); });
-    }
-  } else if (auto* combo = dynamic_cast<ComboBox*>(control)) {
-    if (code == CBN_SELCHANGE) {
-      int index = static_cast<int>(SendMessageA(child, CB_GETCURSEL, 0, 0));
-      form_.Guarded([&] { combo->Select(index); });
-    }
-  }
+  mirror_.Command(
+      id, code, child, [this](const std::function<void()>& handler) { form_.Guarded(handler); },
+      [this] { return FocusStayedWithWindow(); });
 }
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -302,12 +188,13 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       OnCommand(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
       return 0;
     case WM_TIMER: {
-      Control* control = ControlById(static_cast<int>(wparam));
-      if (auto* timer = dynamic_cast<Timer*>(control)) form_.Guarded([&] { timer->Tick(); });
+      auto found = by_timer_id_.find(static_cast<int>(wparam));
+      if (found == by_timer_id_.end()) break;
+      if (auto* timer = dynamic_cast<Timer*>(found->second)) form_.Guarded([&] { timer->Tick(); });
       return 0;
     }
     case WM_SIZE: {
-      HWND status = handles_[&form_.statBar];
+      HWND status = mirror_.HandleOf(form_.statBar);
       if (status) SendMessageA(status, WM_SIZE, 0, 0);
       break;
     }

@@ -8,6 +8,7 @@
 
 #include "common/win32/windows_support.h"
 #include "corvale/ui/server_main_unit.h"
+#include "corvale/ui/win32/control_mirror.h"
 #include "corvale/ui/win32/win32_dialogs.h"
 
 namespace corvale::win32 {
@@ -31,8 +32,6 @@ class MainWindow : public ControlObserver {
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
   void OnCommand(int id, int code, HWND child);
   void CreateControl(Control& control);
-  Control* ControlById(int id);
-  std::string WindowText(HWND window);
   // Whether focus that left a box went elsewhere in this window (or out of the program) rather
   // than to a box or dialog of this program that opened meanwhile.
   bool FocusStayedWithWindow() const;
@@ -42,10 +41,9 @@ class MainWindow : public ControlObserver {
   Win32Dialogs& dialogs_;
   HWND window_ = nullptr;
   HFONT font_ = nullptr;
-  std::map<Control*, HWND> handles_;
-  std::map<int, Control*> by_id_;
-  std::map<Control*, int> ids_;
-  std::map<Control*, std::vector<std::string>> mirrored_items_;
+  ControlMirror mirror_;
+  std::map<Control*, int> timer_ids_;
+  std::map<int, Control*> by_timer_id_;
 };
 
 }  // namespace corvale::win32

@@ -1,4 +1,5 @@
-// Identifiers of the main window's controls and timers, and of Corvale's resources.
+// Identifiers of the main window's and the setup wizard's controls, of the timers and of
+// Corvale's resources.
 #pragma once
 
 #define IDI_CORVALE 100
@@ -42,3 +43,18 @@
 #define IDT_TIMER2 2
 #define IDT_TIMER3 3
 #define IDT_TIMERAUTORUN 4
+
+// The setup wizard's controls.
+#define IDC_WIZ_LABEL1 1101
+#define IDC_WIZ_LABEL2 1102
+#define IDC_WIZ_LABEL3 1103
+#define IDC_WIZ_EDIT1 1104
+#define IDC_WIZ_BTNBROWSE 1105
+#define IDC_WIZ_LABEL4 1106
+#define IDC_WIZ_LABEL6 1107
+#define IDC_WIZ_LABEL5 1108
+#define IDC_WIZ_COMBOBOX1 1109
+#define IDC_WIZ_LABEL7 1110
+#define IDC_WIZ_MEMO1 1111
+#define IDC_WIZ_BTNOK 1112
+#define IDC_WIZ_BTNCANCEL 1113

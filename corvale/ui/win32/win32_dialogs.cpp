@@ -1,4 +1,4 @@
-// Message boxes, the About window, GetSaveFileName and the setup wizard's place.
+// Message boxes, the About window, GetSaveFileName and the setup wizard.
 #include "corvale/ui/win32/win32_dialogs.h"
 
 #include <commdlg.h>
@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "corvale/platform/win32/wide_text.h"
-#include "corvale/ui/setup_wizard.h"
 #include "corvale/ui/win32/about_box.h"
+#include "corvale/ui/win32/wizard_window.h"
 
 namespace corvale::win32 {
 
@@ -63,9 +63,16 @@ std::optional<std::string> Win32Dialogs::ChooseSaveFile(const SaveFileRequest& r
   return Utf8(file.data());
 }
 
-std::unique_ptr<SetupWizard> Win32Dialogs::RunSetupWizard(const std::vector<std::string>&) {
-  // The setup wizard's window is not there yet: it closes at once, as with Cancel.
-  return nullptr;
+TModalResult Win32Dialogs::ShowSetupWizard(TForm4& wizard) {
+  ModalScope modal(modal_depth_);
+  // While the wizard is open, the boxes it shows are its own.
+  struct OwnerScope {
+    HWND& owner;
+    HWND saved;
+    ~OwnerScope() { owner = saved; }
+  } owner_scope{owner_, owner_};
+  WizardWindow window(wizard);
+  return window.ShowModal(owner_scope.saved, [this](HWND opened) { owner_ = opened; });
 }
 
 }  // namespace corvale::win32

@@ -18,7 +18,7 @@ class Win32Dialogs : public Dialogs {
   void ShowError(const std::string& text) override;
   void ShowAbout(const std::string& program, const std::string& version) override;
   std::optional<std::string> ChooseSaveFile(const SaveFileRequest& request) override;
-  std::unique_ptr<SetupWizard> RunSetupWizard(const std::vector<std::string>& printers) override;
+  TModalResult ShowSetupWizard(TForm4& wizard) override;
 
  private:
   HWND owner_ = nullptr;

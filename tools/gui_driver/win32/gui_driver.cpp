@@ -457,25 +457,104 @@ int ComboItemsCommand(const Driver& driver, const Args& a) {
   return kOk;
 }
 
+// An entry given as <index> or text:<item>.
+std::optional<int> ItemIndex(HWND combo, const std::string& wanted) {
+  if (wanted.starts_with("text:")) {
+    std::vector<std::string> items = ComboItems(combo);
+    for (size_t i = 0; i < items.size(); ++i) {
+      if (items[i] == wanted.substr(5)) return static_cast<int>(i);
+    }
+    Throw("no combo box item \"" + wanted.substr(5) + "\"");
+  }
+  return varnell::tools::ParseCount(wanted);
+}
+
 // Selects like a user's pick: the parent hears CBN_SELCHANGE.
 int ComboSelectCommand(const Driver& driver, const Args& a) {
   HWND combo = driver.WaitControl(a[0], a[1]);
-  std::optional<int> index;
-  if (a[2].starts_with("text:")) {
-    const std::string wanted = a[2].substr(5);
-    std::vector<std::string> items = ComboItems(combo);
-    for (size_t i = 0; i < items.size() && !index; ++i) {
-      if (items[i] == wanted) index = static_cast<int>(i);
-    }
-    if (!index) Throw("no combo box item \"" + wanted + "\"");
-  } else {
-    index = varnell::tools::ParseCount(a[2]);
-    if (!index) return kUsage;
-  }
+  std::optional<int> index = ItemIndex(combo, a[2]);
+  if (!index) return kUsage;
   if (Send(combo, CB_SETCURSEL, *index, 0) == CB_ERR)
     Throw("cannot select combo box item " + std::to_string(*index));
   Notify(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
          reinterpret_cast<LPARAM>(combo));
+  return kOk;
+}
+
+// The open list of a drop-down combo box: a window of class ComboLBox of the combo's thread.
+struct DroppedListSearch {
+  DWORD thread;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK CollectDroppedList(HWND h, LPARAM l) {
+  auto* search = reinterpret_cast<DroppedListSearch*>(l);
+  if (GetWindowThreadProcessId(h, nullptr) == search->thread && IsClass(h, "ComboLBox") &&
+      IsWindowVisible(h)) {
+    search->found = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND DroppedList(HWND combo) {
+  DroppedListSearch search{GetWindowThreadProcessId(combo, nullptr)};
+  EnumWindows(CollectDroppedList, reinterpret_cast<LPARAM>(&search));
+  if (!search.found)
+    EnumChildWindows(GetDesktopWindow(), CollectDroppedList, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Opens (1) or closes (0) a combo box's list; returns once it is so.
+void DropList(const Driver& driver, HWND combo, bool open) {
+  Send(combo, CB_SHOWDROPDOWN, open ? TRUE : FALSE, 0);
+  Deadline deadline(driver.timeout_ms());
+  while ((Send(combo, CB_GETDROPPEDSTATE, 0, 0) != 0) != open) {
+    if (deadline.Passed()) Throw(open ? "the list did not open" : "the list did not close");
+    Sleep(kPollMs);
+  }
+}
+
+int ComboDropCommand(const Driver& driver, const Args& a) {
+  if (a[2] != "0" && a[2] != "1") return kUsage;
+  DropList(driver, driver.WaitControl(a[0], a[1]), a[2] == "1");
+  return kOk;
+}
+
+// The user's pick: the list opened and the entry clicked with the mouse, also an owner-drawn
+// entry and the one already selected. Done when the list has closed.
+int ComboPickCommand(const Driver& driver, const Args& a) {
+  HWND combo = driver.WaitControl(a[0], a[1]);
+  std::optional<int> index = ItemIndex(combo, a[2]);
+  if (!index) return kUsage;
+  if (*index >= Send(combo, CB_GETCOUNT, 0, 0))
+    Throw("no combo box item " + std::to_string(*index));
+  DropList(driver, combo, true);
+  HWND list = DroppedList(combo);
+  if (!list) Throw("the open list was not found");
+  // Scroll the entry into view, then click the middle of its row.
+  const LRESULT height = Send(list, LB_GETITEMHEIGHT, 0, 0);
+  RECT client = {};
+  GetClientRect(list, &client);
+  const int rows = height > 0 ? static_cast<int>(client.bottom / height) : 1;
+  LRESULT top = Send(list, LB_GETTOPINDEX, 0, 0);
+  if (*index < top || *index >= top + rows) {
+    Send(list, LB_SETTOPINDEX, *index, 0);
+    top = Send(list, LB_GETTOPINDEX, 0, 0);
+  }
+  const LPARAM at =
+      MAKELPARAM(client.right / 2, static_cast<int>((*index - top) * height + height / 2));
+  if (!PostMessageA(list, WM_MOUSEMOVE, 0, at) ||
+      !PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at) ||
+      !PostMessageA(list, WM_LBUTTONUP, 0, at))
+    Throw("cannot post a mouse click");
+  Deadline deadline(driver.timeout_ms());
+  while (Send(combo, CB_GETDROPPEDSTATE, 0, 0)) {
+    if (deadline.Passed()) Throw("the list did not close after the click");
+    Sleep(kPollMs);
+  }
+  if (Send(combo, CB_GETCURSEL, 0, 0) != *index)
+    Throw("the click selected entry " + std::to_string(Send(combo, CB_GETCURSEL, 0, 0)));
   return kOk;
 }
 
@@ -584,6 +663,8 @@ constexpr Command kCommands[] = {
     {"set-check", 3, 3, SetCheckCommand},
     {"combo-items", 2, 2, ComboItemsCommand},
     {"combo-select", 3, 3, ComboSelectCommand},
+    {"combo-pick", 3, 3, ComboPickCommand},
+    {"combo-drop", 3, 3, ComboDropCommand},
     {"message-box", 0, 0, MessageBoxCommand},
     {"answer-message-box", 0, 1, AnswerMessageBoxCommand},
     {"no-message-box", 1, 1, NoMessageBoxCommand},
@@ -603,7 +684,8 @@ int Usage() {
       "  get-text|leave|click|focus|get-check|combo-items <caption> <selector>\n"
       "  set-text|type-text <caption> <selector> <text>\n"
       "  set-check <caption> <selector> 0|1\n"
-      "  combo-select <caption> <selector> <index|text:item>\n"
+      "  combo-select|combo-pick <caption> <selector> <index|text:item>\n"
+      "  combo-drop <caption> <selector> 0|1\n"
       "  send-resize <caption> <width> <height>\n"
       "  message-box | answer-message-box [button-id] | no-message-box <ms>\n"
       "selector: <control id> | text:<exact text> | class:<class name>[#n]\n",
