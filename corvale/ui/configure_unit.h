@@ -92,12 +92,11 @@ class TForm4 {
   void btnCancelClick();
 
   // The explanation of the base hot folder before its two names are put in: an example
-  // folder and the printer it serves.
+  // folder and the printer it serves. Each path starts a line, so that none is broken.
   static constexpr char kLabel4Text[] =
-      "The base hot folder is a network location given as a UNC path, for example "
-      "\\\\printsrv01\\hotfolders or \\\\192.168.10.20\\hotfolders. Every printer that you tick "
-      "gets "
-      "a hot folder of its own below it: an AFP file dropped into "
+      "The base hot folder is a network location given as a UNC path, for example\r\n"
+      "\\\\printsrv01\\hotfolders or \\\\192.168.10.20\\hotfolders. Every printer that you "
+      "tick gets a hot folder of its own below it: an AFP file dropped into\r\n"
       "\\\\printsrv01\\hotfolders\\DEFGHIJKLMNOPQ is printed on the ABCABC printer.";
 
  private:

@@ -105,9 +105,9 @@ TEST_F(ConfigureUnitTest, OpensWithThePrinterBoxsEntriesAndTheFirstSelectedUntic
   EXPECT_EQ(wizard.ModalResult, TModalResult::mrNone);
   EXPECT_EQ(
       wizard.Label4.Caption(),
-      "The base hot folder is a network location given as a UNC path, for example "
+      "The base hot folder is a network location given as a UNC path, for example\r\n"
       "\\\\printsrv01\\hotfolders or \\\\192.168.10.20\\hotfolders. Every printer that you tick "
-      "gets a hot folder of its own below it: an AFP file dropped into "
+      "gets a hot folder of its own below it: an AFP file dropped into\r\n"
       "\\\\printsrv01\\hotfolders\\Dorrow_Laser is printed on the Dorrow_Laser printer.");
 }
 

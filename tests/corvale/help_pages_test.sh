@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The operator's help: every page is in the project, the contents and the compiled file; every
-# contents and index entry and every link leads to a page (and anchor) that exists; the
-# compiled file carries its title and the window definition hh.exe needs for its panes.
+# contents and index entry and every link leads to a page (and anchor) that exists; every picture
+# a page shows is there and compiled in; the compiled file carries its title and the window
+# definition hh.exe needs for its panes.
 #   help_pages_test.sh <help folder>
 set -euo pipefail
 help=$(cd "$1" && pwd)
@@ -44,12 +45,19 @@ for page in "${pages[@]}"; do
   done < <(grep -o 'href="[^"]*"' "$help/$page" | sed 's/^href="//; s/"$//')
 done
 
+# Pictures: each one a page shows is in the project's file list.
+mapfile -t pictures < <(cd "$help" && grep -oh '<img src="[^"]*"' ./*.htm | sed 's/^<img src="//; s/"$//' | sort -u)
+for picture in "${pictures[@]}"; do
+  [ -s "$help/$picture" ] || fail "a page shows $picture, which does not exist"
+  grep -qxF "$picture" <<<"$files_section" || fail "$picture is not in the project's [FILES]"
+done
+
 # The compiled file.
 (cd "$work" && chmcmd "$help/Corvale.hhp" >"$work/chmcmd.log" 2>&1) || fail "chmcmd failed"
 if grep -E '^(Warning|Error)' "$work/chmcmd.log"; then fail "chmcmd reported problems"; fi
 [ -s "$work/Corvale.chm" ] || fail "no Corvale.chm"
 chmls -n -p list "$work/Corvale.chm" >"$work/list.txt"
-for page in "${pages[@]}" Corvale.hhc Corvale.hhk help.css; do
+for page in "${pages[@]}" "${pictures[@]}" Corvale.hhc Corvale.hhk help.css; do
   grep -qxF "/$page" "$work/list.txt" || fail "$page is not in Corvale.chm"
 done
 chmls printwindows "$work/Corvale.chm" >"$work/windows.txt"

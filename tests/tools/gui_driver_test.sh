@@ -51,6 +51,15 @@ expect "combo text after select" "Office Laser 2" "$(gd get-text "$W" 103 | tr -
 gd combo-select "$W" 103 2
 expect "status after select by index" "Selected: Pellam_Ink" "$(status)"
 if gd combo-select "$W" 103 'text:No Such' 2>/dev/null; then fail "selected a missing item"; fi
+# A pick is a mouse click into the open list.
+gd combo-pick "$W" 103 'text:Dorrow_Laser'
+expect "status after pick" "Selected: Dorrow_Laser" "$(status)"
+gd combo-pick "$W" 103 2
+expect "combo text after pick by index" "Pellam_Ink" "$(gd get-text "$W" 103 | tr -d '\r')"
+if gd combo-pick "$W" 103 7 2>/dev/null; then fail "picked a missing item"; fi
+gd combo-drop "$W" 103 1
+gd combo-drop "$W" 103 0
+expect "text after the list opened and closed" "Pellam_Ink" "$(gd get-text "$W" 103 | tr -d '\r')"
 
 echo "== check box"
 expect "check at start" 0 "$(gd get-check "$W" 102 | tr -d '\r')"
