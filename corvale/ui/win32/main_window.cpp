@@ -30,7 +30,8 @@ constexpr int kRight = 650;  // right edge of the groups and of the rows above t
 constexpr int kGroup1 = 88;
 constexpr int kGroup2 = 327;
 constexpr int kRow = 38;
-constexpr int kButtonsY = 556;
+// The row of buttons halfway between the Log group (bottom 513) and the status bar (top 600).
+constexpr int kButtonsY = 542;
 const std::vector<ControlLayout> kLayout = {
     {"Label1", IDC_LABEL1, Kind::kLabel, kLabelX, 20, kLabelWidth, 14},
     {"cmbPrinter", IDC_CMBPRINTER, Kind::kCombo, kBoxX, 16, 300, 340},
