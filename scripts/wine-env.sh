@@ -171,12 +171,15 @@ _start_cups() {
   lpadmin -d Dorrow_Laser >/dev/null 2>&1 || true
 }
 
-_create_prefix() {
-  [ -f "$WINEPREFIX/system.reg" ] && [ -f "$VARNELL_ENV/run/prefix.ready" ] && return 0
+# Sets up a new prefix at $WINEPREFIX for unattended runs: no crash dialog (a crash would hang
+# the run behind it) and windows not managed (each would take seconds to close on Xvfb). Waits
+# until Wine has finished. Returns wineboot's status.
+wine_prefix_init() {
   mkdir -p "$WINEPREFIX"
+  local status=0 reg=$WINEPREFIX/unattended.reg
   # The 64-bit loader sets the prefix up natively; only its 32-bit half may need emulation.
-  timeout 900 wine64 wineboot -i >/dev/null 2>&1 || true
-  cat >"$VARNELL_ENV/run/prefix.reg" <<'REG'
+  timeout 900 wine64 wineboot -i >/dev/null 2>&1 || status=$?
+  cat >"$reg" <<'REG'
 REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
@@ -185,8 +188,14 @@ REGEDIT4
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Managed"="N"
 REG
-  timeout 300 wine64 regedit /S "$(winpath "$VARNELL_ENV/run/prefix.reg")" >/dev/null 2>&1
+  timeout 300 wine64 regedit /S "$(winpath "$reg")" >/dev/null 2>&1
   timeout 300 wineserver -w
+  return $status
+}
+
+_create_prefix() {
+  [ -f "$WINEPREFIX/system.reg" ] && [ -f "$VARNELL_ENV/run/prefix.ready" ] && return 0
+  wine_prefix_init || true
   touch "$VARNELL_ENV/run/prefix.ready"
 }
 

@@ -10,15 +10,9 @@ now_ms() { date +%s%3N; }
 
 configure() {  # configure <depth> <watched folder count>
   local depth=$1 folders=$2
-  timeout 120 wine64 reg delete 'HKCU\SOFTWARE\Varnell' /f >/dev/null 2>&1 || true
+  corvale_reset_settings "$log"
   {
     cat <<REG
-[HKEY_CURRENT_USER\\Software\\IBM\\AFP Workbench\\Default\\Misc]
-"HelpCurPath"="$(reg_path "$VARNELL_BIN/ftdwprt.hlp")"
-
-[HKEY_CURRENT_USER\\SOFTWARE\\Varnell]
-"LogFile"="$(reg_path "$log")"
-
 [HKEY_CURRENT_USER\\SOFTWARE\\Varnell\\Devices\\Pellam_Ink]
 "PrinterName"="Pellam_Ink"
 "EnableIPDSEmulation"=dword:00000001

@@ -51,16 +51,8 @@ spool=$windows/system32/spool/drivers/w32x86
 trap 'kill $(jobs -p) 2>/dev/null || true; timeout 60 wineserver -k 2>/dev/null || true' EXIT
 
 echo "== a fresh prefix: $WINEPREFIX"
-timeout 600 wine64 wineboot -i >/dev/null 2>&1 || fail "wineboot could not set up the prefix"
-reg_import <<'REG'
-[HKEY_CURRENT_USER\Software\Wine\WineDbg]
-"ShowCrashDialog"=dword:00000000
-
-[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
-"Managed"="N"
-REG
-# Until the set-up has ended the spooler cannot start in time.
-timeout 600 wineserver -w
+# It waits until the set-up has ended: before, the spooler cannot start in time.
+wine_prefix_init || fail "wineboot could not set up the prefix"
 # One process stays alive, so that each start is quick and the printer list is synchronised
 # with CUPS once.
 timeout 900 wine "$bin/prefix_tool.exe" hold 900000 >"$WORK/hold.out" 2>&1 &

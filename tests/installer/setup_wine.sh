@@ -20,14 +20,7 @@ built=$(dirname "$setup")
 
 export WINEPREFIX=$WORK/prefix
 trap 'kill $(jobs -p) 2>/dev/null || true; timeout 60 wineserver -k 2>/dev/null || true' EXIT
-timeout 900 wine64 wineboot -i >/dev/null 2>&1 || fail "wineboot in $WINEPREFIX"
-reg_import <<'REG'
-[HKEY_CURRENT_USER\Software\Wine\WineDbg]
-"ShowCrashDialog"=dword:00000000
-
-[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
-"Managed"="N"
-REG
+wine_prefix_init || fail "wineboot in $WINEPREFIX"
 
 c=$WINEPREFIX/drive_c
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Varnell'

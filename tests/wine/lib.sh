@@ -67,3 +67,28 @@ drop_file() {
   printf '%s' "$content" >"$WORK/.drop-$name"
   mv "$WORK/.drop-$name" "$folder/$name"
 }
+
+# Forgets every stored setting of Corvale, then stores where the stand-in print utility is and
+# the log file $1.
+corvale_reset_settings() {
+  timeout 120 wine64 reg delete 'HKCU\SOFTWARE\Varnell' /f >/dev/null 2>&1 || true
+  reg_import <<REG
+[HKEY_CURRENT_USER\\Software\\IBM\\AFP Workbench\\Default\\Misc]
+"HelpCurPath"="$(reg_path "$VARNELL_BIN/ftdwprt.hlp")"
+
+[HKEY_CURRENT_USER\\SOFTWARE\\Varnell]
+"LogFile"="$(reg_path "$1")"
+REG
+}
+
+# Starts corvale.exe with the arguments given and waits for its window; CORVALE_PID is its process.
+run_corvale() {
+  timeout 600 wine "$VARNELL_BIN/corvale.exe" "$@" >"$WORK/corvale.out" 2>&1 &
+  CORVALE_PID=$!
+  drv wait-window Corvale >/dev/null || fail "the Corvale window did not appear"
+}
+# Closes the window that run_corvale opened and waits for the process to end.
+close_corvale() {
+  drv close Corvale >/dev/null || fail "the Corvale window did not close"
+  wait "$CORVALE_PID" || true
+}

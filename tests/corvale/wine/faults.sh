@@ -18,15 +18,9 @@ for n in 1 2 3; do mkdir -p "$WORK/hot$n" "$WORK/done$n"; done
 for key in "${keys[@]}"; do rm -rf "${store:?}/$key"; done
 rm -rf "$VARNELL_PRINT_OUT/Dorrow_Laser" "$VARNELL_PRINT_OUT/Pellam_Ink"
 
-timeout 120 wine64 reg delete 'HKCU\SOFTWARE\Varnell' /f >/dev/null 2>&1 || true
+corvale_reset_settings "$log"
 {
   cat <<REG
-[HKEY_CURRENT_USER\\Software\\IBM\\AFP Workbench\\Default\\Misc]
-"HelpCurPath"="$(reg_path "$VARNELL_BIN/ftdwprt.hlp")"
-
-[HKEY_CURRENT_USER\\SOFTWARE\\Varnell]
-"LogFile"="$(reg_path "$log")"
-
 [HKEY_CURRENT_USER\\SOFTWARE\\Varnell\\Devices]
 "DefaultPrinter"="Pellam_Ink"
 REG

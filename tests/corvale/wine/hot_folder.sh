@@ -9,14 +9,8 @@ store=$VARNELL_BIN/JobStore
 rm -rf "$store/Pellam_Ink" "$store/Dorrow_Laser" "$VARNELL_PRINT_OUT/Pellam_Ink" \
   "$VARNELL_PRINT_OUT/Dorrow_Laser"
 
-timeout 120 wine64 reg delete 'HKCU\SOFTWARE\Varnell' /f >/dev/null 2>&1 || true
+corvale_reset_settings "$WORK/unused.log"
 reg_import <<REG
-[HKEY_CURRENT_USER\\Software\\IBM\\AFP Workbench\\Default\\Misc]
-"HelpCurPath"="$(reg_path "$VARNELL_BIN/ftdwprt.hlp")"
-
-[HKEY_CURRENT_USER\\SOFTWARE\\Varnell]
-"LogFile"="$(reg_path "$WORK/unused.log")"
-
 [HKEY_CURRENT_USER\\SOFTWARE\\Varnell\\Devices]
 "DefaultPrinter"="Pellam_Ink"
 

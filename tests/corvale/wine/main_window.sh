@@ -17,25 +17,8 @@ run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 remove_run_entry() { timeout 120 wine64 reg delete "$run_key" /v Corvale /f /reg:64 >/dev/null 2>&1 || true; }
 trap 'remove_run_entry; kill $(jobs -p) 2>/dev/null || true' EXIT
 
-timeout 120 wine64 reg delete 'HKCU\SOFTWARE\Varnell' /f >/dev/null 2>&1 || true
 remove_run_entry
-reg_import <<REG
-[HKEY_CURRENT_USER\\Software\\IBM\\AFP Workbench\\Default\\Misc]
-"HelpCurPath"="$(reg_path "$VARNELL_BIN/ftdwprt.hlp")"
-
-[HKEY_CURRENT_USER\\SOFTWARE\\Varnell]
-"LogFile"="$(reg_path "$log")"
-REG
-
-run_corvale() {
-  timeout 600 wine "$VARNELL_BIN/corvale.exe" "$@" >"$WORK/corvale.out" 2>&1 &
-  CORVALE_PID=$!
-  drv wait-window Corvale >/dev/null || fail "the Corvale window did not appear"
-}
-close_corvale() {
-  drv close Corvale >/dev/null || fail "the Corvale window did not close"
-  wait "$CORVALE_PID" || true
-}
+corvale_reset_settings "$log"
 
 # --- Caption, size and place ---------------------------------------------------------------
 run_corvale

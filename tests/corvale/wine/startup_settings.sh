@@ -5,16 +5,6 @@ source "$VARNELL_SOURCE/tests/wine/lib.sh"
 timeout 120 wine64 reg delete 'HKCU\SOFTWARE\Varnell' /f >/dev/null 2>&1 || true
 rm -rf "$VARNELL_BIN/JobStore"
 
-run_corvale() {
-  timeout 600 wine "$VARNELL_BIN/corvale.exe" "$@" >"$WORK/corvale.out" 2>&1 &
-  CORVALE_PID=$!
-  drv wait-window Corvale >/dev/null || fail "the Corvale window did not appear"
-}
-close_corvale() {
-  drv close Corvale >/dev/null || fail "the Corvale window did not close"
-  wait "$CORVALE_PID" || true
-}
-
 run_corvale
 drv combo-items Corvale 1002 >"$WORK/printers.txt"
 import -window root "$WORK/corvale.png" 2>/dev/null || true

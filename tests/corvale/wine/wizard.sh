@@ -12,14 +12,7 @@ base=$WINEPREFIX/drive_c/corvale_wizard base_win='C:\corvale_wizard'
 rm -rf "$base" "$VARNELL_PRINT_OUT/Pellam_Ink" "$VARNELL_BIN/JobStore/Pellam_Ink"
 mkdir -p "$base"
 
-timeout 120 wine64 reg delete 'HKCU\SOFTWARE\Varnell' /f >/dev/null 2>&1 || true
-reg_import <<REG
-[HKEY_CURRENT_USER\\Software\\IBM\\AFP Workbench\\Default\\Misc]
-"HelpCurPath"="$(reg_path "$VARNELL_BIN/ftdwprt.hlp")"
-
-[HKEY_CURRENT_USER\\SOFTWARE\\Varnell]
-"LogFile"="$(reg_path "$log")"
-REG
+corvale_reset_settings "$log"
 
 timeout 600 wine "$VARNELL_BIN/corvale.exe" >"$WORK/corvale.out" 2>&1 &
 corvale=$!
