@@ -171,6 +171,19 @@ _start_cups() {
   lpadmin -d Dorrow_Laser >/dev/null 2>&1 || true
 }
 
+# Wine's own fonts (Tahoma, MS Sans Serif, Marlett for the title bar's buttons...) in the
+# prefix's Fonts folder. Debian's Wine 8 never loads them from its data folder, so without this
+# every window gets a stand-in font and its title bar buttons show the letters "0 1 r".
+# Links only what is missing; a prefix made before keeps whatever it has.
+wine_prefix_fonts() {
+  local fonts=$WINEPREFIX/drive_c/windows/Fonts font
+  [ -d /usr/share/wine/fonts ] || return 0
+  mkdir -p "$fonts"
+  for font in /usr/share/wine/fonts/*; do
+    [ -e "$fonts/${font##*/}" ] || ln -s "$font" "$fonts/${font##*/}"
+  done
+}
+
 # Sets up a new prefix at $WINEPREFIX for unattended runs: no crash dialog (a crash would hang
 # the run behind it) and windows not managed (each would take seconds to close on Xvfb). Waits
 # until Wine has finished. Returns wineboot's status.
@@ -179,6 +192,7 @@ wine_prefix_init() {
   local status=0 reg=$WINEPREFIX/unattended.reg
   # The 64-bit loader sets the prefix up natively; only its 32-bit half may need emulation.
   timeout 900 wine64 wineboot -i >/dev/null 2>&1 || status=$?
+  wine_prefix_fonts
   cat >"$reg" <<'REG'
 REGEDIT4
 
@@ -194,7 +208,10 @@ REG
 }
 
 _create_prefix() {
-  [ -f "$WINEPREFIX/system.reg" ] && [ -f "$VARNELL_ENV/run/prefix.ready" ] && return 0
+  if [ -f "$WINEPREFIX/system.reg" ] && [ -f "$VARNELL_ENV/run/prefix.ready" ]; then
+    wine_prefix_fonts
+    return 0
+  fi
   wine_prefix_init || true
   touch "$VARNELL_ENV/run/prefix.ready"
 }
