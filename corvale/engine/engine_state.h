@@ -62,6 +62,10 @@ struct EngineState {
   // The last failed move of each file of the slot's input folder: its path and the error code,
   // so that the same failure again is not logged again.
   SlotArray<std::map<std::string, uint32_t>> FailedMoves;
+  // Files of the slot's input folder that a move copied without removing them (a read-only
+  // file, a share where Corvale may read but not delete), by path, with their last-write time:
+  // such a file is not taken again until it changes.
+  SlotArray<std::map<std::string, int64_t>> CopiedNotMoved;
   // Folders whose change report (or rescan) came while a scan ran, or whose scan ended with an
   // error: each is scanned as soon as no scan runs. Main thread only.
   std::deque<std::string> RememberedScans;
@@ -76,8 +80,8 @@ struct EngineState {
   uint64_t RunGeneration = 0;
   // Guards RunGeneration changes against runners' completions, and the two fields below.
   std::mutex RunMutex;
-  // Job files (lower case) of jobs that are queued or printing.
-  std::set<std::string> PendingJobFiles;
+  // Job files of jobs that are queued or printing: the path in lower case, and as named.
+  std::map<std::string, std::string> PendingJobFiles;
   int ActiveRunners = 0;
   std::condition_variable RunnersDone;
 
@@ -85,6 +89,13 @@ struct EngineState {
   std::string JobStoreRoot;
   bool RunningUnderWow64 = false;
   uint32_t RegistryViewFlag = 0;
+};
+
+// What became of a switch of the Windows default printer.
+enum class DefaultPrinterSwitch {
+  kSwitched,
+  kNotListed,  // no printer of that name is listed
+  kNotTaken,   // written, but the default printer read back is another one
 };
 
 // The printer name with every "\" replaced by "#".

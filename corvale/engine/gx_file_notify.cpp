@@ -41,12 +41,9 @@ void TGXFileThread::Execute(NotifierWindow& window) {
   bool failed = false;
   while (!terminated_) {
     int which = -1;
-    const Outcome first = waiter_->Wait(kFolderCheckInterval, which);
-    if (first == Outcome::kTimeout) {
-      if (waiter_->FolderIsDirectory()) continue;
-      window.Post(WM_FOLDERDELETED, Id(), 0);
-      break;
-    }
+    // A quiet watcher costs nothing: whether its folder is still there is the health check's
+    // concern, on the main thread.
+    const Outcome first = waiter_->Wait(kInfinite, which);
     if (first != Outcome::kChange) {
       failed = first != Outcome::kStop;
       terminated_ = true;

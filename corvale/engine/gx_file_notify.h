@@ -42,9 +42,6 @@ constexpr uint32_t WM_FOLDERDELETED = 0x0400 + 3;
 // A watch that ended on its own: lParam the system's error code of the failure.
 constexpr uint32_t WM_FOLDERWATCHFAILED = 0x0400 + 4;
 constexpr uint32_t kInfinite = 0xFFFFFFFF;
-// How often a quiet watcher looks whether its folder still exists: a folder deleted while
-// empty fires no change on every system.
-constexpr uint32_t kFolderCheckInterval = 1000;
 
 // The waits of one watcher: five change notifications on the folder, one per change kind in
 // the order of TFileChange, and an auto-reset stop event. Used on the watcher thread, except

@@ -1,5 +1,7 @@
-// The handler boundary: an error raised by an event handler ends that handler, is shown to the
-// operator one box at a time, and never reaches the message loop.
+// The handler boundary: an error raised by an event handler ends that handler and never reaches
+// the message loop. Every such error is logged; one raised by what an operator did is also shown
+// in a box, one box at a time, while one raised on the unattended path (timer ticks, change
+// reports, posted calls, a start at logon, the end of the session) only reaches the status bar.
 #include <exception>
 
 #include "corvale/engine/errors.h"
@@ -9,31 +11,33 @@
 namespace corvale {
 
 void TForm1::Guarded(const std::function<void()>& handler) {
+  HandleError(handler, /*operator_action=*/!unattended_);
+}
+
+void TForm1::GuardedUnattended(const std::function<void()>& handler) {
+  HandleError(handler, /*operator_action=*/false);
+}
+
+void TForm1::HandleError(const std::function<void()>& handler, bool operator_action) {
   std::string message;
-  std::string status;
   try {
     handler();
     return;
-  } catch (const LogWriteError& e) {
-    message = e.what();
-    status = "The log file " + e.Path() + " cannot be written: " + message;
   } catch (const std::exception& e) {
     message = e.what();
   } catch (...) {
     message = "Unknown error";
   }
-  // Shown outside the catch: the box runs a message loop of its own, whose handlers may raise
+  // Handled outside the catch: the box runs a message loop of its own, whose handlers may raise
   // and catch errors of their own.
-  ShowHandlerError(message, status);
-}
-
-void TForm1::ShowHandlerError(const std::string& message, const std::string& status) {
-  if (!status.empty()) SetStatusText(status);
-  if (error_box_open_) {
-    // The box already open speaks for this error too.
-    if (status.empty()) SetStatusText(message);
+  if (deferred_errors_) {
+    // Start-up at logon: the log file is not known yet.
+    deferred_errors_->push_back(message);
     return;
   }
+  WriteLog("ERROR: " + message, "General");
+  SetStatusText(message);
+  if (!operator_action || error_box_open_) return;
   error_box_open_ = true;
   struct Closed {
     bool& open;
@@ -42,8 +46,8 @@ void TForm1::ShowHandlerError(const std::string& message, const std::string& sta
   platform_.dialogs.ShowError(message);
 }
 
-HandlerBoundary TForm1::GuardedBoundary() {
-  return [this](const std::function<void()>& handler) { Guarded(handler); };
+HandlerBoundary TForm1::UnattendedBoundary() {
+  return [this](const std::function<void()>& handler) { GuardedUnattended(handler); };
 }
 
 }  // namespace corvale

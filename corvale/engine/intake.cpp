@@ -34,6 +34,9 @@ bool CompareByFileTime(const ScanEntry& a, const ScanEntry& b) {
 }  // namespace
 
 int TForm1::FindSlotByInputFolder(const std::string& folder) const {
+  // A watched folder belongs to the slot it was watched for at Start, even when that slot's
+  // input folder has been edited since.
+  if (int n = Folders.SlotOf(folder)) return n;
   // Start watches the trimmed folder text, so a stored folder with spaces around it must still
   // find its slot.
   const std::string wanted = varnell::Trim(folder);
@@ -93,18 +96,20 @@ void TForm1::ScanSlotFolder(const std::string& folder) {
   }
   const uint64_t run = Engine.RunGeneration;
 
-  // CheckFolder
+  // CheckFolder: the folder given, which is the one watched for the slot.
   ScanList.clear();
-  const std::string input_folder =
-      varnell::WithoutTrailingDelimiter(varnell::Trim(Engine.Slots[n].InputFolder));
+  const std::string input_folder = varnell::WithoutTrailingDelimiter(varnell::Trim(folder));
   const std::string listed = input_folder + "\\";
   SetStatusText("Checking ... " + listed);
   WriteLog("Monitored file change in " + listed, "Shell");
+  Folders.Scanned(folder, platform_.clock.NowUtcFileTime());
   // ListFolderFiles
+  std::map<std::string, int64_t> write_times;
   for (const FileEntry& entry : platform_.files.ListFolder(listed)) {
     if (entry.is_directory) continue;
     ScanList.push_back(
         {entry.name, ExtensionWithoutDot(entry.name), input_folder, entry.last_write_dos});
+    write_times[entry.name] = entry.last_write_utc;
     platform_.loop.ProcessPendingEvents();
   }
   platform_.loop.ProcessPendingEvents();
@@ -120,15 +125,18 @@ void TForm1::ScanSlotFolder(const std::string& folder) {
   ForgetFailedMovesOfFilesGone(n);
 
   // A file named like a job that still waits or prints stays in the input folder until that
-  // job is done; it is neither counted nor taken.
+  // job is done; it is neither counted nor taken. So does a file that a move could only copy,
+  // until it changes.
   std::vector<const ScanEntry*> candidates;
   {
     std::lock_guard lock(Engine.RunMutex);
     for (const ScanEntry& entry : ScanList) {
       const std::string key = varnell::ToLowerAscii(store + "\\" + entry.FileName);
+      const auto copied = Engine.CopiedNotMoved[n].find(input_folder + "\\" + entry.FileName);
       if (Engine.PendingJobFiles.count(key)) {
         Engine.WaitingForJobFiles[n].insert(key);
-      } else {
+      } else if (copied == Engine.CopiedNotMoved[n].end() ||
+                 copied->second != write_times[entry.FileName]) {
         candidates.push_back(&entry);
       }
     }
@@ -151,59 +159,71 @@ void TForm1::ScanSlotFolder(const std::string& folder) {
   // A file that cannot be moved costs no capacity: the next one is taken in its place.
   for (size_t i = 0; i < candidates.size() && Engine.FreeCapacity[n] >= 1; ++i) {
     const ScanEntry& entry = *candidates[i];
-    const std::string source = entry.Folder + "\\" + entry.FileName;
-    SetStatusText("Analyzing " + source + " ...");
-    if (!platform_.files.DirectoryExists(store)) EnsureFolder(platform_.files, store);
-    const std::string target = store + "\\" + ExtractFileName(source);
-
-    TCTPQueueItem job{entry.FileName,
-                      varnell::WithoutTrailingDelimiter(varnell::Trim(slot.DoneFolder)),
-                      varnell::WithoutTrailingDelimiter(varnell::Trim(slot.InputFolder)), store};
-    SetStatusText("Moving " + source + " to " + target);
-    const SystemError error = platform_.files.MoveFile(source, target);
-    if (error == 0) {
-      // Only a file that reached the job store becomes a job.
-      {
-        std::lock_guard lock(Engine.RunMutex);
-        Engine.PendingJobFiles.insert(varnell::ToLowerAscii(target));
-      }
-      Engine.JobQueue[n]->push_back(std::move(job));
-      ++Engine.JobsInFlight[n];
-      Engine.FailedMoves[n].erase(source);
-      WriteLog("MoveFileEx OK: Moved " + source + " to " + target, "MoveFile");
-    } else {
-      // The file stays, and the slot is rescanned once idle, so that it is taken when it can be
-      // (a writer that held it open has closed it). The same failure again is not logged again.
-      Engine.MoreFilesWaiting[n] = true;
-      auto [failure, first] = Engine.FailedMoves[n].try_emplace(source, error);
-      if (first || failure->second != error) {
-        failure->second = error;
-        WriteLog("MoveFileEx ERROR (" + platform_.files.ErrorText(error) + "): Failed to move " +
-                     source + " to " + target,
-                 "MoveFile");
-      }
-    }
+    TakeFile(n, entry.Folder + "\\" + entry.FileName, store, write_times[entry.FileName]);
     Engine.FreeCapacity[n] = Engine.DepthInForce[n] - Engine.JobsInFlight[n];
   }
   SetStatusText("Ready.");
 }
 
+void TForm1::TakeFile(int n, const std::string& source, const std::string& store,
+                      int64_t last_write) {
+  const TRec& slot = Engine.Slots[n];
+  SetStatusText("Analyzing " + source + " ...");
+  if (!platform_.files.DirectoryExists(store)) EnsureFolder(platform_.files, store);
+  const std::string target = store + "\\" + ExtractFileName(source);
+  TCTPQueueItem job{ExtractFileName(source),
+                    varnell::WithoutTrailingDelimiter(varnell::Trim(slot.DoneFolder)),
+                    ExtractFileDir(source), store};
+  SetStatusText("Moving " + source + " to " + target);
+  // A file of that name in the job store is never replaced: it is a job of its own.
+  const SystemError error = platform_.files.MoveFileNoReplace(source, target);
+  if (error != 0) {
+    // The file stays and is taken when it can be (its writer has closed it): at its folder's
+    // next change, or at the next rescan. The same failure is logged once, and a failure that
+    // lasts at most once a minute.
+    auto [failure, first] = Engine.FailedMoves[n].try_emplace(source, error);
+    const bool changed = first || failure->second != error;
+    failure->second = error;
+    if (changed && Throttle.Due("move " + source, platform_.clock.NowUtcFileTime())) {
+      WriteLog("MoveFileEx ERROR (" + platform_.files.ErrorText(error) + "): Failed to move " +
+                   source + " to " + target,
+               "MoveFile");
+    }
+    return;
+  }
+  Engine.FailedMoves[n].erase(source);
+  Throttle.Forget("move " + source);
+  if (platform_.files.FileExists(source)) {
+    // Copied across volumes, but the source could not be removed: taken, it would be printed
+    // again and again. The copy goes, the file stays until it changes.
+    const SystemError removed = platform_.files.DeleteFile(target);
+    Engine.CopiedNotMoved[n][source] = last_write;
+    WriteLog(
+        "MoveFileEx ERROR (the file was copied but cannot be removed from its folder): " + source +
+            " is not taken until it changes" +
+            (removed == 0 ? std::string() : "; its copy " + target + " stays in the job store"),
+        "MoveFile");
+    return;
+  }
+  Engine.CopiedNotMoved[n].erase(source);
+  // Only a file that reached the job store becomes a job.
+  {
+    std::lock_guard lock(Engine.RunMutex);
+    Engine.PendingJobFiles.emplace(varnell::ToLowerAscii(target), target);
+  }
+  Engine.JobQueue[n]->push_back(std::move(job));
+  ++Engine.JobsInFlight[n];
+  WriteLog("MoveFileEx OK: Moved " + source + " to " + target, "MoveFile");
+}
+
 void TForm1::ForgetFailedMovesOfFilesGone(int n) {
   std::map<std::string, uint32_t>& failed = Engine.FailedMoves[n];
-  if (failed.empty()) return;
+  std::map<std::string, int64_t>& copied = Engine.CopiedNotMoved[n];
+  if (failed.empty() && copied.empty()) return;
   std::set<std::string> listed;
   for (const ScanEntry& entry : ScanList) listed.insert(entry.Folder + "\\" + entry.FileName);
   std::erase_if(failed, [&](const auto& failure) { return !listed.count(failure.first); });
-}
-
-void TForm1::FolderWatchEnded(const std::string& folder, bool deleted, uint32_t error) {
-  if (deleted) {
-    WriteLog(folder + " was deleted; it is no longer watched", "Shell");
-  } else {
-    WriteLog("Watch ERROR (" + platform_.files.ErrorText(error) + "): " + folder +
-                 " is no longer watched",
-             "Shell");
-  }
+  std::erase_if(copied, [&](const auto& file) { return !listed.count(file.first); });
 }
 
 }  // namespace corvale

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "common/text.h"
+#include "corvale/engine/job_store.h"
 #include "corvale/platform/event_loop.h"
 #include "corvale/platform/file_system.h"
 #include "corvale/platform/shell.h"
@@ -13,8 +14,17 @@
 
 namespace corvale {
 
-void TOpenFile::Start(TForm1& form, std::string program, std::string parameters,
-                      std::string job_file, std::string done_folder, std::string action, int slot) {
+namespace {
+
+constexpr uint32_t kMinuteMs = 60000;
+
+std::string Minutes(int minutes) {
+  return std::to_string(minutes) + (minutes == 1 ? " minute" : " minutes");
+}
+
+}  // namespace
+
+void TOpenFile::Start(TForm1& form, PrintJob job) {
   uint64_t run;
   {
     std::lock_guard lock(form.Engine.RunMutex);
@@ -22,9 +32,7 @@ void TOpenFile::Start(TForm1& form, std::string program, std::string parameters,
     run = form.Engine.RunGeneration;
   }
   try {
-    auto runner = std::unique_ptr<TOpenFile>(
-        new TOpenFile(form, std::move(program), std::move(parameters), std::move(job_file),
-                      std::move(done_folder), std::move(action), slot, run));
+    auto runner = std::unique_ptr<TOpenFile>(new TOpenFile(form, std::move(job), run));
     std::thread([runner = std::move(runner)] { runner->Execute(); }).detach();
   } catch (...) {
     // No thread: the window must not wait for a runner that never ran.
@@ -34,17 +42,8 @@ void TOpenFile::Start(TForm1& form, std::string program, std::string parameters,
   }
 }
 
-TOpenFile::TOpenFile(TForm1& form, std::string program, std::string parameters,
-                     std::string job_file, std::string done_folder, std::string action, int slot,
-                     uint64_t run)
-    : form_(form),
-      program_(std::move(program)),
-      parameters_(std::move(parameters)),
-      job_file_(std::move(job_file)),
-      done_folder_(std::move(done_folder)),
-      action_(std::move(action)),
-      slot_(slot),
-      run_(run) {}
+TOpenFile::TOpenFile(TForm1& form, PrintJob job, uint64_t run)
+    : form_(form), job_(std::move(job)), run_(run) {}
 
 void TOpenFile::LogLine(const std::string& message, const std::string& category) {
   try {
@@ -52,6 +51,10 @@ void TOpenFile::LogLine(const std::string& message, const std::string& category)
   } catch (const std::exception&) {
     // The log file cannot be written now; the job goes on all the same.
   }
+}
+
+void TOpenFile::PostStatus(const std::string& text) {
+  form_.Platform().loop.PostToMain([&form = form_, text] { form.SetStatusText(text); });
 }
 
 void TOpenFile::Execute() {
@@ -67,57 +70,100 @@ void TOpenFile::Execute() {
 }
 
 void TOpenFile::Run() {
-  CorvalePlatform& platform = form_.Platform();
-  const uint32_t start_error = platform.shell.RunHiddenAndWait(program_, parameters_);
+  const std::string failure = Print();
   form_.Engine.RunnerBusy = false;
-  platform.loop.Wake();
-
-  std::string status;
-  if (start_error != 0) {
-    // Without the print utility nothing was printed: the file stays in the job store.
-    LogLine("Printing ERROR (" + platform.files.ErrorText(start_error) + "): Failed to start " +
-                program_ + " for " + job_file_,
-            "JobStatus");
-    status = job_file_ + " is not printed: the print utility could not be started.";
-  } else {
-    status = FinishFile();
+  form_.Platform().loop.Wake();
+  if (failure.empty()) {
+    PostStatus(FinishFile());
+    return;
   }
-  platform.loop.PostToMain([&form = form_, status] { form.SetStatusText(status); });
+  // A print that failed is never finished as printed: the file waits in "Failed", whatever the
+  // delete option says, for an operator to print it again.
+  LogLine("Printing ERROR (" + failure + "): " + job_.Program + " did not print " + job_.JobFile,
+          "JobStatus");
+  PostStatus(SetAside(kFailedFolder, "was not printed (" + failure + ")"));
+}
+
+std::string TOpenFile::Print() {
+  CorvalePlatform& platform = form_.Platform();
+  uint32_t start_error = 0;
+  std::unique_ptr<StartedProgram> utility =
+      platform.shell.StartHidden(job_.Program, job_.Parameters, start_error);
+  if (!utility) return "cannot start: " + platform.files.ErrorText(start_error);
+
+  const int limit = job_.Policy.TimeoutMinutes;
+  int minutes = 0;
+  while (!utility->WaitForExit(kMinuteMs)) {
+    ++minutes;
+    if (limit > 0 && minutes >= limit) {
+      utility->Terminate(kEndedByCorvaleExitCode);
+      utility->WaitForExit(kMinuteMs);
+      return "still running after " + Minutes(minutes) + ", ended";
+    }
+    if (minutes % kStillPrintingReportMinutes == 0) {
+      const std::string text =
+          job_.JobFile + " is still printing after " + Minutes(minutes) + " (" + job_.Program + ")";
+      LogLine(text, "JobStatus");
+      PostStatus(text + ".");
+    }
+  }
+  const uint32_t exit_code = utility->ExitCode();
+  if (job_.Policy.IsSuccess(exit_code)) return std::string();
+  return "exit code " + std::to_string(static_cast<int32_t>(exit_code));
 }
 
 std::string TOpenFile::FinishFile() {
   FileSystem& files = form_.Platform().files;
-  if (action_ == "MoveFile") {
-    const std::string target = done_folder_ + "\\" + ExtractFileName(job_file_);
-    const SystemError error = files.MoveFile(job_file_, target);
+  const std::string& job_file = job_.JobFile;
+  if (job_.Action == "MoveFile") {
+    const std::string target = job_.DoneFolder + "\\" + ExtractFileName(job_file);
+    const bool replacing = files.FileExists(target);
+    const SystemError error = files.MoveFile(job_file, target);
     if (error == 0) {
-      LogLine("MoveFile OK: Moved " + job_file_ + " to " + target, "MoveFile");
-      return job_file_ + " is processed successfully.";
+      LogLine("MoveFile OK: Moved " + job_file + " to " + target +
+                  (replacing ? " (replacing the file of that name that was there)" : ""),
+              "MoveFile");
+      return job_file + " is processed successfully.";
     }
-    LogLine("MoveFile ERROR (" + files.ErrorText(error) + "): Failed to move " + job_file_ +
-                " to " + target,
+    LogLine("MoveFile ERROR (" + files.ErrorText(error) + "): Failed to move " + job_file + " to " +
+                target,
             "MoveFile");
-    return job_file_ + " is printed but could not be moved to " + target + ".";
+    return SetAside(kPrintedFolder, "is printed but could not be moved to " + target);
   }
-  if (action_ == "DeleteFile") {
-    const SystemError error = files.DeleteFile(job_file_);
+  if (job_.Action == "DeleteFile") {
+    const SystemError error = files.DeleteFile(job_file);
     if (error == 0) {
-      LogLine("DeleteFile OK: Deleted " + job_file_, "DeleteFile");
-      return job_file_ + " is processed successfully.";
+      LogLine("DeleteFile OK: Deleted " + job_file, "DeleteFile");
+      return job_file + " is processed successfully.";
     }
-    LogLine("DeleteFile ERROR (" + files.ErrorText(error) + "): Failed to delete " + job_file_,
+    LogLine("DeleteFile ERROR (" + files.ErrorText(error) + "): Failed to delete " + job_file,
             "DeleteFile");
-    return job_file_ + " is printed but could not be deleted.";
+    return SetAside(kPrintedFolder, "is printed but could not be deleted");
   }
-  return job_file_ + " is processed successfully.";
+  return job_file + " is processed successfully.";
+}
+
+// Moves the job's file into `subfolder` of its job store folder, where the next Start leaves
+// it; the status text says what became of it and where it is.
+std::string TOpenFile::SetAside(const std::string& subfolder, const std::string& what) {
+  FileSystem& files = form_.Platform().files;
+  const SetAsideResult moved = SetJobFileAside(files, job_.JobFile, subfolder);
+  if (moved.error == 0) {
+    LogLine("MoveFile OK: Moved " + job_.JobFile + " to " + moved.target, "MoveFile");
+    return job_.JobFile + " " + what + "; it is in " + moved.target + ".";
+  }
+  LogLine("MoveFile ERROR (" + files.ErrorText(moved.error) + "): Failed to move " + job_.JobFile +
+              " to " + moved.target + "; it stays in the job store",
+          "MoveFile");
+  return job_.JobFile + " " + what + "; it stays in the job store.";
 }
 
 void TOpenFile::Complete() {
   EngineState& engine = form_.Engine;
   std::lock_guard lock(engine.RunMutex);
-  engine.PendingJobFiles.erase(varnell::ToLowerAscii(job_file_));
+  engine.PendingJobFiles.erase(varnell::ToLowerAscii(job_.JobFile));
   // A runner that outlived its run leaves the counters of the next run alone.
-  if (engine.RunGeneration == run_) --engine.JobsInFlight[slot_];
+  if (engine.RunGeneration == run_) --engine.JobsInFlight[job_.Slot];
   if (--engine.ActiveRunners == 0) engine.RunnersDone.notify_all();
 }
 

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "common/text.h"
+#include "corvale/engine/job_store_recovery.h"
 #include "corvale/platform/dialogs.h"
 #include "corvale/platform/file_system.h"
 #include "corvale/platform/system_info.h"
@@ -53,11 +54,22 @@ std::vector<bool> TForm1::SlotsInReprintLoop() const {
 }
 
 void TForm1::btnStartClick() {
+  // The operator's Start ends the tries of a start at logon.
+  TimerAutoRun.SetEnabled(false);
+  StartServer();
+}
+
+bool TForm1::StartServer() {
+  // A second Start leaves the running server and its queued jobs as they are.
+  if (Engine.Running) return true;
   const std::string log_box = varnell::Trim(edtLogFile.Text());
   Log.SetCurrentLogFile(LogOptions.AppendLogDate ? DateStampedName(log_box, platform_.clock.Now())
                                                  : log_box);
   CheckFolderAvailability();
   Notifier->ClearFolders();
+  Folders.Clear();
+  Notices.ClearAll();
+  Throttle.Clear();
 
   {
     std::lock_guard lock(Engine.RunMutex);
@@ -69,10 +81,12 @@ void TForm1::btnStartClick() {
       Engine.MoreFilesWaiting[n] = false;
       Engine.WaitingForJobFiles[n].clear();
       Engine.FailedMoves[n].clear();
+      Engine.CopiedNotMoved[n].clear();
     }
   }
   Engine.RememberedScans.clear();
 
+  const int64_t now = platform_.clock.NowUtcFileTime();
   std::vector<std::string> watched;
   try {
     const std::vector<bool> in_loop = SlotsInReprintLoop();
@@ -81,36 +95,42 @@ void TForm1::btnStartClick() {
       const std::string folder = varnell::Trim(slot.InputFolder);
       if (!slot.EnableIPDSEmulation || folder.empty()) continue;
       if (in_loop[n]) {
-        platform_.dialogs.ShowMessage("The done folder for " + slot.PrinterName +
-                                      " leads printed files back into a watched input folder.\r\n"
-                                      "Its input folder is not watched.");
+        StartMessage("The done folder for " + slot.PrinterName +
+                     " leads printed files back into a watched input folder.\r\n"
+                     "Its input folder is not watched.");
         continue;
       }
       Notifier->AddFolder(folder);
+      Folders.Add(n, folder, now);
       watched.push_back(folder);
       WriteLog("Adding on-watch folder " + folder, "Shell");
     }
 
     if (Notifier->FolderCount() == 0) {
-      platform_.dialogs.ShowMessage(
+      StartMessage(
           "No printer is emulated to be an IPDS printer.\r\n"
           "Please enable AFP and IPDS Printer Emulation for at least one printer.");
-      return;
+      return false;
     }
     WriteLog("Total on-watch folders: " + std::to_string(Notifier->FolderCount()), "General");
     WriteLog("Starting Varnell server application...", "General");
   } catch (...) {
     // A Start that does not get through watches nothing.
     Notifier->ClearFolders();
+    Folders.Clear();
     throw;
   }
+  PutPrintPolicyInForce();
+  WarnWhenWindowsManagesTheDefaultPrinter();
 
   Notifier->OnFileChange = [this](TGXThreadFileNotifier& sender, TFileChanges changes,
                                   const std::string& folder) {
     ScanInputFolder(&sender, changes, folder);
   };
   Notifier->OnWatchEnded = [this](TGXThreadFileNotifier&, const std::string& folder, bool deleted,
-                                  uint32_t error) { FolderWatchEnded(folder, deleted, error); };
+                                  uint32_t error) {
+    Folders.WatchEnded(folder, deleted, error, platform_.clock.NowUtcFileTime());
+  };
   Notifier->SetActive(true);
 
   btnStart.SetEnabled(false);
@@ -123,10 +143,64 @@ void TForm1::btnStartClick() {
   WriteLog("Simulator started successfully.", "General");
   SetStatusText("Ready.");
 
-  // Files already lying in a watched folder (left there, moved back by a Stop, dropped while
-  // stopped) are taken now, as if each folder had changed.
+  RecoverJobStore();
+  // Files already lying in a watched folder (left there, moved back by a Stop or by the job
+  // store's recovery, dropped while stopped) are taken now, as if each folder had changed.
   for (const std::string& folder : watched) RememberScan(folder);
   RunRememberedScans();
+  return true;
+}
+
+void TForm1::StartMessage(const std::string& text) {
+  if (!unattended_) {
+    platform_.dialogs.ShowMessage(text);
+    return;
+  }
+  const std::string line = varnell::ReplaceAll(text, "\r\n", " ");
+  WriteLog(line, "General");
+  SetStatusText(line);
+}
+
+void TForm1::PutPrintPolicyInForce() {
+  Policy = PrintPolicy{};
+  Policy.TimeoutMinutes =
+      PrintOptions.PrintTimeoutMinutes > 0 ? PrintOptions.PrintTimeoutMinutes : 0;
+  if (auto codes = ParseExitCodeList(PrintOptions.PrintSuccessExitCodes)) {
+    Policy.SuccessExitCodes = *codes;
+  } else {
+    WriteLog("PrintSuccessExitCodes \"" + PrintOptions.PrintSuccessExitCodes +
+                 "\" is not a comma-separated list of exit codes; \"" + kDefaultSuccessExitCodes +
+                 "\" is used",
+             "General");
+  }
+}
+
+void TForm1::RecoverJobStore() {
+  JobStoreRecovery recovery{platform_.files, Engine.JobStoreRoot, {}, {}, nullptr};
+  std::vector<int> slots;
+  for (int n = 1; n <= Engine.SlotCount; ++n) {
+    const std::string folder = Folders.FolderOf(n);
+    if (folder.empty()) continue;
+    slots.push_back(n);
+    recovery.Slots.push_back(
+        {Engine.Slots[n].PrinterName, varnell::WithoutTrailingDelimiter(folder),
+         varnell::WithoutTrailingDelimiter(varnell::Trim(Engine.Slots[n].DoneFolder))});
+  }
+  {
+    std::lock_guard lock(Engine.RunMutex);
+    for (const auto& job : Engine.PendingJobFiles) recovery.Pending.insert(job.first);
+  }
+  recovery.Log = [this](const std::string& message) { WriteLog(message, "MoveFile"); };
+  for (auto& [index, job] : recovery.Run()) {
+    const int n = slots[index];
+    {
+      std::lock_guard lock(Engine.RunMutex);
+      const std::string job_file = job.JobStoreFolder + "\\" + job.FileName;
+      Engine.PendingJobFiles.emplace(varnell::ToLowerAscii(job_file), job_file);
+    }
+    Engine.JobQueue[n]->push_back(std::move(job));
+    ++Engine.JobsInFlight[n];
+  }
 }
 
 void TForm1::CheckFolderAvailability() {
@@ -135,12 +209,12 @@ void TForm1::CheckFolderAvailability() {
     const TRec& slot = Engine.Slots[n];
     if (!slot.EnableIPDSEmulation) continue;
     if (slot.InputFolder.empty()) {
-      platform_.dialogs.ShowMessage("The input folder for " + slot.PrinterName +
-                                    " is not specified.\r\n" + kFolderAdvice);
+      StartMessage("The input folder for " + slot.PrinterName + " is not specified.\r\n" +
+                   kFolderAdvice);
     }
     if (slot.DoneFolder.empty()) {
-      platform_.dialogs.ShowMessage("The done folder for " + slot.PrinterName +
-                                    " is not specified.\r\n" + kFolderAdvice);
+      StartMessage("The done folder for " + slot.PrinterName + " is not specified.\r\n" +
+                   kFolderAdvice);
     }
     if (!platform_.files.DirectoryExists(slot.InputFolder))
       EnsureFolder(platform_.files, slot.InputFolder);
@@ -151,19 +225,11 @@ void TForm1::CheckFolderAvailability() {
 }
 
 void TForm1::btnStopClick() {
-  // A log line that cannot be written does not keep Stop from stopping: every step runs, and
-  // the first error is raised at the end.
-  std::exception_ptr first_error;
-  auto step = [&](const std::function<void()>& body) {
-    try {
-      body();
-    } catch (...) {
-      if (!first_error) first_error = std::current_exception();
-    }
-  };
-
-  step([&] { WriteLog("Stopping Varnell server application...", "General"); });
+  // The operator's Stop ends the tries of a start at logon too.
+  TimerAutoRun.SetEnabled(false);
+  WriteLog("Stopping Varnell server application...", "General");
   Notifier->SetActive(false);
+  Folders.Clear();
   btnStart.SetEnabled(true);
   btnStop.SetEnabled(false);
   Timer3.SetEnabled(false);
@@ -185,11 +251,11 @@ void TForm1::btnStopClick() {
     Engine.Running = false;
   }
   Engine.RememberedScans.clear();
+  Notices.ClearAll();
   // The queued jobs are not printed: their files go back where they came from.
-  for (const TCTPQueueItem& job : dropped) step([&] { MoveBackToInputFolder(job); });
-  step([&] { WriteLog("Varnell server application stopped successfully.", "General"); });
+  for (const TCTPQueueItem& job : dropped) MoveBackToInputFolder(job);
+  WriteLog("Varnell server application stopped successfully.", "General");
   SetStatusText("Idle.");
-  if (first_error) std::rethrow_exception(first_error);
 }
 
 void TForm1::MoveBackToInputFolder(const TCTPQueueItem& job) {
@@ -208,6 +274,8 @@ void TForm1::MoveBackToInputFolder(const TCTPQueueItem& job) {
 
 void TForm1::Timer1Timer() {
   PollStatus();
+  Folders.Check(platform_.clock.NowUtcFileTime());
+  ShowNotices();
 }
 
 void TForm1::PollStatus() {
@@ -223,12 +291,29 @@ void TForm1::PollStatus() {
     if (Engine.JobsInFlight[n] == 0 && (Engine.MoreFilesWaiting[n] || JobFileReleased(n))) {
       Engine.MoreFilesWaiting[n] = false;
       Engine.WaitingForJobFiles[n].clear();
-      ScanInputFolder(nullptr, TFileChanges{}, Engine.Slots[n].InputFolder);
+      const std::string watched = Folders.FolderOf(n);
+      ScanInputFolder(nullptr, TFileChanges{},
+                      watched.empty() ? Engine.Slots[n].InputFolder : watched);
       break;
     }
   }
   // Scans that ended with an error are tried again.
   RunRememberedScans();
+}
+
+void TForm1::ShowNotices() {
+  const std::string folders = Folders.NoticeText();
+  folders.empty() ? Notices.Clear("folders") : Notices.Set("folders", folders);
+  const std::string log = Log.Failure();
+  log.empty() ? Notices.Clear("log") : Notices.Set("log", log);
+  const std::string text = Notices.Text();
+  if (!text.empty()) {
+    SetStatusText(text);
+  } else if (!shown_notices_.empty() && statBar.SimpleText() == shown_notices_) {
+    // What stood is over.
+    SetStatusText("Ready.");
+  }
+  shown_notices_ = text;
 }
 
 bool TForm1::JobFileReleased(int n) {

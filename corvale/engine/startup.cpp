@@ -1,6 +1,8 @@
 // Start-up and close of the main window: the printer list, the settings, the log file name and
 // the job store folder.
 #include <algorithm>
+#include <chrono>
+#include <mutex>
 
 #include "common/text.h"
 #include "corvale/engine/errors.h"
@@ -36,15 +38,21 @@ std::vector<std::string> TForm1::PrinterListForSlots(std::vector<std::string> pr
 
 void TForm1::FormCreate() {
   // Every step runs even when an earlier one failed, so that the job store root and the log
-  // file name are never left unset.
+  // file name are never left unset. At logon nobody may be there to close a box: the errors of
+  // start-up are then logged once the log file is known.
+  std::vector<std::string> errors_at_logon;
   auto step = [&](const std::function<void()>& body) { Guarded(body); };
-  // Tasks handed to the main thread run inside the handler boundary like every other event.
-  platform_.loop.SetHandlerBoundary(GuardedBoundary());
+  // Tasks handed to the main thread run inside the unattended boundary.
+  platform_.loop.SetHandlerBoundary(UnattendedBoundary());
 
   step([&] {
     std::vector<std::string> args = platform_.system.Arguments();
     LaunchedAtLogon = args.size() == 1 && varnell::EqualsIgnoreCase(args[0], "/launchonstartup");
   });
+  if (LaunchedAtLogon) {
+    unattended_ = true;
+    deferred_errors_ = &errors_at_logon;
+  }
   step([&] { Engine.StartupDefaultPrinter = platform_.printers.DefaultPrinter(); });
   step([&] {
     InstalledPrinters = platform_.printers.ListPrinters();
@@ -57,7 +65,7 @@ void TForm1::FormCreate() {
   });
   step([&] {
     Notifier = std::make_unique<TGXThreadFileNotifier>(platform_.watch);
-    Notifier->Boundary = GuardedBoundary();
+    Notifier->Boundary = UnattendedBoundary();
   });
   step([&] {
     Engine.RunningUnderWow64 = IsWow64(platform_.system);
@@ -75,6 +83,9 @@ void TForm1::FormCreate() {
   step([&] {
     if (LaunchedAtLogon) TimerAutoRun.SetEnabled(true);
   });
+  deferred_errors_ = nullptr;
+  for (const std::string& error : errors_at_logon) GuardedUnattended([&] { throw Error(error); });
+  unattended_ = false;
 }
 
 bool TForm1::FormCloseQuery() {
@@ -87,6 +98,38 @@ void TForm1::FormClose() {
   Guarded([&] { SaveSettings(); });
   Guarded([&] { UpdateRunEntry(); });
   Guarded([&] { Notifier.reset(); });
+  Guarded([&] { WaitForPrintingJobs(CloseWaitMs); });
+}
+
+void TForm1::EndSession() {
+  // Windows ends the process soon after this returns, and nobody answers a box now.
+  constexpr uint32_t kSessionEndWaitMs = 5000;
+  unattended_ = true;
+  const uint32_t close_wait = CloseWaitMs;
+  CloseWaitMs = std::min(CloseWaitMs, kSessionEndWaitMs);
+  FormCloseQuery();
+  FormClose();
+  CloseWaitMs = close_wait;
+}
+
+void TForm1::WaitForPrintingJobs(uint32_t limit_ms) {
+  std::vector<std::string> printing;
+  {
+    std::unique_lock lock(Engine.RunMutex);
+    if (Engine.ActiveRunners == 0) return;
+    SetStatusText("Waiting for the print utility to end ...");
+    if (Engine.RunnersDone.wait_for(lock, std::chrono::milliseconds(limit_ms),
+                                    [&] { return Engine.ActiveRunners == 0; }))
+      return;
+    for (const auto& job : Engine.PendingJobFiles) printing.push_back(job.second);
+    runners_abandoned_ = true;
+  }
+  // The job stays in the job store, where the next Start takes it again.
+  for (const std::string& job : printing) {
+    WriteLog("A job is still printing as Corvale closes: " + job +
+                 " stays in the job store, and the next Start takes it again",
+             "JobStatus");
+  }
 }
 
 }  // namespace corvale

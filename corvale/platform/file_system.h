@@ -39,6 +39,8 @@ class FileSystem {
   virtual SystemError DeleteFile(const std::string& path) = 0;
   // Appends bytes, creating the file when missing.
   virtual SystemError AppendToFile(const std::string& path, const std::string& bytes) = 0;
+  // Cuts an existing file to no bytes, keeping the file itself (its rights, its place).
+  virtual SystemError EmptyFile(const std::string& path) = 0;
   // Size of a file opened for reading while denying other writers.
   virtual SystemError FileSizeDenyingWriters(const std::string& path, uint64_t& size) = 0;
   // The short (8.3) form of an existing path, at most 259 characters; empty when unavailable.

@@ -23,7 +23,8 @@ class Printers {
   virtual std::vector<PrinterDevice> DevicesNamed(const std::string& name) = 0;
   // Writes the profile entry "device" of the section "windows".
   virtual void WriteDefaultDevice(const std::string& entry) = 0;
-  // Tells all top-level windows that the section "windows" changed: sent, or posted.
+  // Tells all top-level windows that the section "windows" changed: sent (with a time limit,
+  // passing over windows that hang), or posted.
   virtual void BroadcastWindowsSectionChange(bool synchronous) = 0;
 };
 

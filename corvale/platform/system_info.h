@@ -21,6 +21,9 @@ class SystemInfo {
   virtual std::vector<std::string> Arguments() = 0;  // without the program name
   // IsWow64Process looked up in kernel32 by name and called for the current process.
   virtual Wow64Answer IsWow64Process() = 0;
+  // The major version of Windows as the system tells it, whatever the program's manifest says
+  // (10 on Windows 10 and 11).
+  virtual uint32_t WindowsMajorVersion() = 0;
   virtual char DateSeparator() = 0;
   virtual char TimeSeparator() = 0;
   // UTF-8 text in the system's 8-bit (ANSI) code page; a character it cannot spell becomes "?".

@@ -184,12 +184,23 @@ std::string LogFile::CurrentLogFile() const {
   return current_log_file_;
 }
 
+std::string LogFile::Failure() const {
+  std::lock_guard lock(mutex_);
+  return failure_;
+}
+
 void LogFile::WriteLog(const std::string& message, const std::string& category) {
   if (!Enabled()) return;
   std::lock_guard lock(mutex_);
   // A cleared log file box means no log, not a file in the working folder.
   if (current_log_file_.empty()) return;
-  AppendEntry(current_log_file_, message, category);
+  try {
+    AppendEntry(current_log_file_, message, category);
+  } catch (const LogWriteError& e) {
+    failure_ = "The log file " + e.Path() + " cannot be written: " + e.what();
+    throw;
+  }
+  failure_.clear();
 }
 
 void LogFile::AppendEntry(const std::string& path, const std::string& message,
@@ -232,13 +243,14 @@ void LogFile::ApplySizeLimit(int32_t limit_mb) {
     throw Error("Cannot open file \"" + path + "\". " + files_.ErrorText(error));
   }
   if (size <= static_cast<uint64_t>(limit_mb) * kBytesPerMB) return;
-  // A file held open by another program stays; the next tick tries again.
-  if (files_.DeleteFile(path) != 0) return;
+  // Emptied in place rather than deleted: a user who may write the file may not always create
+  // it again (the program's folder), and the file keeps the rights it was given. A file held
+  // open by another program stays; the next tick tries again.
+  if (files_.EmptyFile(path) != 0) return;
   if (!Enabled()) return;
-  AppendEntry(path,
-              "Log file " + path + " is deleted, since it exceeded " + std::to_string(limit_mb) +
-                  "MB limit.",
-              "DeleteFile");
+  AppendLine(path, Timestamp() + " Log file created");
+  AppendLine(path, Timestamp() + " [DeleteFile] Log file " + path +
+                       " is deleted, since it exceeded " + std::to_string(limit_mb) + "MB limit.");
 }
 
 void LogFile::DeleteOldLogFiles(const std::string& folder, const std::string& pattern,

@@ -52,6 +52,10 @@ class LogFile {
   void SetEnabled(bool enabled) { enabled_.store(enabled); }
   bool Enabled() const { return enabled_.load(); }
 
+  // What the status bar says while lines cannot be written: "The log file <path> cannot be
+  // written: <file error>"; empty once a line has been written again.
+  std::string Failure() const;
+
   // The path is taken as given; the caller trims what the operator typed.
   void SetCurrentLogFile(const std::string& path);
   std::string CurrentLogFile() const;
@@ -80,6 +84,7 @@ class LogFile {
   std::atomic<bool> enabled_{true};
   mutable std::mutex mutex_;  // one writer at a time; guards current_log_file_
   std::string current_log_file_;
+  std::string failure_;  // guarded by mutex_
 };
 
 }  // namespace corvale

@@ -34,9 +34,23 @@ void TForm1::UpdateRunEntry() {
 }
 
 void TForm1::TimerAutoRunTimer() {
+  // The first tick comes a second after start-up; a start refused then (a network share that
+  // is not up yet) is tried again every minute, until it succeeds or the operator presses
+  // Start or Stop.
+  constexpr uint32_t kRetryIntervalMs = 60000;
+  const bool first = TimerAutoRun.Interval() != kRetryIntervalMs;
   TimerAutoRun.SetEnabled(false);
-  Guarded([&] { btnStartClick(); });
-  if (OnMinimize) OnMinimize();
+  if (!ServerRunning()) {
+    unattended_ = true;
+    bool started = false;
+    GuardedUnattended([&] { started = StartServer(); });
+    unattended_ = false;
+    if (!started) {
+      TimerAutoRun.SetInterval(kRetryIntervalMs);
+      TimerAutoRun.SetEnabled(true);
+    }
+  }
+  if (first && OnMinimize) OnMinimize();
 }
 
 }  // namespace corvale

@@ -103,6 +103,7 @@ void TForm1::LoadSettings() {
   }
 
   LogOptions = LogSettings{};
+  PrintOptions = PrintSettings{};
   Log.SetCurrentLogFile("");
   cbLog.SetChecked(true);
   cbAutoRun.SetChecked(false);
@@ -124,6 +125,9 @@ void TForm1::LoadSettings() {
       bool flag = false;
       if (ReadBool(*varnell, "LaunchOnStartup", flag)) cbAutoRun.SetChecked(flag);
     });
+    read(
+        [&] { ReadString(*varnell, "PrintSuccessExitCodes", PrintOptions.PrintSuccessExitCodes); });
+    read([&] { ReadInteger(*varnell, "PrintTimeoutMinutes", PrintOptions.PrintTimeoutMinutes); });
   }
 }
 
@@ -170,6 +174,9 @@ void TForm1::SaveSettings() {
     WriteInteger(*varnell, "DeleteLogFileDays", LogOptions.DeleteLogFileDays);
     WriteBool(*varnell, "LogEnabled", cbLog.Checked());
     WriteBool(*varnell, "LaunchOnStartup", cbAutoRun.Checked());
+    // As stored: a list that is not one stays for the operator to mend.
+    WriteString(*varnell, "PrintSuccessExitCodes", PrintOptions.PrintSuccessExitCodes);
+    WriteInteger(*varnell, "PrintTimeoutMinutes", PrintOptions.PrintTimeoutMinutes);
   }
 }
 

@@ -162,6 +162,11 @@ class Timer : public Control {
     SetEnabled(false);
   }
   uint32_t Interval() const { return interval_; }
+  void SetInterval(uint32_t interval) {
+    if (interval_ == interval) return;
+    interval_ = interval;
+    Changed();
+  }
   std::function<void()> OnTimer;
   void Tick() {
     if (Enabled() && OnTimer) OnTimer();

@@ -8,6 +8,7 @@
 #include "corvale/engine/errors.h"
 #include "corvale/platform/dialogs.h"
 #include "corvale/platform/event_loop.h"
+#include "corvale/platform/file_system.h"
 #include "corvale/platform/system_info.h"
 #include "corvale/ui/server_main_unit.h"
 
@@ -15,6 +16,7 @@ namespace corvale {
 
 TForm1::TForm1(CorvalePlatform& platform)
     : Log(platform.files, platform.clock, platform.system, platform.loop),
+      Folders(platform.files, Engine),
       InputFolderDialog(platform.folders, platform.files),
       DoneFolderDialog(platform.folders, platform.files),
       SaveDialog1(platform.dialogs),
@@ -101,6 +103,17 @@ void TForm1::BindHandlers() {
   Timer2.OnTimer = [this] { Timer2Timer(); };
   Timer3.OnTimer = [this] { Timer3Timer(); };
   TimerAutoRun.OnTimer = [this] { TimerAutoRunTimer(); };
+
+  WatchedFolders::Actions folders;
+  folders.StartWatching = [this](const std::string& folder) { Notifier->AddFolder(folder); };
+  folders.StopWatching = [this](const std::string& folder) { Notifier->RemoveFolder(folder); };
+  folders.Scan = [this](int, const std::string& folder) {
+    ScanInputFolder(Notifier.get(), TFileChanges{}, folder);
+  };
+  folders.SlotIdle = [this](int n) { return Engine.JobsInFlight[n] == 0; };
+  folders.Log = [this](const std::string& message) { WriteLog(message, "Shell"); };
+  folders.ErrorText = [this](uint32_t error) { return platform_.files.ErrorText(error); };
+  Folders.SetActions(std::move(folders));
 }
 
 int TForm1::SelectedSlot() const {
@@ -113,7 +126,11 @@ std::string TForm1::ProgramFolder() const {
 }
 
 void TForm1::WriteLog(const std::string& message, const std::string& category) {
-  Log.WriteLog(message, category);
+  try {
+    Log.WriteLog(message, category);
+  } catch (const LogWriteError& e) {
+    SetStatusText("The log file " + e.Path() + " cannot be written: " + e.what());
+  }
 }
 
 void TForm1::ShowSlot(const std::string& printer_name) {

@@ -11,6 +11,10 @@
 
 #include "corvale/engine/engine_state.h"
 #include "corvale/engine/gx_file_notify.h"
+#include "corvale/engine/log_throttle.h"
+#include "corvale/engine/print_policy.h"
+#include "corvale/engine/status_notices.h"
+#include "corvale/engine/watched_folders.h"
 #include "corvale/settings/log_file.h"
 #include "corvale/ui/controls.h"
 #include "corvale/ui/folder_dialog.h"
@@ -108,6 +112,17 @@ class TForm1 {
   EngineState Engine;
   LogSettings LogOptions;
   LogFile Log;
+  // The print utility's success codes and time limit as stored, and as Start put them in force.
+  PrintSettings PrintOptions;
+  PrintPolicy Policy;
+  // The input folders the running server watches, and their health.
+  WatchedFolders Folders;
+  // What the status bar keeps showing while it lasts, and the causes whose lines are kept to
+  // one a minute.
+  StatusNotices Notices;
+  LogThrottle Throttle;
+  // How long closing waits for a print utility that still runs.
+  uint32_t CloseWaitMs = 30000;
   bool LaunchedAtLogon = false;
   // Every printer the system reported at start-up, before the printer box's list was made.
   std::vector<std::string> InstalledPrinters;
@@ -120,6 +135,11 @@ class TForm1 {
   void FormCreate();
   bool FormCloseQuery();
   void FormClose();
+  // Log-off or shutdown: the same close, inside the time Windows gives and without a box.
+  void EndSession();
+  // True when closing stopped waiting for a print utility that still runs: the process must end
+  // without freeing this window, whose state that job's runner still uses.
+  bool RunnersAbandoned() const { return runners_abandoned_; }
 
   // Settings store.
   void LoadSettings();
@@ -143,7 +163,7 @@ class TForm1 {
 
   // Job dispatch.
   void Timer2Timer();
-  void SetWindowsDefaultPrinter(const std::string& printer_name, bool synchronous);
+  DefaultPrinterSwitch SetWindowsDefaultPrinter(const std::string& printer_name, bool synchronous);
   std::string LocatePrintUtility();
   std::string ShortPathOf(const std::string& path);
 
@@ -192,39 +212,62 @@ class TForm1 {
   int Width = 0;
   int Height = 0;
 
-  // Runs one event handler at the boundary of the window: an error it raises is shown to the
-  // operator and the program goes on. While one error box is open, further errors are not shown
-  // in more boxes; the status bar tells of them. Every entry from the message loop (window
-  // input, timers, folder reports, posted calls) runs inside it.
+  // Runs one handler of what an operator did (a click, a typed value, a dialog) at the boundary
+  // of the window: an error it raises is logged and shown to the operator in a box, and the
+  // program goes on. While one error box is open, further errors are not shown in more boxes;
+  // the status bar tells of them.
   void Guarded(const std::function<void()>& handler);
+  // Runs one handler that no operator started (a timer tick, a change report, a posted call):
+  // an error it raises is logged and shown in the status bar, never in a box that would hold the
+  // server until someone clicks.
+  void GuardedUnattended(const std::function<void()>& handler);
 
   // The selected slot (printer box index + 1), or 0 when no printer is selected.
   int SelectedSlot() const;
   // The program's folder, without trailing delimiter.
   std::string ProgramFolder() const;
+  // Writes one log line from the main thread. A line that cannot be written does not stop the
+  // work that writes it: the status bar says so, and the next line tries again.
   void WriteLog(const std::string& message, const std::string& category);
 
   CorvalePlatform& Platform() { return platform_; }
 
  private:
   void BindHandlers();
+  bool StartServer();
+  // A refusal or warning of Start: a box when the operator pressed Start, a log line and the
+  // status bar when the server starts by itself.
+  void StartMessage(const std::string& text);
+  void WarnWhenWindowsManagesTheDefaultPrinter();
+  void PutPrintPolicyInForce();
+  void RecoverJobStore();
+  bool PrinterReadyForSlot(int n, const std::string& printer);
+  void WaitForPrintingJobs(uint32_t limit_ms);
+  void ShowNotices();
   std::vector<bool> SlotsInReprintLoop() const;
   void WaitForRunner();
   void FolderBoxChanged(EditBox& box, bool input);
   void RememberScan(const std::string& folder);
   void ScanFolderNow(const std::string& folder);
   void ScanSlotFolder(const std::string& folder);
+  void TakeFile(int n, const std::string& source, const std::string& store, int64_t last_write);
   void ForgetFailedMovesOfFilesGone(int n);
-  void FolderWatchEnded(const std::string& folder, bool deleted, uint32_t error);
   bool JobFileReleased(int n);
   void MoveBackToInputFolder(const TCTPQueueItem& job);
-  void ShowHandlerError(const std::string& message, const std::string& status);
-  HandlerBoundary GuardedBoundary();
+  void HandleError(const std::function<void()>& handler, bool operator_action);
+  HandlerBoundary UnattendedBoundary();
   void NumberBoxExit(EditBox& box, const std::string& message, int32_t* target);
   void BrowseForFolder(TFolderDialog& picker, EditBox& box, const std::string& prompt);
 
   CorvalePlatform& platform_;
   bool error_box_open_ = false;
+  // Set while the server starts by itself (at logon, or its retries) and while the session ends.
+  bool unattended_ = false;
+  bool runners_abandoned_ = false;
+  // While start-up at logon runs, the errors it meets wait here for the log file to be known.
+  std::vector<std::string>* deferred_errors_ = nullptr;
+  // The notices the status bar showed at the last status tick.
+  std::string shown_notices_;
 };
 
 }  // namespace corvale

@@ -8,12 +8,19 @@
 #include "corvale/platform/win32/win32_printers.h"
 #include "corvale/platform/win32/win32_registry.h"
 #include "corvale/platform/win32/win32_shell.h"
+#include "corvale/platform/win32/single_instance.h"
 #include "corvale/platform/win32/win32_system.h"
 #include "corvale/ui/server_main_unit.h"
 #include "corvale/ui/win32/main_window.h"
 #include "corvale/ui/win32/win32_folder_browser.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // A second Corvale would fight the first over the default printer, the log and the job store.
+  corvale::win32::SingleInstance instance;
+  if (!instance.First()) {
+    corvale::win32::SingleInstance::ActivateRunning("TForm1", "Corvale");
+    return 0;
+  }
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
 
@@ -39,5 +46,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   form.OnMinimize = [&window] { ShowWindow(window.Handle(), SW_MINIMIZE); };
   form.FormCreate();
   window.Show();
-  return loop.Run();
+  const int exit_code = loop.Run();
+  // A print utility that still ran when the window closed keeps its runner, which uses the
+  // window's state: the process ends here, and the job waits in the job store for the next Start.
+  if (form.RunnersAbandoned()) ExitProcess(static_cast<UINT>(exit_code));
+  return exit_code;
 }

@@ -12,11 +12,12 @@
 #include <vector>
 
 #include "corvale/engine/errors.h"
-#include "tests/fakes/form_harness.h"
+#include "tests/corvale/dispatch_fixture.h"
 
 namespace corvale {
 namespace {
 
+using testing::DispatchTest;
 using testing::FakeRegistry;
 
 constexpr char kFallback32[] = "C:\\PROGRA~1\\IBM\\AFPWOR~1\\ftdwprt.exe";
@@ -25,77 +26,6 @@ constexpr char kUserKey[] = "Software\\IBM\\AFP Workbench\\Default\\Misc";
 constexpr char kMachineKey[] = "SOFTWARE\\IBM\\AFP Workbench\\Default\\Misc";
 constexpr RegistryHive kHKCU = RegistryHive::kCurrentUser;
 constexpr RegistryHive kHKLM = RegistryHive::kLocalMachine;
-
-class DispatchTest : public ::testing::Test, protected testing::FormHarness {
- protected:
-  DispatchTest() {
-    printers.Add("Dorrow_Laser", "Dorrow PCL", "IP_10.0.0.5");
-    printers.Add("Pellam_Ink", "Pellam Ink Driver", "USB001");
-    printers.SetDefault("Dorrow_Laser");
-  }
-
-  ~DispatchTest() override {
-    // A failed assertion may leave the pass waiting for its utility.
-    if (main_.joinable()) {
-      shell.FinishAll();
-      main_.join();
-    }
-  }
-
-  void SetUp() override {
-    Create();
-    ConfigureSlot(1, "In1", "Done1", 3);
-    ConfigureSlot(2, "In2", "Done2", 1);
-    Form().btnStartClick();
-    ASSERT_TRUE(Form().ServerRunning());
-  }
-
-  EngineState& Engine() { return Form().Engine; }
-
-  // Drops a file into slot n's input folder and scans it.
-  void Drop(int n, const std::string& name, int age_seconds = 0) {
-    temp.WriteFile("In" + std::to_string(n) + "\\" + name, name, age_seconds);
-    Form().ScanInputFolder(nullptr, {}, Engine().Slots[n].InputFolder);
-  }
-
-  std::string JobFile(int n, const std::string& name) {
-    return temp.Win("JobStore\\" + PrinterKeyName(Form().cmbPrinter.Items()[n - 1]) + "\\" + name);
-  }
-
-  // Runs one dispatch tick on a main thread of its own, so that the test's thread can end each
-  // print utility process when it chooses.
-  void StartPass() {
-    pass_ended_ = std::promise<void>();
-    main_ = std::thread([this, ended = &pass_ended_] {
-      Form().Timer2Timer();
-      ended->set_value();
-    });
-  }
-  void EndPass() {
-    const bool ended =
-        pass_ended_.get_future().wait_for(std::chrono::seconds(10)) == std::future_status::ready;
-    EXPECT_TRUE(ended) << "the dispatch pass still waits for a print utility";
-    if (!ended) shell.FinishAll();
-    main_.join();
-    WaitForRunnersIdle();
-  }
-  // Waits for the start of print utility `index` and ends it.
-  void FinishLaunch(size_t index) {
-    ASSERT_TRUE(shell.WaitForLaunches(index + 1));
-    shell.Finish(index);
-  }
-
-  // A pass on the test's own thread, every utility ending at once; then the posted status.
-  void RunPassToEnd() {
-    shell.SetAutoFinish(true);
-    Form().Timer2Timer();
-    WaitForRunnersIdle();
-    loop.RunPosted();
-  }
-
-  std::thread main_;
-  std::promise<void> pass_ended_;
-};
 
 TEST_F(DispatchTest, JobsPrintSlotBySlotEachWithItsPrinterAsDefault) {
   Drop(1, "a.afp", 30);
@@ -272,8 +202,8 @@ TEST_F(DispatchTest, ParametersNameTheShortPathFollowedByTheSwitches) {
   const std::vector<testing::FakeShell::Launch> launches = shell.Launches();
   ASSERT_EQ(launches.size(), 2u);
   EXPECT_EQ(launches[0].parameters, "C:\\JOBSTO~1\\DORROW~1\\WITH.AFP  /N /P");
-  // Without a short form the full path goes in quotes.
-  EXPECT_EQ(launches[1].parameters, "\"" + JobFile(1, "without.afp") + "\"  /N /P");
+  // Without a short form the full path goes as it is; it has no space to quote.
+  EXPECT_EQ(launches[1].parameters, JobFile(1, "without.afp") + "  /N /P");
 }
 
 TEST_F(DispatchTest, DoneFileOfTheSameNameIsReplaced) {
@@ -284,23 +214,29 @@ TEST_F(DispatchTest, DoneFileOfTheSameNameIsReplaced) {
   EXPECT_FALSE(temp.Exists("JobStore\\Dorrow_Laser\\a.afp"));
 }
 
-TEST_F(DispatchTest, MissingDoneFolderKeepsTheFileAndGivesTheCapacityBack) {
+// A printed file whose done folder is missing goes to "Printed" in its job store folder, where
+// the next Start leaves it: it is not printed again.
+TEST_F(DispatchTest, MissingDoneFolderSetsThePrintedFileAsideAndGivesTheCapacityBack) {
   Drop(1, "a.afp");
   std::filesystem::remove_all(temp.Native("Done1"));
   RunPassToEnd();
   const std::string job = JobFile(1, "a.afp");
-  EXPECT_EQ(LogMessages("MoveFile").back(),
+  const std::string aside = JobFile(1, "Printed\\a.afp");
+  const std::vector<std::string> moves = LogMessages("MoveFile");
+  ASSERT_GE(moves.size(), 2u);
+  EXPECT_EQ(moves[moves.size() - 2],
             "MoveFile ERROR (The system cannot find the path specified.): Failed to move " + job +
                 " to " + temp.Win("Done1") + "\\a.afp");
-  EXPECT_TRUE(temp.Exists("JobStore\\Dorrow_Laser\\a.afp"));
+  EXPECT_EQ(moves.back(), "MoveFile OK: Moved " + job + " to " + aside);
+  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\Printed\\a.afp"), "a.afp");
   EXPECT_EQ(Engine().JobsInFlight[1], 0);
-  const std::string status = Form().statBar.SimpleText();
-  EXPECT_EQ(status.rfind(job, 0), 0u) << status;
-  EXPECT_NE(status, job + " is processed successfully.");
-  EXPECT_NE(status.find("could not be moved"), std::string::npos) << status;
+  EXPECT_EQ(Form().statBar.SimpleText(), job + " is printed but could not be moved to " +
+                                             temp.Win("Done1") + "\\a.afp; it is in " + aside +
+                                             ".");
 }
 
-TEST_F(DispatchTest, UtilityThatCannotStartLeavesTheFileInTheJobStore) {
+// A utility that cannot start has printed nothing: the job fails, and its file goes to "Failed".
+TEST_F(DispatchTest, UtilityThatCannotStartFailsTheJob) {
   shell.FailStarts(2);
   Drop(1, "a.afp");
   RunPassToEnd();
@@ -308,20 +244,20 @@ TEST_F(DispatchTest, UtilityThatCannotStartLeavesTheFileInTheJobStore) {
   const std::vector<std::string> status_lines = LogMessages("JobStatus");
   ASSERT_EQ(status_lines.size(), 2u);
   EXPECT_EQ(status_lines[0], "Printing " + job + " to Dorrow_Laser ...");
-  const std::string& failure = status_lines[1];
-  EXPECT_NE(failure.find(job), std::string::npos) << failure;
-  EXPECT_NE(failure.find(kFallback32), std::string::npos) << failure;
-  EXPECT_NE(failure.find("The system cannot find the file specified."), std::string::npos)
-      << failure;
-  EXPECT_TRUE(temp.Exists("JobStore\\Dorrow_Laser\\a.afp"));
+  EXPECT_EQ(status_lines[1],
+            "Printing ERROR (cannot start: The system cannot find the file specified.): " +
+                std::string(kFallback32) + " did not print " + job);
+  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\Failed\\a.afp"), "a.afp");
   EXPECT_TRUE(temp.FilesIn("Done1").empty());
   EXPECT_TRUE(files.Deletes().empty());
-  // Only the intake's move happened.
-  EXPECT_EQ(files.Moves().size(), 1u);
+  // The intake's move, and the one into "Failed".
+  EXPECT_EQ(files.Moves().size(), 2u);
   EXPECT_EQ(Engine().JobsInFlight[1], 0);
-  const std::string status = Form().statBar.SimpleText();
-  EXPECT_EQ(status.rfind(job, 0), 0u) << status;
-  EXPECT_NE(status, job + " is processed successfully.");
+  EXPECT_EQ(Form().statBar.SimpleText(),
+            job +
+                " was not printed (cannot start: The system cannot find the file specified.); "
+                "it is in " +
+                JobFile(1, "Failed\\a.afp") + ".");
 }
 
 TEST_F(DispatchTest, NothingInFlightOrAPassUnderWayMakesTheTickDoNothing) {

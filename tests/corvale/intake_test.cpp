@@ -241,33 +241,48 @@ TEST_F(IntakeTest, FileThatCannotBeMovedCostsNoCapacity) {
             }));
 }
 
-// The rescan of an idle slot takes a held file as soon as it can be moved; the same failure in
-// between is logged once, a different one again.
-TEST_F(IntakeTest, HeldFileIsTakenByTheIdleRescanAndItsFailureIsLoggedOnce) {
+// A held file is logged once and then tried again quietly: the status tick does not rescan its
+// folder every second (a line a second for as long as its writer holds it); the once-a-minute
+// look into an idle slot's folder takes it as soon as it can be moved. A different failure is
+// logged again.
+TEST_F(IntakeTest, HeldFileIsLoggedOnceAndTriedAgainQuietlyUntilItCanBeTaken) {
   const std::string held = temp.Win("In1\\held.afp");
   temp.WriteFile("In1\\held.afp", "held");
   files.FailMovesFrom(held, 32);
   Scan(1);
-  ASSERT_TRUE(Engine().MoreFilesWaiting[1]);
-  auto failures = [&] {
-    int count = 0;
-    for (const std::string& entry : NewLogEntries())
-      count += entry.find("MoveFileEx ERROR") != std::string::npos;
-    return count;
+  EXPECT_FALSE(Engine().MoreFilesWaiting[1]);
+  auto count = [](const std::vector<std::string>& entries, const std::string& text) {
+    return std::count_if(entries.begin(), entries.end(), [&](const std::string& entry) {
+      return entry.find(text) != std::string::npos;
+    });
   };
-  EXPECT_EQ(failures(), 1);
-  for (int tick = 0; tick < 3; ++tick) Form().PollStatus();
-  EXPECT_EQ(failures(), 0);
-  EXPECT_TRUE(Engine().MoreFilesWaiting[1]);
+  EXPECT_EQ(count(NewLogEntries(), "MoveFileEx ERROR"), 1);
+
+  for (int second = 1; second < 60; ++second) {
+    clock.Advance(1);
+    Form().Timer1Timer();
+  }
+  std::vector<std::string> minute = NewLogEntries();
+  EXPECT_EQ(count(minute, "[DeviceStatus] Print jobs in queue: 0"), 59);
+  EXPECT_EQ(minute.size(), 59u) << "nothing but the job count in a minute";
+
+  clock.Advance(1);
+  Form().Timer1Timer();
+  minute = NewLogEntries();
+  EXPECT_EQ(count(minute, "Monitored file change in " + temp.Win("In1")), 1);
+  EXPECT_EQ(count(minute, "MoveFileEx ERROR"), 0);
+  EXPECT_TRUE(Queued(1).empty());
+
   files.FailMovesFrom(held, 5);
-  Form().PollStatus();
-  EXPECT_EQ(failures(), 1);
+  clock.Advance(60);
+  Form().Timer1Timer();
+  EXPECT_EQ(count(NewLogEntries(), "MoveFileEx ERROR (Access is denied.)"), 1);
 
   files.FailMovesFrom(held, 0);
-  Form().PollStatus();
+  clock.Advance(60);
+  Form().Timer1Timer();
   EXPECT_EQ(Queued(1), std::vector<std::string>{"held.afp"});
   EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\held.afp"), "held");
-  EXPECT_FALSE(Engine().MoreFilesWaiting[1]);
   EXPECT_TRUE(Engine().FailedMoves[1].empty());
 }
 
@@ -300,7 +315,7 @@ TEST_F(IntakeTest, FileWaitingForAnEarlierRunsJobIsRescannedOnlyWhenThatJobEnds)
   const std::string key = ToLowerAscii(temp.Win("JobStore\\Dorrow_Laser\\again.afp"));
   {
     std::lock_guard lock(Engine().RunMutex);
-    Engine().PendingJobFiles.insert(key);
+    Engine().PendingJobFiles.emplace(key, key);
   }
   temp.WriteFile("In1\\again.afp", "again");
   Scan(1);
@@ -328,12 +343,55 @@ TEST_F(IntakeTest, FileWaitingForAnEarlierRunsJobIsRescannedOnlyWhenThatJobEnds)
       << "one more scan, not a rescan every tick";
 }
 
-TEST_F(IntakeTest, LeftOverJobStoreFileOfNoPendingJobIsReplaced) {
+// A file left in the job store is a job of its own: a newer file of that name never replaces
+// it; it waits in the input folder, with one line saying why.
+TEST_F(IntakeTest, FileInTheJobStoreIsNeverReplaced) {
   temp.WriteFile("JobStore\\Dorrow_Laser\\old.afp", "left over");
   temp.WriteFile("In1\\old.afp", "new");
   Scan(1);
-  EXPECT_EQ(Queued(1), std::vector<std::string>{"old.afp"});
-  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\old.afp"), "new");
+  Scan(1);
+  EXPECT_TRUE(Queued(1).empty());
+  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\old.afp"), "left over");
+  EXPECT_EQ(temp.ReadFile("In1\\old.afp"), "new");
+  std::vector<std::string> errors;
+  for (const std::string& line : LogMessages("MoveFile")) {
+    if (line.rfind("MoveFileEx ERROR", 0) == 0) errors.push_back(line);
+  }
+  EXPECT_EQ(errors,
+            std::vector<std::string>{
+                "MoveFileEx ERROR (Cannot create a file when that file already exists.): "
+                "Failed to move " +
+                temp.Win("In1\\old.afp") + " to " + temp.Win("JobStore\\Dorrow_Laser\\old.afp")});
+}
+
+// A move that could only copy the file (a read-only file, a share where Corvale may read but
+// not delete) would take it again and again: the copy goes, the file is not taken until it
+// changes, and the log says so.
+TEST_F(IntakeTest, FileThatAMoveOnlyCopiedIsNotTakenUntilItChanges) {
+  const std::string source = temp.Win("In1\\kept.afp");
+  temp.WriteFile("In1\\kept.afp", "kept", 30);
+  files.CopyInsteadOfMovingFrom(source, true);
+  Scan(1);
+  Scan(1);
+  EXPECT_TRUE(Queued(1).empty());
+  EXPECT_EQ(Engine().JobsInFlight[1], 0);
+  EXPECT_TRUE(temp.FilesIn("JobStore\\Dorrow_Laser").empty());
+  EXPECT_EQ(temp.ReadFile("In1\\kept.afp"), "kept");
+  std::vector<std::string> errors;
+  for (const std::string& line : LogMessages("MoveFile")) {
+    if (line.rfind("MoveFileEx ERROR", 0) == 0) errors.push_back(line);
+  }
+  EXPECT_EQ(errors, std::vector<std::string>{
+                        "MoveFileEx ERROR (the file was copied but cannot be removed from its "
+                        "folder): " +
+                        source + " is not taken until it changes"});
+
+  // Written again (and now removable), it is taken.
+  files.CopyInsteadOfMovingFrom(source, false);
+  temp.WriteFile("In1\\kept.afp", "kept, new", 0);
+  Scan(1);
+  EXPECT_EQ(Queued(1), std::vector<std::string>{"kept.afp"});
+  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\kept.afp"), "kept, new");
 }
 
 // Reports that come while a scan runs are remembered, each folder once, and scanned in their
@@ -367,20 +425,22 @@ TEST_F(IntakeTest, ReportsDuringAScanAreScannedRightAfterIt) {
                      }));
 }
 
-// A scan that an unwritable log ends is tried again by the status tick once the log works.
-TEST_F(IntakeTest, ScanEndedByAnErrorIsTriedAgainLater) {
+// A log that cannot be written does not stop intake: the scan takes its files and the status
+// bar says what is wrong with the log.
+TEST_F(IntakeTest, UnwritableLogDoesNotStopTheScan) {
   temp.WriteFile("In1\\a.afp", "a");
   const std::string log = Form().Log.CurrentLogFile();
   files.FailAppendsTo(log, 3);
-  EXPECT_THROW(Scan(1), LogWriteError);
+  EXPECT_NO_THROW(Scan(1));
   EXPECT_FALSE(Engine().Scanning);
-  EXPECT_TRUE(Queued(1).empty());
-  EXPECT_THROW(Form().PollStatus(), LogWriteError);
-  EXPECT_TRUE(Queued(1).empty());
-  files.FailAppendsTo(log, 0);
-  Form().PollStatus();
   EXPECT_EQ(Queued(1), std::vector<std::string>{"a.afp"});
-  EXPECT_TRUE(Engine().RememberedScans.empty());
+  EXPECT_TRUE(temp.Exists("JobStore\\Dorrow_Laser\\a.afp"));
+  Form().Timer1Timer();
+  EXPECT_EQ(Form().statBar.SimpleText(),
+            "The log file " + log + " cannot be written: Path not found");
+  files.FailAppendsTo(log, 0);
+  Form().Timer1Timer();
+  EXPECT_EQ(Form().statBar.SimpleText(), "Ready.");
 }
 
 TEST_F(IntakeTest, StopHandledDuringAScanLeavesEveryFileInPlace) {

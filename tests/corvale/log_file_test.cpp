@@ -3,6 +3,7 @@
 #include "corvale/settings/log_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -128,7 +129,9 @@ class ScriptedFileSystem : public StdFileSystem {
   std::optional<uint64_t> size;
   SystemError size_error = 0;
   SystemError delete_error = 0;
+  SystemError empty_error = 0;
   SystemError append_error = 0;
+  int deletes = 0;
 
   SystemError FileSizeDenyingWriters(const std::string& path, uint64_t& bytes) override {
     if (size_error) return size_error;
@@ -139,7 +142,11 @@ class ScriptedFileSystem : public StdFileSystem {
     return StdFileSystem::FileSizeDenyingWriters(path, bytes);
   }
   SystemError DeleteFile(const std::string& path) override {
+    ++deletes;
     return delete_error ? delete_error : StdFileSystem::DeleteFile(path);
+  }
+  SystemError EmptyFile(const std::string& path) override {
+    return empty_error ? empty_error : StdFileSystem::EmptyFile(path);
   }
   SystemError AppendToFile(const std::string& path, const std::string& bytes) override {
     return append_error ? append_error : StdFileSystem::AppendToFile(path, bytes);
@@ -286,22 +293,33 @@ TEST_F(LogFileTest, WriteFailuresReachTheCallerAndTheNextCallTriesAgain) {
       EXPECT_STREQ(error.what(), c.message);
       EXPECT_EQ(error.Path(), c.path);
     }
+    // The status bar's words for it stand until a line is written again.
+    EXPECT_EQ(log_.Failure(), "The log file " + c.path + " cannot be written: " + c.message);
   }
   files_.append_error = 0;
   log_.SetCurrentLogFile(Win("Varnell.log"));
   log_.WriteLog("after", "General");
   EXPECT_EQ(Lines(root_ / "Varnell.log").size(), 2u);
+  EXPECT_EQ(log_.Failure(), "");
 }
 
-TEST_F(LogFileTest, SizeLimitDeletesOnlyAFileLargerThanTheLimit) {
+// The file over the limit is emptied in place, not deleted: a user who may write it may not be
+// allowed to create it again, and it keeps its rights. The log reads as if it had been deleted.
+TEST_F(LogFileTest, SizeLimitEmptiesOnlyAFileLargerThanTheLimit) {
   LogSettings settings;
   settings.KeepLogFileSmall = true;
   settings.KeepLogFileSize = 10;
   for (const uint64_t size : {10 * kMB, 10 * kMB + 1}) {
     SCOPED_TRACE(size);
     MakeFile("Varnell.log", size);
+    struct stat before = {};
+    ASSERT_EQ(stat((root_ / "Varnell.log").c_str(), &before), 0);
     log_.SetCurrentLogFile(Win("Varnell.log"));
     log_.Timer3Timer(Win("Varnell.log"), settings);
+    struct stat after = {};
+    ASSERT_EQ(stat((root_ / "Varnell.log").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "the file was made anew";
+    EXPECT_EQ(files_.deletes, 0);
     if (size == 10 * kMB) {
       EXPECT_EQ(fs::file_size(root_ / "Varnell.log"), size);
     } else {
@@ -379,9 +397,9 @@ TEST_F(LogFileTest, FileThatCannotBeOpenedForItsSizeEndsTheTick) {
   EXPECT_EQ(log_.CurrentLogFile(), Win("Varnell_20240307_13.log"));
 }
 
-TEST_F(LogFileTest, FailedDeletionOfALargeFileIsNotReported) {
+TEST_F(LogFileTest, LargeFileThatCannotBeEmptiedIsNotReported) {
   MakeFile("Varnell.log", 11 * kMB);
-  files_.delete_error = 32;
+  files_.empty_error = 32;
   log_.SetCurrentLogFile(Win("Varnell.log"));
   LogSettings settings;
   settings.KeepLogFileSmall = true;

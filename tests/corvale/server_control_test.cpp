@@ -307,31 +307,6 @@ TEST_F(ServerControlTest, StartTakesTheFilesAlreadyInEachWatchedFolder) {
   EXPECT_EQ(Form().statBar.SimpleText(), "Ready.");
 }
 
-// A folder that cannot be watched, and a watched folder that is deleted, are logged when their
-// watchers end, the first with the system's reason.
-TEST_F(ServerControlTest, FoldersThatAreNoLongerWatchedAreLogged) {
-  ConfigureSlot(1, "In1", "Done1", 1);
-  ConfigureSlot(2, "In2", "Done2", 1);
-  watch.FailToOpen(temp.Win("In1"));
-  Form().btnStartClick();
-  ASSERT_TRUE(watch.WaitForPosts(1));
-  watch.DeliverAll(*Form().Notifier);
-  EXPECT_EQ(LogMessages("Shell").back(),
-            "Watch ERROR (The system cannot find the path "
-            "specified.): " +
-                temp.Win("In1") + " is no longer watched");
-  EXPECT_EQ(Form().Notifier->FolderCount(), 2);
-
-  auto script = watch.ScriptOf(temp.Win("In2"));
-  script->SetFolderIsDirectory(false);
-  script->Feed({testing::ChangeOf(TFileChange::fcDirName), testing::Timeout()});
-  ASSERT_TRUE(watch.WaitForPosts(2));
-  watch.DeliverAll(*Form().Notifier);
-  EXPECT_EQ(LogMessages("Shell").back(), temp.Win("In2") + " was deleted; it is no longer watched");
-  EXPECT_EQ(Form().Notifier->FolderCount(), 1);
-  EXPECT_TRUE(Form().ServerRunning());
-}
-
 TEST_F(ServerControlTest, StartFixesTheLogFileNameForTheRun) {
   ConfigureSlot(1, "In1", "Done1", 1);
   Form().edtLogFile.SetText(temp.Win("run.log"));

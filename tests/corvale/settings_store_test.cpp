@@ -2,6 +2,7 @@
 // registry at start-up, and writing them back at close.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -223,16 +224,19 @@ TEST_F(SettingsStoreTest, WrongTypedSlotValueTakesItsDefaultAndTheLoadGoesOn) {
   EXPECT_EQ(Stored(kVarnell, "KeepLogFileSize")->number, 25u);
 }
 
-// Launched at logon with a wrong-typed value stored, the server still starts on its own.
+// Launched at logon with a wrong-typed value stored, nobody is there to close a box: the errors
+// are logged once the log file is known, and the server still starts on its own.
 TEST_F(SettingsStoreTest, WrongTypedValueDoesNotKeepTheAutoStartFromStarting) {
   StorePrinter("Dorrow_Laser", "Dorrow_Laser", temp.Win("In"), 1);
   registry.PutDword(kHKCU, DeviceKey("Dorrow_Laser"), "DoneFolder", 7);
   registry.PutString(kHKCU, DeviceKey("Dorrow_Laser"), "DeleteInputFileWhenDone", "1");
   system.arguments = {"/LaunchOnStartup"};
   TForm1& form = Create();
-  EXPECT_EQ(dialogs.Errors(),
-            (std::vector<std::string>{"Invalid data type for 'DoneFolder'",
-                                      "Invalid data type for 'DeleteInputFileWhenDone'"}));
+  EXPECT_TRUE(dialogs.Errors().empty());
+  EXPECT_EQ(LogMessages("General"),
+            (std::vector<std::string>{"ERROR: Invalid data type for 'DoneFolder'",
+                                      "ERROR: Invalid data type for 'DeleteInputFileWhenDone'"}));
+  EXPECT_EQ(form.statBar.SimpleText(), "Invalid data type for 'DeleteInputFileWhenDone'");
   ASSERT_TRUE(form.TimerAutoRun.Enabled());
   form.TimerAutoRun.Tick();
   EXPECT_TRUE(form.ServerRunning());
@@ -339,6 +343,8 @@ TEST_F(SettingsStoreTest, SaveWritesEveryListedPrinterAndTheOptionsInOrder) {
       ":DeleteLogFileDays",
       ":LogEnabled",
       ":LaunchOnStartup",
+      ":PrintSuccessExitCodes",
+      ":PrintTimeoutMinutes",
   };
   EXPECT_EQ(names, expected);
 
@@ -359,6 +365,46 @@ TEST_F(SettingsStoreTest, SaveWritesEveryListedPrinterAndTheOptionsInOrder) {
   EXPECT_EQ(Stored(kVarnell, "DeleteLogFileDays")->number, 9u);
   EXPECT_EQ(Stored(kVarnell, "LogEnabled")->number, 0u);
   EXPECT_EQ(Stored(kVarnell, "LaunchOnStartup")->number, 1u);
+}
+
+// The print utility's success codes and time limit: defaults when absent, a list that is not one
+// logged at Start with the default in force, and each saved back as it was stored.
+TEST_F(SettingsStoreTest, PrintSettingsLoadTakeEffectAtStartAndAreSavedAsStored) {
+  struct Case {
+    const char* stored;  // nothing: not stored
+    std::vector<uint32_t> in_force;
+    bool logged;
+  };
+  const Case cases[] = {
+      {nullptr, {0}, false},    {"0", {0}, false}, {" 0, 1 ,-1", {0, 1, 4294967295u}, false},
+      {"0;1", {0}, true},       {"", {0}, true},   {"0,,1", {0}, true},
+      {"4294967296", {0}, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored ? c.stored : "(absent)");
+    registry.OpenKey(kHKCU, kVarnell, kKeyAllAccess, true)->DeleteValue("PrintSuccessExitCodes");
+    if (c.stored) registry.PutString(kHKCU, kVarnell, "PrintSuccessExitCodes", c.stored);
+    registry.PutDword(kHKCU, kVarnell, "PrintTimeoutMinutes", 15);
+    TForm1& form = Create();
+    ConfigureSlot(1, "In1", "Done1", 1);
+    const std::string complaint = "PrintSuccessExitCodes \"" +
+                                  std::string(c.stored ? c.stored : "") +
+                                  "\" is not a comma-separated list of exit codes; \"0\" is used";
+    auto complaints = [&] {
+      const std::vector<std::string> general = LogMessages("General");
+      return std::count(general.begin(), general.end(), complaint);
+    };
+    const auto before = complaints();
+    form.btnStartClick();
+    ASSERT_TRUE(form.ServerRunning());
+    EXPECT_EQ(form.Policy.SuccessExitCodes, c.in_force);
+    EXPECT_EQ(form.Policy.TimeoutMinutes, 15);
+    EXPECT_EQ(complaints() - before, c.logged ? 1 : 0);
+    form.FormCloseQuery();
+    form.FormClose();
+    EXPECT_EQ(Stored(kVarnell, "PrintSuccessExitCodes")->text, c.stored ? c.stored : "0");
+    EXPECT_EQ(Stored(kVarnell, "PrintTimeoutMinutes")->number, 15u);
+    DestroyForm();
+  }
 }
 
 TEST_F(SettingsStoreTest, KeysAreOpenedWithFullAccessAndTheViewBitOnlyAtSave) {

@@ -138,19 +138,63 @@ TEST_F(StartupTest, OnlyTheSingleLaunchArgumentArmsTheAutoStart) {
   }
 }
 
-TEST_F(StartupTest, AutoStartTickStartsOnceAndMinimizes) {
+// At logon nobody is there to close a box: a refused start is logged and shown in the status
+// bar and tried again every minute until it succeeds; the window is minimized once.
+TEST_F(StartupTest, RefusedAutoStartIsLoggedAndTriedAgainEveryMinute) {
   system.arguments = {"/LaunchOnStartup"};
   TForm1& form = Create();
   int minimized = 0;
   form.OnMinimize = [&] { ++minimized; };
   form.TimerAutoRun.Tick();
+  EXPECT_EQ(minimized, 1);
+  EXPECT_TRUE(dialogs.Messages().empty());
+  EXPECT_FALSE(form.ServerRunning());
+  const std::string refusal =
+      "No printer is emulated to be an IPDS printer. Please enable AFP and IPDS Printer "
+      "Emulation for at least one printer.";
+  EXPECT_EQ(LogMessages("General").back(), refusal);
+  EXPECT_EQ(form.statBar.SimpleText(), refusal);
+  EXPECT_TRUE(form.TimerAutoRun.Enabled());
+  EXPECT_EQ(form.TimerAutoRun.Interval(), 60000u);
+
+  // The next try finds a printer to serve (its input folder was not there a minute ago).
+  ConfigureSlot(1, "In1", "Done1", 1);
+  form.TimerAutoRun.Tick();
+  EXPECT_TRUE(form.ServerRunning());
   EXPECT_FALSE(form.TimerAutoRun.Enabled());
   EXPECT_EQ(minimized, 1);
-  // Nothing is enabled, so Start refused with its message; the window is minimized all the same.
-  ASSERT_EQ(dialogs.Messages().size(), 1u);
-  EXPECT_EQ(dialogs.Messages()[0].rfind("No printer is emulated", 0), 0u);
+  EXPECT_TRUE(dialogs.Messages().empty());
+}
+
+// The tries end when the operator presses Start or Stop, and a tick never starts a server that
+// runs already (a second Start would drop its queued jobs).
+TEST_F(StartupTest, OperatorEndsTheTriesAndATickLeavesARunningServerAlone) {
+  system.arguments = {"/LaunchOnStartup"};
+  TForm1& form = Create();
   form.TimerAutoRun.Tick();
-  EXPECT_EQ(minimized, 1);
+  ASSERT_TRUE(form.TimerAutoRun.Enabled());
+  form.btnStopClick();
+  EXPECT_FALSE(form.TimerAutoRun.Enabled());
+
+  DestroyForm();
+  TForm1& again = Create();
+  ConfigureSlot(1, "In1", "Done1", 5);
+  again.btnStartClick();
+  ASSERT_TRUE(again.ServerRunning());
+  EXPECT_FALSE(again.TimerAutoRun.Enabled());
+  temp.WriteFile("In1\\queued.afp", "q");
+  again.ScanInputFolder(nullptr, {}, again.Engine.Slots[1].InputFolder);
+  ASSERT_EQ(again.Engine.JobsInFlight[1], 1);
+  const size_t starts = LogMessages("General").size();
+  // A tick that was already due when the operator pressed Start.
+  again.TimerAutoRun.SetEnabled(true);
+  again.TimerAutoRun.Tick();
+  again.btnStartClick();
+  EXPECT_EQ(again.Engine.JobsInFlight[1], 1);
+  ASSERT_TRUE(again.Engine.JobQueue[1]);
+  EXPECT_EQ(again.Engine.JobQueue[1]->size(), 1u);
+  EXPECT_EQ(LogMessages("General").size(), starts);
+  EXPECT_FALSE(again.TimerAutoRun.Enabled());
 }
 
 TEST_F(StartupTest, RegistryViewFollowsWow64) {
@@ -235,6 +279,35 @@ TEST_F(StartupTest, CloseRestoresDefaultPrinterThenSavesThenWritesRunEntry) {
   }
   EXPECT_TRUE(opened_64);
   EXPECT_TRUE(dialogs.Errors().empty());
+}
+
+// Log-off and shutdown run the window's close: queued jobs go back to their input folders, the
+// start-up default printer comes back, settings and the Run entry are written. Nobody is there:
+// an error on the way is logged, never shown in a box.
+TEST_F(StartupTest, EndOfSessionClosesLikeTheWindowWithoutABox) {
+  TForm1& form = Create();
+  ConfigureSlot(1, "In1", "Done1", 5);
+  form.btnStartClick();
+  temp.WriteFile("In1\\a.afp", "a");
+  temp.WriteFile("In1\\b.afp", "b");
+  form.ScanInputFolder(nullptr, {}, form.Engine.Slots[1].InputFolder);
+  ASSERT_EQ(form.Engine.JobsInFlight[1], 2);
+  form.SetWindowsDefaultPrinter("Pellam_Ink", true);
+  form.cbAutoRun.SetChecked(true);
+  form.edtMB.SetText("7");
+  form.edtMB.Exit();
+  registry.FailWritesOf("DeleteLogFileDays");
+
+  form.EndSession();
+  EXPECT_FALSE(form.ServerRunning());
+  EXPECT_EQ(temp.FilesIn("In1"), (std::vector<std::string>{"a.afp", "b.afp"}));
+  EXPECT_TRUE(temp.FilesIn("JobStore\\Dorrow_Laser").empty());
+  EXPECT_EQ(printers.CurrentDefault(), "Dorrow_Laser");
+  EXPECT_EQ(registry.Value(kHKCU, "SOFTWARE\\Varnell", "KeepLogFileSize")->number, 7u);
+  EXPECT_TRUE(registry.Value(kHKLM, kRunKey, "Corvale").has_value());
+  EXPECT_TRUE(dialogs.Errors().empty());
+  EXPECT_TRUE(dialogs.Messages().empty());
+  EXPECT_EQ(LogMessages("General").back(), "ERROR: Failed to set data for 'DeleteLogFileDays'");
 }
 
 TEST_F(StartupTest, UncheckedRunBoxRemovesOnlyTheCorvaleValue) {

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
 
 #include "common/win32/windows_support.h"
 #include "corvale/platform/win32/wide_text.h"
@@ -153,19 +156,57 @@ TEST(Win32PrintersTest, ListsThePrivatePrintersAndADefault) {
   EXPECT_TRUE(printers.DevicesNamed("pellam_ink").empty());
 }
 
-TEST(Win32ShellTest, AProgramThatIsNotThereReportsTheSystemsError) {
-  win32::Win32Shell shell;
-  EXPECT_NE(shell.RunHiddenAndWait("C:\\no such folder\\ftdwprt.exe", "x  /N /P"), 0u);
+// The program beside this test that ends with the exit code it is told.
+std::string ExitCodeChild() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder(path);
+  return folder.substr(0, folder.find_last_of('\\')) + "\\exit_code_child.exe";
 }
 
-TEST(Win32ShellTest, WaitsForTheProgramToEnd) {
+TEST(Win32ShellTest, AProgramThatIsNotThereReportsTheSystemsError) {
   win32::Win32Shell shell;
-  char system[MAX_PATH];
-  ASSERT_NE(GetSystemDirectoryA(system, MAX_PATH), 0u);
-  DWORD before = GetTickCount();
-  EXPECT_EQ(shell.RunHiddenAndWait(std::string(system) + "\\cmd.exe", "/c ping -n 2 127.0.0.1"),
-            0u);
-  EXPECT_GE(GetTickCount() - before, 500u);
+  uint32_t error = 0;
+  EXPECT_EQ(shell.StartHidden("C:\\no such folder\\ftdwprt.exe", "x  /N /P", error), nullptr);
+  EXPECT_NE(error, 0u);
+}
+
+TEST(Win32ShellTest, WaitsForTheProgramAndReadsItsExitCode) {
+  win32::Win32Shell shell;
+  for (const char* code : {"0", "3", "4294967295"}) {
+    SCOPED_TRACE(code);
+    uint32_t error = 0;
+    std::unique_ptr<StartedProgram> child = shell.StartHidden(ExitCodeChild(), code, error);
+    ASSERT_NE(child, nullptr) << error;
+    EXPECT_TRUE(child->WaitForExit(60000));
+    EXPECT_EQ(child->ExitCode(), static_cast<uint32_t>(std::stoul(code)));
+  }
+}
+
+// A utility that crashes must end with an exit code, not wait behind a box nobody sees: it starts
+// from a process whose error mode suppresses critical-error and crash boxes, which Windows hands
+// on to every child it starts. (Wine does not hand it on: the child's own mode is only printed.)
+TEST(Win32ShellTest, TheProgramIsStartedWithoutErrorBoxes) {
+  SetErrorMode(0);
+  win32::Win32Shell shell;
+  uint32_t error = 0;
+  std::unique_ptr<StartedProgram> child = shell.StartHidden(ExitCodeChild(), "error-mode", error);
+  ASSERT_NE(child, nullptr) << error;
+  const UINT wanted = SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX;
+  EXPECT_EQ(GetErrorMode() & wanted, wanted);
+  ASSERT_TRUE(child->WaitForExit(60000));
+  std::printf("error mode of the started program: %u\n", child->ExitCode());
+}
+
+TEST(Win32ShellTest, AProgramThatRunsOnCanBeEnded) {
+  win32::Win32Shell shell;
+  uint32_t error = 0;
+  std::unique_ptr<StartedProgram> child = shell.StartHidden(ExitCodeChild(), "wait", error);
+  ASSERT_NE(child, nullptr) << error;
+  EXPECT_FALSE(child->WaitForExit(200));
+  child->Terminate(77);
+  ASSERT_TRUE(child->WaitForExit(60000));
+  EXPECT_EQ(child->ExitCode(), 77u);
 }
 
 // The log's text: what the ANSI code page spells keeps its byte, the rest becomes "?".

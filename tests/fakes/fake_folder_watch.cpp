@@ -1,6 +1,8 @@
 // The scripted folder watch.
 #include "tests/fakes/fake_folder_watch.h"
 
+#include <algorithm>
+
 #include <chrono>
 
 namespace corvale::testing {
@@ -39,6 +41,11 @@ void WaiterScript::Feed(const std::vector<WatchStep>& steps) {
 void WaiterScript::SetFailToOpen() {
   std::lock_guard lock(mutex_);
   fail_to_open_ = true;
+}
+
+bool WaiterScript::FailsToOpen() const {
+  std::lock_guard lock(mutex_);
+  return fail_to_open_;
 }
 
 void WaiterScript::SetFailureCode(uint32_t code) {
@@ -150,6 +157,18 @@ void FakeFolderWatch::FailToOpen(const std::string& folder) {
   failing_folders_.insert(folder);
 }
 
+void FakeFolderWatch::OpenAgain(const std::string& folder) {
+  std::lock_guard lock(mutex_);
+  failing_folders_.erase(folder);
+}
+
+size_t FakeFolderWatch::ScriptCount(const std::string& folder) const {
+  std::lock_guard lock(mutex_);
+  size_t count = 0;
+  for (const auto& script : scripts_) count += script->Folder() == folder;
+  return count;
+}
+
 std::unique_ptr<FolderChangeWaiter> FakeFolderWatch::MakeWaiter(const std::string& folder) {
   auto script = std::make_shared<WaiterScript>(folder);
   {
@@ -217,6 +236,25 @@ std::vector<WindowMessage> FakeFolderWatch::Pending() const {
 bool FakeFolderWatch::WaitForPosts(size_t count) {
   std::unique_lock lock(mutex_);
   return posted_changed_.wait_for(lock, kPatience, [&] { return posted_.size() >= count; });
+}
+
+bool FakeFolderWatch::WaitUntilQuiet() {
+  size_t failing = 0;
+  for (const auto& script : Scripts()) {
+    if (script->FailsToOpen()) {
+      ++failing;
+    } else if (!script->WaitUntilIdle()) {
+      return false;
+    }
+  }
+  // A watch that cannot be opened reports its failure once, and ends.
+  std::unique_lock lock(mutex_);
+  return posted_changed_.wait_for(lock, kPatience, [&] {
+    return static_cast<size_t>(
+               std::count_if(posted_.begin(), posted_.end(), [](const WindowMessage& m) {
+                 return m.message == WM_FOLDERWATCHFAILED;
+               })) >= failing;
+  });
 }
 
 int FakeFolderWatch::DeliverAll(TGXThreadFileNotifier& notifier) {

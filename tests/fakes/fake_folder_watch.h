@@ -44,6 +44,7 @@ class WaiterScript {
   void Feed(const std::vector<WatchStep>& steps);
   // The change notifications could not be opened: every wait fails at once.
   void SetFailToOpen();
+  bool FailsToOpen() const;
   // The error code the waiter gives for its failures (3, path not found, unless set).
   void SetFailureCode(uint32_t code);
   // With an empty script a wait returns the stop event instead of blocking (for watchers run on
@@ -97,8 +98,11 @@ struct WindowMessage {
 
 class FakeFolderWatch : public FolderWatchPlatform, public NotifierWindow {
  public:
-  // Waiters of folders named here fail to open their notifications.
+  // Waiters of folders named here fail to open their notifications, until OpenAgain.
   void FailToOpen(const std::string& folder);
+  void OpenAgain(const std::string& folder);
+  // How many waiters the folder has had.
+  size_t ScriptCount(const std::string& folder) const;
   // A waiter (and its script) as the notifier would get it, for watchers driven by hand.
   std::unique_ptr<FolderChangeWaiter> MakeWaiter(const std::string& folder);
 
@@ -112,6 +116,10 @@ class FakeFolderWatch : public FolderWatchPlatform, public NotifierWindow {
   std::vector<WindowMessage> Pending() const;
   // Blocks until `count` messages have been posted in all; false after 20 s.
   bool WaitForPosts(size_t count);
+  // Blocks until every watcher has posted what it will post for now: each one whose notifications
+  // opened waits again with its steps used up (or has been freed), and each one whose
+  // notifications could not be opened has reported its failure; false after 20 s.
+  bool WaitUntilQuiet();
   // Hands the pending messages to the notifier, oldest first, until none is left.
   int DeliverAll(TGXThreadFileNotifier& notifier);
   int RemovePendingCalls() const;

@@ -15,6 +15,16 @@ void FakePrinters::Add(const std::string& name, const std::string& driver,
   printers_.push_back({name, driver, port});
 }
 
+void FakePrinters::Remove(const std::string& name) {
+  std::lock_guard lock(mutex_);
+  std::erase_if(printers_, [&](const Printer& p) { return p.name == name; });
+}
+
+void FakePrinters::HoldDefault(const std::string& name) {
+  std::lock_guard lock(mutex_);
+  held_default_ = name;
+}
+
 void FakePrinters::SetDefault(const std::string& name) {
   std::lock_guard lock(mutex_);
   default_ = name;
@@ -38,7 +48,7 @@ std::string FakePrinters::CurrentDefault() const {
 void FakePrinters::NoteShellStart(const std::string& parameters) {
   std::lock_guard lock(mutex_);
   Record("start " + parameters);
-  starts_.emplace_back(parameters, default_);
+  starts_.emplace_back(parameters, held_default_.empty() ? default_ : held_default_);
 }
 
 std::optional<std::string> FakePrinters::DefaultWhenStarted(const std::string& text) const {
@@ -66,7 +76,7 @@ std::vector<std::string> FakePrinters::ListPrinters() {
 
 std::string FakePrinters::DefaultPrinter() {
   std::lock_guard lock(mutex_);
-  return default_;
+  return held_default_.empty() ? default_ : held_default_;
 }
 
 std::vector<PrinterDevice> FakePrinters::DevicesNamed(const std::string& name) {

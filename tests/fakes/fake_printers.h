@@ -26,8 +26,12 @@ class FakePrinters : public Printers {
   // Adds a printer with a driver and port of its own ("<name> Driver", "<name>_Port").
   void Add(const std::string& name);
   void Add(const std::string& name, const std::string& driver, const std::string& port);
+  void Remove(const std::string& name);
   // The printer that the system reports as the default one.
   void SetDefault(const std::string& name);
+  // The system keeps reporting `name` as the default, whatever is written (as Windows does when
+  // it manages the default printer itself); empty: writes take effect again.
+  void HoldDefault(const std::string& name);
 
   // Events in order: "device=<entry>", "broadcast sync", "broadcast posted", "start <parameters>".
   std::vector<std::string> Events() const;
@@ -54,6 +58,7 @@ class FakePrinters : public Printers {
   mutable std::mutex mutex_;
   std::vector<Printer> printers_;
   std::string default_;
+  std::string held_default_;
   std::vector<std::string> events_;
   std::vector<std::pair<std::string, std::string>> starts_;  // parameters, default printer
   CallJournal* journal_ = nullptr;

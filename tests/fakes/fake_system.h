@@ -14,12 +14,14 @@ class FakeSystemInfo : public SystemInfo {
   std::string program_path = "C:\\Program Files\\Corvale\\corvale.exe";
   std::vector<std::string> arguments;
   Wow64Answer wow64 = Wow64Answer::kNo;
+  uint32_t windows_major = 6;
   char date_separator = '/';
   char time_separator = ':';
 
   std::string ProgramPath() override { return program_path; }
   std::vector<std::string> Arguments() override { return arguments; }
   Wow64Answer IsWow64Process() override { return wow64; }
+  uint32_t WindowsMajorVersion() override { return windows_major; }
   char DateSeparator() override { return date_separator; }
   char TimeSeparator() override { return time_separator; }
   // The code page of the fake is Latin-1: U+0000..U+00FF are one byte each, the rest "?".

@@ -1,7 +1,16 @@
 // The recording file system.
 #include "tests/fakes/recording_file_system.h"
 
+#include <algorithm>
+#include <filesystem>
+
 namespace corvale::testing {
+
+namespace {
+
+constexpr SystemError kAccessDenied = 5;
+
+}  // namespace
 
 void RecordingFileSystem::FailMovesFrom(const std::string& source, SystemError code) {
   std::lock_guard lock(mutex_);
@@ -10,6 +19,33 @@ void RecordingFileSystem::FailMovesFrom(const std::string& source, SystemError c
   } else {
     failing_moves_[source] = code;
   }
+}
+
+void RecordingFileSystem::CopyInsteadOfMovingFrom(const std::string& source, bool copy) {
+  std::lock_guard lock(mutex_);
+  if (copy) {
+    copying_moves_.insert(source);
+  } else {
+    copying_moves_.erase(source);
+  }
+}
+
+void RecordingFileSystem::FailSizeOf(const std::string& path, SystemError code) {
+  std::lock_guard lock(mutex_);
+  if (code == 0) {
+    failing_sizes_.erase(path);
+  } else {
+    failing_sizes_[path] = code;
+  }
+}
+
+SystemError RecordingFileSystem::FileSizeDenyingWriters(const std::string& path, uint64_t& size) {
+  {
+    std::lock_guard lock(mutex_);
+    auto it = failing_sizes_.find(path);
+    if (it != failing_sizes_.end()) return it->second;
+  }
+  return inner_.FileSizeDenyingWriters(path, size);
 }
 
 void RecordingFileSystem::SetShortPaths(std::function<std::string(const std::string&)> short_path) {
@@ -42,6 +78,15 @@ SystemError RecordingFileSystem::Move(const std::string& from, const std::string
     moves_.emplace_back(from, to);
     auto it = failing_moves_.find(from);
     if (it != failing_moves_.end()) return it->second;
+    if (copying_moves_.count(from)) {
+      auto native = [](std::string path) {
+        std::replace(path.begin(), path.end(), '\\', '/');
+        return std::filesystem::path(path);
+      };
+      std::error_code ec;
+      std::filesystem::copy_file(native(from), native(to), ec);
+      return ec ? kAccessDenied : 0;
+    }
   }
   return move();
 }

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -22,9 +23,15 @@ class RecordingFileSystem : public FileSystem {
 
   // Moves from exactly `source` fail with `code` and move nothing (0: they work again).
   void FailMovesFrom(const std::string& source, SystemError code);
+  // Moves from exactly `source` copy the file and leave it where it was, as a move across volumes
+  // does when the source cannot be deleted (false: they move again). Works on the real files of
+  // the inner file system's Windows-style paths.
+  void CopyInsteadOfMovingFrom(const std::string& source, bool copy);
   // Appends to exactly `path` fail with `code` once `after` more have worked (0: they work
   // again).
   void FailAppendsTo(const std::string& path, SystemError code, int after = 0);
+  // Opening exactly `path` to take its size fails with `code` (0: it works again).
+  void FailSizeOf(const std::string& path, SystemError code);
   // Replaces the short form of every path (an empty result means "no short form").
   void SetShortPaths(std::function<std::string(const std::string&)> short_path);
 
@@ -43,9 +50,8 @@ class RecordingFileSystem : public FileSystem {
   SystemError MoveFileNoReplace(const std::string& from, const std::string& to) override;
   SystemError DeleteFile(const std::string& path) override;
   SystemError AppendToFile(const std::string& path, const std::string& bytes) override;
-  SystemError FileSizeDenyingWriters(const std::string& path, uint64_t& size) override {
-    return inner_.FileSizeDenyingWriters(path, size);
-  }
+  SystemError EmptyFile(const std::string& path) override { return inner_.EmptyFile(path); }
+  SystemError FileSizeDenyingWriters(const std::string& path, uint64_t& size) override;
   std::string ShortPath(const std::string& path) override;
   std::string ErrorText(SystemError code) override { return inner_.ErrorText(code); }
 
@@ -56,6 +62,8 @@ class RecordingFileSystem : public FileSystem {
   FileSystem& inner_;
   mutable std::mutex mutex_;
   std::map<std::string, SystemError> failing_moves_;
+  std::set<std::string> copying_moves_;
+  std::map<std::string, SystemError> failing_sizes_;
   struct FailingAppends {
     SystemError code;
     int after;

@@ -195,6 +195,16 @@ SystemError StdFileSystem::AppendToFile(const std::string& path, const std::stri
   return error ? MapErrno(error, file) : 0;
 }
 
+SystemError StdFileSystem::EmptyFile(const std::string& path) {
+  const fs::path file = ToPath(path);
+  std::error_code ec;
+  const fs::file_status status = fs::status(file, ec);
+  if (!fs::exists(status)) return MissingError(file);
+  if (fs::is_directory(status)) return kAccessDenied;
+  fs::resize_file(file, 0, ec);
+  return ec ? MapError(ec, file) : 0;
+}
+
 SystemError StdFileSystem::FileSizeDenyingWriters(const std::string& path, uint64_t& size) {
   const fs::path file = ToPath(path);
   std::error_code ec;

@@ -18,6 +18,7 @@ class StdFileSystem : public FileSystem {
   SystemError MoveFileNoReplace(const std::string& from, const std::string& to) override;
   SystemError DeleteFile(const std::string& path) override;
   SystemError AppendToFile(const std::string& path, const std::string& bytes) override;
+  SystemError EmptyFile(const std::string& path) override;
   // There is no deny-write open here: the size is taken from the file's status.
   SystemError FileSizeDenyingWriters(const std::string& path, uint64_t& size) override;
   // No 8.3 names here: an existing path is its own short form.

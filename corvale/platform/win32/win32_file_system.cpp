@@ -130,6 +130,13 @@ SystemError Win32FileSystem::AppendToFile(const std::string& path, const std::st
   return 0;
 }
 
+SystemError Win32FileSystem::EmptyFile(const std::string& path) {
+  ScopedFileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file ? 0 : GetLastError();
+}
+
 SystemError Win32FileSystem::FileSizeDenyingWriters(const std::string& path, uint64_t& size) {
   ScopedFileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));

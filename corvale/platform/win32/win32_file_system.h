@@ -17,6 +17,7 @@ class Win32FileSystem : public FileSystem {
   SystemError MoveFileNoReplace(const std::string& from, const std::string& to) override;
   SystemError DeleteFile(const std::string& path) override;
   SystemError AppendToFile(const std::string& path, const std::string& bytes) override;
+  SystemError EmptyFile(const std::string& path) override;
   SystemError FileSizeDenyingWriters(const std::string& path, uint64_t& size) override;
   std::string ShortPath(const std::string& path) override;
   std::string ErrorText(SystemError code) override;

@@ -67,7 +67,11 @@ void Win32Printers::WriteDefaultDevice(const std::string& entry) {
 void Win32Printers::BroadcastWindowsSectionChange(bool synchronous) {
   static const wchar_t kSection[] = L"windows";
   if (synchronous) {
-    SendMessageW(HWND_BROADCAST, WM_WININICHANGE, 0, reinterpret_cast<LPARAM>(kSection));
+    // A window elsewhere on the desktop that hangs must not hang the server.
+    constexpr UINT kLimitMs = 2000;
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(HWND_BROADCAST, WM_WININICHANGE, 0, reinterpret_cast<LPARAM>(kSection),
+                        SMTO_ABORTIFHUNG | SMTO_NORMAL, kLimitMs, &result);
   } else {
     PostMessageW(HWND_BROADCAST, WM_WININICHANGE, 0, reinterpret_cast<LPARAM>(kSection));
   }

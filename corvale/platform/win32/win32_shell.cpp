@@ -1,4 +1,4 @@
-// ShellExecuteEx with a process handle, and the wait for that process.
+// ShellExecuteEx with a process handle, the wait for that process and its exit code.
 #include "corvale/platform/win32/win32_shell.h"
 
 #include "common/win32/windows_support.h"
@@ -10,7 +10,40 @@
 
 namespace corvale::win32 {
 
-uint32_t Win32Shell::RunHiddenAndWait(const std::string& program, const std::string& parameters) {
+namespace {
+
+// A child process inherits its parent's error mode: with these bits a print utility that
+// crashes, or meets a drive that is not ready, ends with an exit code instead of waiting for a
+// click on a box nobody sees.
+constexpr UINT kNoErrorBoxes = SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX;
+
+class Win32StartedProgram : public StartedProgram {
+ public:
+  explicit Win32StartedProgram(HANDLE process) : process_(process) {}
+
+  bool WaitForExit(uint32_t timeout_ms) override {
+    // A wait that fails cannot tell; the process is taken to have ended.
+    return WaitForSingleObject(process_.Get(), timeout_ms) != WAIT_TIMEOUT;
+  }
+
+  uint32_t ExitCode() override {
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process_.Get(), &code)) return GetLastError();
+    return code;
+  }
+
+  void Terminate(uint32_t exit_code) override { TerminateProcess(process_.Get(), exit_code); }
+
+ private:
+  varnell::win32::ScopedKernelHandle process_;
+};
+
+}  // namespace
+
+std::unique_ptr<StartedProgram> Win32Shell::StartHidden(const std::string& program,
+                                                        const std::string& parameters,
+                                                        uint32_t& error) {
+  SetErrorMode(GetErrorMode() | kNoErrorBoxes);
   // The shell may use COM; this runs on a runner thread of its own.
   HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   const std::wstring file = Wide(program);
@@ -26,17 +59,20 @@ uint32_t Win32Shell::RunHiddenAndWait(const std::string& program, const std::str
   info.lpParameters = arguments.c_str();
   info.lpDirectory = nullptr;
   info.nShow = SW_HIDE;
-  uint32_t error = 0;
+  error = 0;
+  std::unique_ptr<StartedProgram> started;
   if (!ShellExecuteExW(&info)) {
     error = GetLastError();
     if (error == 0) error = ERROR_FILE_NOT_FOUND;
-  }
-  if (info.hProcess) {
-    WaitForSingleObject(info.hProcess, INFINITE);
-    CloseHandle(info.hProcess);
+  } else if (!info.hProcess) {
+    // Started through something that gives no process (a document's program already running):
+    // nothing tells whether it printed.
+    error = ERROR_INVALID_HANDLE;
+  } else {
+    started = std::make_unique<Win32StartedProgram>(info.hProcess);
   }
   if (SUCCEEDED(com)) CoUninitialize();
-  return error;
+  return started;
 }
 
 void Win32Shell::OpenDocument(const std::string& path) {

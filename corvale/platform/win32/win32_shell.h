@@ -7,7 +7,9 @@ namespace corvale::win32 {
 
 class Win32Shell : public Shell {
  public:
-  uint32_t RunHiddenAndWait(const std::string& program, const std::string& parameters) override;
+  std::unique_ptr<StartedProgram> StartHidden(const std::string& program,
+                                              const std::string& parameters,
+                                              uint32_t& error) override;
   void OpenDocument(const std::string& path) override;
   void SetOwnerWindow(void* owner) { owner_ = owner; }
 

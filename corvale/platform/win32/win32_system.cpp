@@ -30,6 +30,19 @@ std::vector<std::string> Win32SystemInfo::Arguments() {
   return args;
 }
 
+uint32_t Win32SystemInfo::WindowsMajorVersion() {
+  // GetVersionEx answers what the manifest allows; ntdll's RtlGetVersion tells the truth.
+  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  auto fn = ntdll ? reinterpret_cast<RtlGetVersionFn>(
+                        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")))
+                  : nullptr;
+  OSVERSIONINFOW info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (!fn || fn(&info) != 0) return 0;
+  return info.dwMajorVersion;
+}
+
 Wow64Answer Win32SystemInfo::IsWow64Process() {
   using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
   HMODULE kernel = GetModuleHandleA("kernel32");

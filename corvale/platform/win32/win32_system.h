@@ -10,6 +10,7 @@ class Win32SystemInfo : public SystemInfo {
   std::string ProgramPath() override;
   std::vector<std::string> Arguments() override;
   Wow64Answer IsWow64Process() override;
+  uint32_t WindowsMajorVersion() override;
   char DateSeparator() override;
   char TimeSeparator() override;
   std::string ToAnsiCodePage(const std::string& text) override;

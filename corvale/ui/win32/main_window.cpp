@@ -162,7 +162,10 @@ void MainWindow::ControlChanged(Control& control) {
 }
 
 bool MainWindow::FocusStayedWithWindow() const {
-  if (dialogs_.ModalOpen()) return false;
+  // A box that loses the focus because the window closes, is minimized or another program is
+  // brought to the front is not checked: no message box may open then.
+  if (closing_ || dialogs_.ModalOpen() || IsIconic(window_) || GetActiveWindow() != window_)
+    return false;
   HWND focus = GetFocus();
   return !focus || focus == window_ || IsChild(window_, focus);
 }
@@ -191,7 +194,8 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_TIMER: {
       auto found = by_timer_id_.find(static_cast<int>(wparam));
       if (found == by_timer_id_.end()) break;
-      if (auto* timer = dynamic_cast<Timer*>(found->second)) form_.Guarded([&] { timer->Tick(); });
+      if (auto* timer = dynamic_cast<Timer*>(found->second))
+        form_.GuardedUnattended([&] { timer->Tick(); });
       return 0;
     }
     case WM_SIZE: {
@@ -233,12 +237,26 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       }
       break;
     }
+    case WM_QUERYENDSESSION:
+      // Nothing needs the operator: the close runs at WM_ENDSESSION.
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wparam) {
+        // Log-off or shutdown: Windows ends the process soon after this returns.
+        closing_ = true;
+        form_.EndSession();
+        DestroyWindow(window_);
+      }
+      return 0;
     case WM_CLOSE: {
+      closing_ = true;
       bool close = true;
       form_.Guarded([&] { close = form_.FormCloseQuery(); });
       if (close) {
         form_.FormClose();
         DestroyWindow(window_);
+      } else {
+        closing_ = false;
       }
       return 0;
     }

@@ -40,6 +40,7 @@ class MainWindow : public ControlObserver {
   Win32EventLoop& loop_;
   Win32Dialogs& dialogs_;
   HWND window_ = nullptr;
+  bool closing_ = false;
   HFONT font_ = nullptr;
   ControlMirror mirror_;
   std::map<Control*, int> timer_ids_;

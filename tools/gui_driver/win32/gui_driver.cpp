@@ -605,6 +605,23 @@ int CloseCommand(const Driver& driver, const Args& a) {
   return kOk;
 }
 
+// What Windows asks of a window at log-off: WM_QUERYENDSESSION, then WM_ENDSESSION with the
+// answer. Prints the answer (1: it may end); returns once the window has handled both.
+int EndSessionCommand(const Driver& driver, const Args& a) {
+  HWND h = driver.WaitWindow(a[0], false, false);
+  DWORD_PTR answer = 0;
+  if (!SendMessageTimeoutA(h, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                           driver.timeout_ms(), &answer))
+    Throw("no answer to WM_QUERYENDSESSION");
+  DWORD_PTR ignored = 0;
+  if (!SendMessageTimeoutA(h, WM_ENDSESSION, answer ? TRUE : FALSE, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                           driver.timeout_ms(), &ignored) &&
+      IsWindow(h))
+    Throw("WM_ENDSESSION was not handled in time");
+  std::printf("%d\n", answer ? 1 : 0);
+  return kOk;
+}
+
 int MinimizedCommand(const Driver& driver, const Args& a) {
   std::printf("%d\n", IsIconic(driver.WaitWindow(a[0], false, false)) ? 1 : 0);
   return kOk;
@@ -669,6 +686,7 @@ constexpr Command kCommands[] = {
     {"answer-message-box", 0, 1, AnswerMessageBoxCommand},
     {"no-message-box", 1, 1, NoMessageBoxCommand},
     {"close", 1, 1, CloseCommand},
+    {"end-session", 1, 1, EndSessionCommand},
     {"minimized", 1, 1, MinimizedCommand},
     {"window-rect", 1, 1, WindowRectCommand},
     {"send-resize", 3, 3, SendResizeCommand},
@@ -680,6 +698,7 @@ int Usage() {
   std::fputs(
       "usage: gui_driver [--timeout <ms>] <command> ...\n"
       "  wait-window|wait-gone|list-controls|status-text|close|minimized|window-rect <caption>\n"
+      "  end-session <caption>\n"
       "  screen-rect|maximize|press-tab <caption>\n"
       "  get-text|leave|click|focus|get-check|combo-items <caption> <selector>\n"
       "  set-text|type-text <caption> <selector> <text>\n"

@@ -1,0 +1,61 @@
+// The job store's recovery at Start.
+#include "corvale/engine/job_store_recovery.h"
+
+#include <algorithm>
+#include <map>
+
+#include "common/text.h"
+#include "corvale/engine/job_store.h"
+#include "corvale/platform/file_system.h"
+
+namespace corvale {
+
+std::vector<std::pair<size_t, TCTPQueueItem>> JobStoreRecovery::Run() {
+  // Folder names compare as the file system compares them: without regard to case.
+  std::map<std::string, size_t> slot_by_key;
+  for (size_t i = 0; i < Slots.size(); ++i)
+    slot_by_key.emplace(varnell::ToLowerAscii(PrinterKeyName(Slots[i].PrinterName)), i);
+
+  std::vector<std::pair<size_t, TCTPQueueItem>> printed_from_store;
+  for (const FileEntry& printer_folder : Files.ListFolder(JobStoreRoot)) {
+    if (!printer_folder.is_directory) continue;
+    const std::string store = JobStoreRoot + "\\" + printer_folder.name;
+    const auto served = slot_by_key.find(varnell::ToLowerAscii(printer_folder.name));
+    // Oldest first, as they were taken.
+    std::vector<FileEntry> entries = Files.ListFolder(store);
+    std::stable_sort(entries.begin(), entries.end(), [](const FileEntry& a, const FileEntry& b) {
+      return a.last_write_utc < b.last_write_utc;
+    });
+    for (const FileEntry& entry : entries) {
+      if (entry.is_directory) continue;
+      const std::string job_file = store + "\\" + entry.name;
+      if (Pending.count(varnell::ToLowerAscii(job_file))) continue;
+      if (served == slot_by_key.end()) {
+        Log(job_file +
+            " was left in the job store by an earlier run; it stays there, since no "
+            "watched printer takes it now");
+        continue;
+      }
+      const ServedSlot& slot = Slots[served->second];
+      const std::string target = slot.InputFolder + "\\" + entry.name;
+      const SystemError error = Files.MoveFileNoReplace(job_file, target);
+      if (error == 0) {
+        Log(job_file + " was left in the job store by an earlier run; moved back to " + target);
+      } else if (IsTargetTaken(error)) {
+        // The other file of that name waits in the input folder until this one has printed.
+        printed_from_store.push_back(
+            {served->second, TCTPQueueItem{entry.name, slot.DoneFolder, slot.InputFolder, store}});
+        Log(job_file + " was left in the job store by an earlier run; " + target +
+            " holds another file of that name, so it is printed from the job store");
+      } else {
+        Log("MoveFileEx ERROR (" + Files.ErrorText(error) + "): " + job_file +
+            " was left in the job store by an earlier run and stays there; it could not be "
+            "moved back to " +
+            target);
+      }
+    }
+  }
+  return printed_from_store;
+}
+
+}  // namespace corvale

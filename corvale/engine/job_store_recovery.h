@@ -1,0 +1,39 @@
+// At Start, the files that an earlier run left in the job store (a crash, a kill, a power cut,
+// a log-off it did not see, a move back that failed) go back into the input folder of their
+// slot, where the scan takes them again. The places beside the waiting jobs ("Failed",
+// "Printed") are left alone.
+#pragma once
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "corvale/engine/engine_state.h"
+
+namespace corvale {
+
+class FileSystem;
+
+// A slot the new run serves: its printer and the input folder it watches.
+struct ServedSlot {
+  std::string PrinterName;
+  std::string InputFolder;  // trimmed, without trailing delimiter
+  std::string DoneFolder;   // trimmed, without trailing delimiter
+};
+
+struct JobStoreRecovery {
+  FileSystem& Files;
+  std::string JobStoreRoot;
+  std::vector<ServedSlot> Slots;
+  // Job files (lower case) of jobs still printing from before: left where they are.
+  std::set<std::string> Pending;
+  std::function<void(const std::string& message)> Log;
+
+  // Moves every file back; a file whose input folder holds a newer one of that name stays in
+  // the job store and is returned here, as the job that prints it from there, each with the
+  // index of its slot in `Slots`.
+  std::vector<std::pair<size_t, TCTPQueueItem>> Run();
+};
+
+}  // namespace corvale

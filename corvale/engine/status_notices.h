@@ -1,0 +1,44 @@
+// Standing conditions that the status bar keeps showing while they last (a folder that is not
+// watched, a printer that is not there, a log that cannot be written), one text per cause.
+// Main thread only.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace corvale {
+
+class StatusNotices {
+ public:
+  void Set(const std::string& cause, const std::string& text) {
+    for (auto& notice : notices_) {
+      if (notice.first == cause) {
+        notice.second = text;
+        return;
+      }
+    }
+    notices_.emplace_back(cause, text);
+  }
+  void Clear(const std::string& cause) {
+    std::erase_if(notices_, [&](const auto& notice) { return notice.first == cause; });
+  }
+  void ClearAll() { notices_.clear(); }
+  bool Has(const std::string& cause) const {
+    for (const auto& notice : notices_) {
+      if (notice.first == cause) return true;
+    }
+    return false;
+  }
+  // Every text, oldest cause first, joined by " | "; empty when nothing stands.
+  std::string Text() const {
+    std::string text;
+    for (const auto& notice : notices_) text += (text.empty() ? "" : " | ") + notice.second;
+    return text;
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::string>> notices_;
+};
+
+}  // namespace corvale

@@ -1,0 +1,86 @@
+// The input folders the running server watches, each with the slot it was watched for at Start,
+// and their health. A folder whose watch ended, or that a check finds missing, is watched again
+// and scanned as soon as it is there again; one missing at several checks in a row counts as
+// gone, with a log line and a word in the status bar, until it is back. A watched folder whose
+// slot is idle is also looked into once a minute, so that a change report lost on the way (a
+// share's notification buffer that overflowed) costs at most a minute.
+// Everything here runs on the main thread, from the status tick; it costs one look at each
+// folder every few seconds.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace corvale {
+
+class FileSystem;
+struct EngineState;
+
+// FILETIME units.
+constexpr int64_t kFolderCheckInterval = 3 * 10000000LL;
+constexpr int64_t kFolderRescanInterval = 60 * 10000000LL;
+// A watch that keeps failing on a folder that is there is tried again this often.
+constexpr int64_t kFolderRewatchInterval = 60 * 10000000LL;
+// Checks in a row that must find a folder missing before it counts as gone.
+constexpr int kMissesBeforeGone = 3;
+
+class WatchedFolders {
+ public:
+  // What the engine does for the folders.
+  struct Actions {
+    std::function<void(const std::string& folder)> StartWatching;
+    std::function<void(const std::string& folder)> StopWatching;
+    std::function<void(int slot, const std::string& folder)> Scan;
+    std::function<bool(int slot)> SlotIdle;
+    std::function<void(const std::string& message)> Log;
+    std::function<std::string(uint32_t error)> ErrorText;
+  };
+
+  WatchedFolders(FileSystem& files, const EngineState& engine) : files_(files), engine_(engine) {}
+
+  void SetActions(Actions actions) { actions_ = std::move(actions); }
+  void Clear();
+  // A folder Start has begun to watch for `slot`, at `now`.
+  void Add(int slot, const std::string& folder, int64_t now);
+  // The slot a watched folder (the exact text given to Add) belongs to; 0 when none.
+  int SlotOf(const std::string& folder) const;
+  // The folder watched for `slot`; empty when none.
+  std::string FolderOf(int slot) const;
+  // A scan has listed `folder`.
+  void Scanned(const std::string& folder, int64_t now);
+  // The watch of `folder` ended by itself: the folder was deleted, or the watch failed with the
+  // system's error code.
+  void WatchEnded(const std::string& folder, bool deleted, uint32_t error, int64_t now);
+  // The status tick: works when a check is due.
+  void Check(int64_t now);
+  // For the status bar: the folders not watched now and the slots whose input folder was
+  // changed while the server runs; empty when there are none.
+  std::string NoticeText() const;
+
+ private:
+  struct Entry {
+    int slot = 0;
+    std::string folder;
+    bool watching = true;
+    int misses = 0;          // checks in a row that found the folder missing
+    bool gone = false;       // logged as gone
+    int watch_failures = 0;  // watches in a row that ended on a folder that is there
+    int64_t rewatch_at = 0;
+    int64_t last_scan = 0;
+    bool edit_noted = false;
+  };
+  Entry* Find(const std::string& folder);
+  void CheckEntry(Entry& entry, int64_t now);
+  void Rewatch(Entry& entry, int64_t now);
+  void NoteEditedInputFolder(Entry& entry);
+
+  FileSystem& files_;
+  const EngineState& engine_;
+  Actions actions_;
+  std::vector<Entry> entries_;
+  int64_t last_check_ = 0;
+};
+
+}  // namespace corvale

@@ -1,0 +1,39 @@
+// The named mutex of the running Corvale, and the way to its window.
+#include "corvale/platform/win32/single_instance.h"
+
+namespace corvale::win32 {
+
+namespace {
+
+// "Local\": one per logon session, so each logged-on user has a Corvale of their own.
+constexpr wchar_t kMutexName[] = L"Local\\Varnell.Corvale.Running";
+// The first Corvale may still be building its window when the second one looks for it.
+constexpr int kWindowTries = 50;
+constexpr DWORD kWindowPollMs = 100;
+
+}  // namespace
+
+SingleInstance::SingleInstance() {
+  mutex_ = CreateMutexW(nullptr, TRUE, kMutexName);
+  first_ = !(mutex_ && GetLastError() == ERROR_ALREADY_EXISTS);
+}
+
+SingleInstance::~SingleInstance() {
+  if (!mutex_) return;
+  if (first_) ReleaseMutex(mutex_);
+  CloseHandle(mutex_);
+}
+
+bool SingleInstance::ActivateRunning(const char* window_class, const char* title) {
+  for (int i = 0; i < kWindowTries; ++i) {
+    if (HWND running = FindWindowA(window_class, title)) {
+      if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
+      SetForegroundWindow(running);
+      return true;
+    }
+    Sleep(kWindowPollMs);
+  }
+  return false;
+}
+
+}  // namespace corvale::win32

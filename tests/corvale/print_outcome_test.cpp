@@ -1,0 +1,314 @@
+// What becomes of a job after its print: the utility's exit code decides whether it printed; a
+// failed job waits in "Failed" (never in the done folder, never deleted); a utility that runs too
+// long is reported and ended; a job prints on its own printer or waits for it; closing waits a
+// bounded time for a utility that still runs.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "corvale/engine/job_runner.h"
+#include "tests/corvale/dispatch_fixture.h"
+
+namespace corvale {
+namespace {
+
+constexpr char kUtility[] = "C:\\PROGRA~1\\IBM\\AFPWOR~1\\ftdwprt.exe";
+
+class PrintOutcomeTest : public testing::DispatchTest {
+ protected:
+  // Puts the print settings in force the way the operator does: stored, then Start.
+  void Restart(const std::string& success_codes, int32_t timeout_minutes = 0) {
+    Form().PrintOptions.PrintSuccessExitCodes = success_codes;
+    Form().PrintOptions.PrintTimeoutMinutes = timeout_minutes;
+    Form().btnStopClick();
+    Form().btnStartClick();
+    ASSERT_TRUE(Form().ServerRunning());
+  }
+
+  // A pass whose utilities all end at once with `exit_code`.
+  void PrintAll(uint32_t exit_code) {
+    shell.SetAutoFinish(true, exit_code);
+    Form().Timer2Timer();
+    WaitForRunnersIdle();
+    loop.RunPosted();
+  }
+
+  std::string Failed(const std::string& name) {
+    return temp.Win("JobStore\\Dorrow_Laser\\Failed\\" + name);
+  }
+  std::vector<std::string> Lines(const std::string& category, const std::string& start) {
+    std::vector<std::string> found;
+    for (const std::string& line : LogMessages(category)) {
+      if (line.rfind(start, 0) == 0) found.push_back(line);
+    }
+    return found;
+  }
+};
+
+TEST_F(PrintOutcomeTest, ExitCodesInTheSuccessListFinishTheJobAndOthersFailIt) {
+  struct Case {
+    const char* codes;
+    uint32_t exit_code;
+    const char* failure;  // nothing: printed
+  };
+  const Case cases[] = {
+      {"0", 0, nullptr},          {"0", 3, "exit code 3"},           {"0,1", 1, nullptr},
+      {"0, 1", 2, "exit code 2"}, {"0", 0xFFFFFFFF, "exit code -1"}, {"-1", 0xFFFFFFFF, nullptr},
+      {"zero", 1, "exit code 1"},  // not a list: the default is in force
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.codes) + " / " + std::to_string(c.exit_code));
+    Restart(c.codes);
+    const std::string name = "job" + std::to_string(++n) + ".afp";
+    Drop(1, name);
+    const std::string job = JobFile(1, name);
+    PrintAll(c.exit_code);
+    if (!c.failure) {
+      EXPECT_EQ(temp.ReadFile("Done1\\" + name), name);
+      EXPECT_EQ(Form().statBar.SimpleText(), job + " is processed successfully.");
+      continue;
+    }
+    EXPECT_FALSE(temp.Exists("Done1\\" + name));
+    EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\Failed\\" + name), name);
+    EXPECT_EQ(
+        Lines("JobStatus", "Printing ERROR").back(),
+        "Printing ERROR (" + std::string(c.failure) + "): " + kUtility + " did not print " + job);
+    EXPECT_EQ(LogMessages("MoveFile").back(), "MoveFile OK: Moved " + job + " to " + Failed(name));
+    EXPECT_EQ(Form().statBar.SimpleText(),
+              job + " was not printed (" + c.failure + "); it is in " + Failed(name) + ".");
+    EXPECT_EQ(Engine().JobsInFlight[1], 0);
+  }
+}
+
+// "Delete when done" is for printed files: a failed job's file is kept, whatever the option says.
+TEST_F(PrintOutcomeTest, FailedJobIsNeverDeletedWhateverTheDeleteOption) {
+  Engine().Slots[1].DeleteInputFileWhenDone = true;
+  Drop(1, "keep.afp");
+  PrintAll(3);
+  EXPECT_TRUE(files.Deletes().empty());
+  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\Failed\\keep.afp"), "keep.afp");
+  EXPECT_TRUE(LogMessages("DeleteFile").empty());
+}
+
+// A job of a name already in "Failed" never replaces it: a free name is made with a number.
+TEST_F(PrintOutcomeTest, NameAlreadyInFailedGetsANumber) {
+  temp.WriteFile("JobStore\\Dorrow_Laser\\Failed\\a.afp", "failed before");
+  temp.WriteFile("JobStore\\Dorrow_Laser\\Failed\\a (2).afp", "failed twice before");
+  Drop(1, "a.afp");
+  PrintAll(3);
+  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\Failed\\a.afp"), "failed before");
+  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\Failed\\a (2).afp"), "failed twice before");
+  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\Failed\\a (3).afp"), "a.afp");
+  EXPECT_EQ(LogMessages("MoveFile").back(),
+            "MoveFile OK: Moved " + JobFile(1, "a.afp") + " to " + Failed("a (3).afp"));
+}
+
+TEST_F(PrintOutcomeTest, FailedJobThatCannotBeSetAsideStaysWithALine) {
+  Drop(1, "a.afp");
+  const std::string job = JobFile(1, "a.afp");
+  files.FailMovesFrom(job, 5);
+  PrintAll(3);
+  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\a.afp"), "a.afp");
+  EXPECT_EQ(LogMessages("MoveFile").back(), "MoveFile ERROR (Access is denied.): Failed to move " +
+                                                job + " to " + Failed("a.afp") +
+                                                "; it stays in the job store");
+  EXPECT_EQ(Form().statBar.SimpleText(),
+            job + " was not printed (exit code 3); it stays in the job store.");
+  EXPECT_EQ(Engine().JobsInFlight[1], 0);
+}
+
+TEST_F(PrintOutcomeTest, ReplacedDoneFileIsNamedInTheLine) {
+  temp.WriteFile("Done1\\a.afp", "printed yesterday");
+  Drop(1, "a.afp");
+  PrintAll(0);
+  EXPECT_EQ(LogMessages("MoveFile").back(),
+            "MoveFile OK: Moved " + JobFile(1, "a.afp") + " to " + temp.Win("Done1\\a.afp") +
+                " (replacing the file of that name that was there)");
+}
+
+// While a utility runs, a line every ten minutes says so; one that runs past the time limit is
+// ended and its job fails, and the next job prints.
+TEST_F(PrintOutcomeTest, LongPrintIsReportedAndOneBeyondTheLimitIsEnded) {
+  Restart("0", 25);
+  Drop(1, "slow.afp", 20);
+  Drop(1, "next.afp", 10);
+  const std::string job = JobFile(1, "slow.afp");
+  StartPass();
+  ASSERT_TRUE(shell.WaitForLaunches(1));
+  shell.PassMinutes(0, 24);
+  ASSERT_TRUE(shell.WaitForWaits(0, 24));
+  EXPECT_EQ(
+      Lines("JobStatus", job + " is still printing"),
+      (std::vector<std::string>{job + " is still printing after 10 minutes (" + kUtility + ")",
+                                job + " is still printing after 20 minutes (" + kUtility + ")"}));
+  EXPECT_FALSE(shell.TerminatedWith(0).has_value());
+  shell.PassMinutes(0, 1);
+  FinishLaunch(1);
+  EndPass();
+  loop.RunPosted();
+  EXPECT_EQ(shell.TerminatedWith(0), kEndedByCorvaleExitCode);
+  EXPECT_EQ(Lines("JobStatus", "Printing ERROR"),
+            std::vector<std::string>{"Printing ERROR (still running after 25 minutes, ended): " +
+                                     std::string(kUtility) + " did not print " + job});
+  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\Failed\\slow.afp"), "slow.afp");
+  EXPECT_EQ(temp.ReadFile("Done1\\next.afp"), "next.afp");
+}
+
+// Without a limit a utility may run as long as it takes; it is only reported.
+TEST_F(PrintOutcomeTest, WithoutALimitALongPrintIsOnlyReported) {
+  Drop(1, "slow.afp");
+  StartPass();
+  ASSERT_TRUE(shell.WaitForLaunches(1));
+  shell.PassMinutes(0, 61);
+  ASSERT_TRUE(shell.WaitForWaits(0, 61));
+  shell.Finish(0);
+  EndPass();
+  EXPECT_FALSE(shell.TerminatedWith(0).has_value());
+  EXPECT_EQ(Lines("JobStatus", JobFile(1, "slow.afp") + " is still printing").size(), 6u);
+  EXPECT_EQ(temp.ReadFile("Done1\\slow.afp"), "slow.afp");
+}
+
+// A printer that is not listed any more is not replaced by whatever is the default: its jobs
+// wait (with a line a minute and a word in the status bar) while the other printers' jobs go
+// on, and print by themselves once it is back.
+TEST_F(PrintOutcomeTest, MissingPrinterKeepsItsJobsQueuedUntilItIsBack) {
+  Drop(1, "a.afp");
+  Drop(2, "d.afp");
+  printers.Remove("Dorrow_Laser");
+  PrintAll(0);
+  EXPECT_EQ(temp.FilesIn("Done2"), std::vector<std::string>{"d.afp"});
+  EXPECT_EQ(shell.LaunchCount(), 1u);
+  ASSERT_EQ(Engine().JobQueue[1]->size(), 1u);
+  EXPECT_EQ(Engine().JobsInFlight[1], 1);
+  const std::string waiting =
+      "Printer Dorrow_Laser is not listed; its jobs wait in the queue and print once it can be "
+      "used";
+  EXPECT_EQ(Lines("JobStatus", "Printer Dorrow_Laser"), std::vector<std::string>{waiting});
+  Form().Timer1Timer();
+  EXPECT_EQ(Form().statBar.SimpleText(), "Printer Dorrow_Laser is not listed; 1 job waits.");
+
+  for (int tick = 0; tick < 29; ++tick) {
+    clock.Advance(2);
+    Form().Timer2Timer();
+  }
+  EXPECT_EQ(Lines("JobStatus", "Printer Dorrow_Laser").size(), 1u) << "one line a minute";
+  clock.Advance(2);
+  Form().Timer2Timer();
+  EXPECT_EQ(Lines("JobStatus", "Printer Dorrow_Laser").size(), 2u);
+
+  printers.Add("Dorrow_Laser", "Dorrow PCL", "IP_10.0.0.5");
+  PrintAll(0);
+  EXPECT_EQ(temp.FilesIn("Done1"), std::vector<std::string>{"a.afp"});
+  EXPECT_EQ(Lines("JobStatus", "Printer Dorrow_Laser").back(),
+            "Printer Dorrow_Laser can be used again; its jobs print");
+  Form().Timer1Timer();
+  EXPECT_EQ(Form().statBar.SimpleText(), JobFile(1, "a.afp") + " is processed successfully.");
+}
+
+// A default printer that does not take (Windows or another program keeps one of its own) is
+// read back and found out: the job waits for a later tick rather than print elsewhere.
+TEST_F(PrintOutcomeTest, DefaultPrinterThatDoesNotTakeMakesTheJobWait) {
+  printers.HoldDefault("Pellam_Ink");
+  Drop(1, "a.afp");
+  PrintAll(0);
+  EXPECT_EQ(shell.LaunchCount(), 0u);
+  EXPECT_EQ(Engine().JobQueue[1]->size(), 1u);
+  EXPECT_EQ(Lines("JobStatus", "Printer Dorrow_Laser"),
+            std::vector<std::string>{
+                "Printer Dorrow_Laser did not become the default printer (the default is "
+                "Pellam_Ink); its jobs wait in the queue and print once it can be used"});
+  printers.HoldDefault("");
+  PrintAll(0);
+  EXPECT_EQ(printers.DefaultWhenStarted(JobFile(1, "a.afp")), "Dorrow_Laser");
+  EXPECT_EQ(temp.FilesIn("Done1"), std::vector<std::string>{"a.afp"});
+}
+
+TEST(UtilityPathArgumentTest, ShortFormOrThePathItselfQuotedWhenItHasASpace) {
+  struct Case {
+    const char* short_path;
+    const char* path;
+    const char* argument;
+  };
+  const Case cases[] = {
+      {"C:\\JOBSTO~1\\OFFICE~1\\A.AFP", "C:\\JobStore\\Office Laser 2\\a.afp",
+       "C:\\JOBSTO~1\\OFFICE~1\\A.AFP"},
+      // A volume without 8.3 names: no short form, or the long path given back.
+      {"", "C:\\JobStore\\Office Laser 2\\a.afp", "\"C:\\JobStore\\Office Laser 2\\a.afp\""},
+      {"C:\\JobStore\\Office Laser 2\\a.afp", "C:\\JobStore\\Office Laser 2\\a.afp",
+       "\"C:\\JobStore\\Office Laser 2\\a.afp\""},
+      {"", "C:\\JobStore\\Dorrow\\a.afp", "C:\\JobStore\\Dorrow\\a.afp"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(UtilityPathArgument(c.short_path, c.path), c.argument);
+  }
+}
+
+// Closing waits a bounded time for a utility that still runs, then leaves its job in the job
+// store for the next Start, with a line, rather than hang unseen.
+TEST_F(PrintOutcomeTest, CloseLeavesAJobStillPrintingInTheJobStore) {
+  Form().CloseWaitMs = 0;
+  Drop(1, "a.afp");
+  const std::string job = JobFile(1, "a.afp");
+  // The window closes while the pass waits for the utility, on the pass's thread.
+  std::promise<void> closed;
+  bool done = false;
+  loop.OnPump = [&] {
+    if (done) return;
+    done = true;
+    Form().FormCloseQuery();
+    Form().FormClose();
+    closed.set_value();
+  };
+  StartPass();
+  ASSERT_TRUE(shell.WaitForLaunches(1));
+  ASSERT_EQ(closed.get_future().wait_for(std::chrono::seconds(20)), std::future_status::ready);
+  EXPECT_TRUE(Form().RunnersAbandoned());
+  shell.Finish(0);
+  EndPass();
+  EXPECT_EQ(Lines("JobStatus", "A job is still printing"),
+            std::vector<std::string>{"A job is still printing as Corvale closes: " + job +
+                                     " stays in the job store, and the next Start takes it again"});
+}
+
+TEST_F(PrintOutcomeTest, CloseWithNothingPrintingDoesNotWait) {
+  Form().FormCloseQuery();
+  Form().FormClose();
+  EXPECT_FALSE(Form().RunnersAbandoned());
+  EXPECT_TRUE(Lines("JobStatus", "A job is still printing").empty());
+}
+
+// From Windows 10 on, Windows may change the default printer by itself unless the user turned
+// that off; Start warns once, and changes nothing.
+TEST_F(PrintOutcomeTest, StartWarnsWhenWindowsManagesTheDefaultPrinter) {
+  constexpr char kKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+  const std::string warning =
+      "Windows manages the default printer itself (\"Let Windows manage my default printer\" is "
+      "on) and may change it while a job prints. Turn it off in Settings, Bluetooth & devices "
+      "(Devices on Windows 10), Printers & scanners.";
+  struct Case {
+    uint32_t windows;
+    std::optional<uint32_t> legacy_mode;
+    bool warned;
+  };
+  const Case cases[] = {{10, std::nullopt, true}, {10, 0, true}, {10, 1, false}, {6, 0, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.windows);
+    system.windows_major = c.windows;
+    if (c.legacy_mode)
+      registry.PutDword(RegistryHive::kCurrentUser, kKey, "LegacyDefaultPrinterMode",
+                        *c.legacy_mode);
+    const size_t before = Lines("General", warning).size();
+    Form().btnStopClick();
+    Form().btnStartClick();
+    EXPECT_EQ(Lines("General", warning).size() - before, c.warned ? 1u : 0u);
+  }
+}
+
+}  // namespace
+}  // namespace corvale
