@@ -17,6 +17,7 @@ void WatchedFolders::Add(int slot, const std::string& folder, int64_t now) {
   entry.slot = slot;
   entry.folder = folder;
   entry.last_scan = now;
+  entry.identity = files_.FolderIdentity(folder);
   entries_.push_back(entry);
   last_check_ = now;
 }
@@ -75,7 +76,8 @@ void WatchedFolders::Check(int64_t now) {
 
 void WatchedFolders::CheckEntry(Entry& entry, int64_t now) {
   NoteEditedInputFolder(entry);
-  if (!files_.DirectoryExists(entry.folder)) {
+  const std::string identity = files_.FolderIdentity(entry.folder);
+  if (identity.empty()) {
     // A watch on a folder that went away sees nothing of the folder that may come back under
     // its name: it is ended now and made afresh then.
     if (entry.watching) {
@@ -89,8 +91,13 @@ void WatchedFolders::CheckEntry(Entry& entry, int64_t now) {
     return;
   }
   entry.misses = 0;
+  if (entry.watching && identity != entry.identity) {
+    // Deleted and made again between two checks.
+    entry.watching = false;
+    entry.rewatch_at = 0;
+  }
   if (!entry.watching) {
-    if (now >= entry.rewatch_at) Rewatch(entry, now);
+    if (now >= entry.rewatch_at) Rewatch(entry, identity, now);
     return;
   }
   // Watching since the last check: a watch that failed before has come good.
@@ -104,11 +111,12 @@ void WatchedFolders::CheckEntry(Entry& entry, int64_t now) {
   }
 }
 
-void WatchedFolders::Rewatch(Entry& entry, int64_t now) {
+void WatchedFolders::Rewatch(Entry& entry, const std::string& identity, int64_t now) {
   const std::string folder = entry.folder;
   actions_.StopWatching(folder);
   actions_.StartWatching(folder);
   entry.watching = true;
+  entry.identity = identity;
   entry.last_scan = now;
   if (entry.gone) {
     entry.gone = false;

@@ -70,10 +70,13 @@ class WatchedFolders {
     int64_t rewatch_at = 0;
     int64_t last_scan = 0;
     bool edit_noted = false;
+    // The folder the watch was made on: one made again under its path is another folder, which
+    // that watch does not see.
+    std::string identity;
   };
   Entry* Find(const std::string& folder);
   void CheckEntry(Entry& entry, int64_t now);
-  void Rewatch(Entry& entry, int64_t now);
+  void Rewatch(Entry& entry, const std::string& identity, int64_t now);
   void NoteEditedInputFolder(Entry& entry);
 
   FileSystem& files_;

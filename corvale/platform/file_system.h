@@ -29,6 +29,9 @@ class FileSystem {
   virtual ~FileSystem() = default;
   virtual bool FileExists(const std::string& path) = 0;
   virtual bool DirectoryExists(const std::string& path) = 0;
+  // What tells this folder from another one made later under the same path (its volume and file
+  // number); empty when there is no folder there.
+  virtual std::string FolderIdentity(const std::string& path) = 0;
   // Creates the folder and every missing parent; false when it could not.
   virtual bool CreateDirectories(const std::string& path) = 0;
   // Every entry of the folder except "." and ".."; empty when it cannot be listed.

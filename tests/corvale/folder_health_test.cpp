@@ -160,6 +160,24 @@ TEST_F(FolderHealthTest, FolderMissingForAMomentIsWatchedAfreshWithoutALine) {
   }
 }
 
+// A folder deleted and made again between two checks is another folder, which the old watch does
+// not see: the check finds it out by the folder's identity, and watches and scans it afresh.
+TEST_F(FolderHealthTest, FolderMadeAgainBetweenTwoChecksIsWatchedAfresh) {
+  Start();
+  const std::string in2 = temp.Win("In2");
+  Ticks(6);
+  ASSERT_EQ(watch.ScriptCount(in2), 1u);
+  files.SetFolderIdentity(in2, "made again");
+  temp.WriteFile("In2\\unseen.afp", "u");
+  Ticks(3);
+  EXPECT_EQ(watch.ScriptCount(in2), 2u);
+  EXPECT_TRUE(watch.Scripts()[1]->Destroyed());
+  EXPECT_FALSE(watch.ScriptOf(in2)->Destroyed());
+  EXPECT_EQ(Queued(2), 1u);
+  Ticks(30);
+  EXPECT_EQ(watch.ScriptCount(in2), 2u) << "the same folder is not watched afresh again";
+}
+
 // A change report lost on the way costs at most a minute: an idle slot's folder is looked into
 // once a minute, an empty one without a line; a busy slot's folder is left to its rescan.
 TEST_F(FolderHealthTest, IdleFoldersAreLookedIntoOnceAMinute) {

@@ -166,6 +166,33 @@ TEST_F(Win32FileSystemTest, AppendCreatesThenAppendsAndDeleteRemoves) {
   EXPECT_FALSE(files_.FileExists(At("x.log")));
 }
 
+// The log over its size limit is emptied in place: the same file, no bytes.
+TEST_F(Win32FileSystemTest, EmptyFileKeepsTheFileWithNoBytes) {
+  Write(At("big.log"), "many lines\r\n");
+  EXPECT_EQ(files_.EmptyFile(At("big.log")), 0u);
+  EXPECT_TRUE(files_.FileExists(At("big.log")));
+  EXPECT_EQ(Read(At("big.log")), "");
+  EXPECT_EQ(files_.EmptyFile(At("none.log")), 2u);
+}
+
+// A folder's identity stays while it exists, whatever happens inside it, and two folders have
+// two; a file or nothing has none. (Whether a folder made again under the same path gets another
+// one is the file system's: NTFS never hands a file number on unchanged.)
+TEST_F(Win32FileSystemTest, FolderIdentityStaysWithTheFolder) {
+  ASSERT_TRUE(files_.CreateDirectories(At("hot")));
+  ASSERT_TRUE(files_.CreateDirectories(At("other")));
+  const std::string first = files_.FolderIdentity(At("hot"));
+  EXPECT_FALSE(first.empty());
+  EXPECT_EQ(files_.FolderIdentity(At("hot\\")), first);
+  Write(At("hot\\a.afp"), "a");
+  ASSERT_TRUE(files_.CreateDirectories(At("hot\\sub")));
+  EXPECT_EQ(files_.FolderIdentity(At("hot")), first);
+  EXPECT_NE(files_.FolderIdentity(At("other")), first);
+  EXPECT_FALSE(files_.FolderIdentity(At("other")).empty());
+  EXPECT_EQ(files_.FolderIdentity(At("hot\\a.afp")), "");
+  EXPECT_EQ(files_.FolderIdentity(At("gone")), "");
+}
+
 // The size is taken while denying writers, so a file open for writing elsewhere cannot be sized.
 TEST_F(Win32FileSystemTest, SizeOfAFileOpenForWritingIsRefused) {
   Write(At("x.log"), "abc");

@@ -30,6 +30,22 @@ void RecordingFileSystem::CopyInsteadOfMovingFrom(const std::string& source, boo
   }
 }
 
+void RecordingFileSystem::SetFolderIdentity(const std::string& path, const std::string& identity) {
+  std::lock_guard lock(mutex_);
+  if (identity.empty()) {
+    identities_.erase(path);
+  } else {
+    identities_[path] = identity;
+  }
+}
+
+std::string RecordingFileSystem::FolderIdentity(const std::string& path) {
+  std::string identity = inner_.FolderIdentity(path);
+  std::lock_guard lock(mutex_);
+  auto it = identities_.find(path);
+  return identity.empty() || it == identities_.end() ? identity : it->second;
+}
+
 void RecordingFileSystem::FailSizeOf(const std::string& path, SystemError code) {
   std::lock_guard lock(mutex_);
   if (code == 0) {

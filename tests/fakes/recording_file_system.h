@@ -30,6 +30,9 @@ class RecordingFileSystem : public FileSystem {
   // Appends to exactly `path` fail with `code` once `after` more have worked (0: they work
   // again).
   void FailAppendsTo(const std::string& path, SystemError code, int after = 0);
+  // The folder at exactly `path` tells this identity while it exists (empty: its own again), as
+  // a folder made again under the same path does.
+  void SetFolderIdentity(const std::string& path, const std::string& identity);
   // Opening exactly `path` to take its size fails with `code` (0: it works again).
   void FailSizeOf(const std::string& path, SystemError code);
   // Replaces the short form of every path (an empty result means "no short form").
@@ -40,6 +43,7 @@ class RecordingFileSystem : public FileSystem {
 
   bool FileExists(const std::string& path) override { return inner_.FileExists(path); }
   bool DirectoryExists(const std::string& path) override { return inner_.DirectoryExists(path); }
+  std::string FolderIdentity(const std::string& path) override;
   bool CreateDirectories(const std::string& path) override {
     return inner_.CreateDirectories(path);
   }
@@ -64,6 +68,7 @@ class RecordingFileSystem : public FileSystem {
   std::map<std::string, SystemError> failing_moves_;
   std::set<std::string> copying_moves_;
   std::map<std::string, SystemError> failing_sizes_;
+  std::map<std::string, std::string> identities_;
   struct FailingAppends {
     SystemError code;
     int after;

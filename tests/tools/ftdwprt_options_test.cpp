@@ -87,6 +87,15 @@ TEST_F(FaultSwitchesTest, FailWhenTheFileHoldsAText) {
   EXPECT_TRUE(ToldToFail(s, "anything"));
 }
 
+TEST_F(FaultSwitchesTest, SlowWhenTheFileHoldsAText) {
+  environment_ = {{"FTDWPRT_SLOW_WHEN", "SLOW-ME"}, {"FTDWPRT_SLOW_MS", "90000"}};
+  FaultSwitches s = Resolve("");
+  EXPECT_EQ(ExtraDelayFor(s, "job 7 SLOW-ME payload"), 90000);
+  EXPECT_EQ(ExtraDelayFor(s, "job 8 payload"), 0);
+  EXPECT_EQ(ExtraDelayFor(Resolve("slow_ms=later\n"), "SLOW-ME"), 0);
+  EXPECT_EQ(ExtraDelayFor(Resolve("slow_when=\n"), "SLOW-ME"), 0);
+}
+
 TEST(FtdwprtRecordTest, JournalLineHoldsExitCodePrinterLongPathAndTheFileAsGiven) {
   EXPECT_EQ(
       JournalLine(3, "Office Laser 2", "Z:\\w\\JobStore\\a b.afp", "Z:\\W\\JOBSTO~1\\AB~1.AFP"),

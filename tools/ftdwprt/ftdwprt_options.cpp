@@ -46,6 +46,8 @@ FaultSwitches ResolveFaultSwitches(
   switches.delay_ms = DelayFrom(lookup("delay_ms", "FTDWPRT_DELAY_MS"));
   switches.fail = lookup("fail", "FTDWPRT_FAIL") == "1";
   switches.fail_when = lookup("fail_when", "FTDWPRT_FAIL_WHEN");
+  switches.slow_when = lookup("slow_when", "FTDWPRT_SLOW_WHEN");
+  switches.slow_ms = DelayFrom(lookup("slow_ms", "FTDWPRT_SLOW_MS"));
   switches.record = lookup("record", "FTDWPRT_RECORD");
   switches.journal = lookup("journal", "FTDWPRT_JOURNAL");
   return switches;
@@ -54,6 +56,12 @@ FaultSwitches ResolveFaultSwitches(
 bool ToldToFail(const FaultSwitches& switches, std::string_view bytes) {
   if (switches.fail) return true;
   return !switches.fail_when.empty() && bytes.find(switches.fail_when) != std::string_view::npos;
+}
+
+int ExtraDelayFor(const FaultSwitches& switches, std::string_view bytes) {
+  if (switches.slow_when.empty() || bytes.find(switches.slow_when) == std::string_view::npos)
+    return 0;
+  return switches.slow_ms;
 }
 
 std::string_view ArgumentsOf(std::string_view command_line) {

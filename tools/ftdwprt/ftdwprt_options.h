@@ -10,18 +10,23 @@
 
 namespace varnell::tools {
 
-// Switches read from FTDWPRT_DELAY_MS, FTDWPRT_FAIL, FTDWPRT_FAIL_WHEN, FTDWPRT_RECORD,
-// FTDWPRT_JOURNAL and from ftdwprt.ini (keys delay_ms, fail, fail_when, record, journal).
+// Switches read from FTDWPRT_DELAY_MS, FTDWPRT_FAIL, FTDWPRT_FAIL_WHEN, FTDWPRT_SLOW_WHEN,
+// FTDWPRT_SLOW_MS, FTDWPRT_RECORD, FTDWPRT_JOURNAL and from ftdwprt.ini (keys delay_ms, fail,
+// fail_when, slow_when, slow_ms, record, journal).
 struct FaultSwitches {
   int delay_ms = 0;       // wait this long before printing
   bool fail = false;      // end with exit code 3 without printing
   std::string fail_when;  // the same for a file whose bytes hold this text; empty: never
-  std::string record;     // file that gets one line per run as it starts; empty: none
-  std::string journal;    // file that gets one line per run as it ends; empty: none
+  std::string slow_when;  // a file whose bytes hold this text takes slow_ms more; empty: never
+  int slow_ms = 0;
+  std::string record;   // file that gets one line per run as it starts; empty: none
+  std::string journal;  // file that gets one line per run as it ends; empty: none
 };
 
 // Whether a run on a file of these bytes is told to fail.
 bool ToldToFail(const FaultSwitches& switches, std::string_view bytes);
+// How much longer a run on a file of these bytes is told to take, in milliseconds.
+int ExtraDelayFor(const FaultSwitches& switches, std::string_view bytes);
 
 // "key=value" lines with lower-cased keys and trimmed values; blank lines, lines without "="
 // and comments (";" or "#") are skipped.

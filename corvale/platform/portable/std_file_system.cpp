@@ -1,6 +1,8 @@
 // The file system over std::filesystem, with Windows paths and Windows error codes.
 #include "corvale/platform/portable/std_file_system.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -193,6 +195,13 @@ SystemError StdFileSystem::AppendToFile(const std::string& path, const std::stri
   if (std::fwrite(bytes.data(), 1, bytes.size(), stream) != bytes.size()) error = errno;
   if (std::fclose(stream) != 0 && error == 0) error = errno;
   return error ? MapErrno(error, file) : 0;
+}
+
+std::string StdFileSystem::FolderIdentity(const std::string& path) {
+  struct stat info = {};
+  if (stat(ToPath(path).string().c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+    return std::string();
+  return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
 }
 
 SystemError StdFileSystem::EmptyFile(const std::string& path) {

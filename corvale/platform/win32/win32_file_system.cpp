@@ -2,6 +2,8 @@
 // and friends, so that every name Windows allows can be listed, moved and deleted.
 #include "corvale/platform/win32/win32_file_system.h"
 
+#include <cstdio>
+
 #include <algorithm>
 
 #include "common/win32/windows_support.h"
@@ -128,6 +130,22 @@ SystemError Win32FileSystem::AppendToFile(const std::string& path, const std::st
     done += written;
   }
   return 0;
+}
+
+std::string Win32FileSystem::FolderIdentity(const std::string& path) {
+  // No access to the folder's contents is asked: only its attributes and file number.
+  ScopedFileHandle folder(CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!folder || !GetFileInformationByHandle(folder.Get(), &info) ||
+      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return std::string();
+  // NTFS file numbers carry a sequence number, so a folder made again gets another one.
+  char identity[64];
+  std::snprintf(identity, sizeof identity, "%08lx:%08lx%08lx", info.dwVolumeSerialNumber,
+                info.nFileIndexHigh, info.nFileIndexLow);
+  return identity;
 }
 
 SystemError Win32FileSystem::EmptyFile(const std::string& path) {

@@ -11,6 +11,7 @@ class Win32FileSystem : public FileSystem {
  public:
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
+  std::string FolderIdentity(const std::string& path) override;
   bool CreateDirectories(const std::string& path) override;
   std::vector<FileEntry> ListFolder(const std::string& folder) override;
   SystemError MoveFile(const std::string& from, const std::string& to) override;

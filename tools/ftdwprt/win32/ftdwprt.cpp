@@ -97,6 +97,8 @@ int Run(const varnell::tools::FaultSwitches& switches, const std::string& file,
   if (switches.fail) return kToldToFail;
   std::string bytes;
   if (file.empty() || !ReadFileBytes(file, bytes)) return kFailed;
+  if (const int extra = varnell::tools::ExtraDelayFor(switches, bytes); extra > 0)
+    Sleep(static_cast<DWORD>(extra));
   if (varnell::tools::ToldToFail(switches, bytes)) return kToldToFail;
   if (printer.empty()) return kFailed;
   const std::string document = varnell::tools::FileNameOf(file);
