@@ -5,8 +5,8 @@
 //   on <name>                                      the steps below belong to this printer
 //   pass after <ms> [discarded] [no-info] [fails]  a change signalled <ms> after the step before
 //                                                  ended (or after the registration); its fetch
-//   refetch [no-info] [fails]                      what a second fetch of that change returns
-//   field <job|printer|type> <code> <value> [id <n>]   one entry of the pass or refetch above
+//   refetch [discarded] [no-info] [fails]          what a second fetch of that change returns
+//   field <job|printer|type> <code> [id <n>] <value>   one entry of the pass or refetch above
 //   restart after <ms> down <ms|forever>           a change whose fetch fails, after which the
 //                                                  change handle stops working and the printer
 //                                                  cannot be opened for so long

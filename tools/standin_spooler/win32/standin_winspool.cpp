@@ -284,7 +284,7 @@ BOOL StandInSpooler::Open(const char* name, HANDLE* printer, const void* default
   std::string call = std::string("OpenPrinterA ") + (name ? Quoted(name) : "none") +
                      " defaults=" + (defaults ? "given" : "none");
   std::optional<std::size_t> found;
-  for (std::size_t i = 0; name && i < ansi_names_.size(); ++i) {
+  for (std::size_t i = 0; name && !found && i < ansi_names_.size(); ++i) {
     if (varnell::EqualsIgnoreCase(ansi_names_[i], name)) found = i;
   }
   DWORD error = 0;
