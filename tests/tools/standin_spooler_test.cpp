@@ -134,15 +134,6 @@ TEST(SpoolerScriptTest, MistakesAreReportedWithTheirLine) {
   }
 }
 
-TEST(SpoolerScriptTest, Utf8ToUtf16) {
-  EXPECT_EQ(Utf16FromUtf8("A\xC3\xA9\xE6\xBC\xA2\xF0\x9F\x96\xA8"), u"A\u00e9\u6f22\U0001F5A8");
-  for (const char* bad : {"\xC3", "\xC0\x80", "\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80",
-                          "\x80", "\xC3\x41"}) {
-    SCOPED_TRACE(bad);
-    EXPECT_EQ(Utf16FromUtf8(bad), std::nullopt);
-  }
-}
-
 SpoolerScript Script(const std::string& steps, const std::string& options = "") {
   return ParseSpoolerScript("printer Varnell " + options + "\nprinter Dorrow_Laser\non Varnell\n" +
                             steps);

@@ -4,8 +4,17 @@
 #include <charconv>
 #include <limits>
 
+#include "common/text_encoding.h"
+
 namespace standin_spooler {
 namespace {
+
+// UTF-8 as UTF-16; empty for bytes that form no character.
+std::optional<std::u16string> StrictUtf16(std::string_view text) {
+  std::u16string wide = varnell::Utf8ToUtf16(text);
+  if (varnell::Utf16ToUtf8(wide) != text) return std::nullopt;
+  return wide;
+}
 
 struct Token {
   std::string text;
@@ -105,7 +114,7 @@ class LineReader {
   std::u16string Text() {
     const Token& token = Take("text");
     if (!token.quoted) Fail("a text is written in double quotes");
-    std::optional<std::u16string> text = Utf16FromUtf8(token.text);
+    std::optional<std::u16string> text = StrictUtf16(token.text);
     if (!text) Fail("the text is not UTF-8");
     return *text;
   }
@@ -250,7 +259,7 @@ class Parser {
   void Printer(LineReader& reader) {
     ScriptPrinter printer;
     printer.name = reader.Name();
-    if (!Utf16FromUtf8(printer.name)) reader.Fail("the printer name is not UTF-8");
+    if (!StrictUtf16(printer.name)) reader.Fail("the printer name is not UTF-8");
     for (const ScriptPrinter& other : script_.printers) {
       if (other.name == printer.name) reader.Fail("printer \"" + printer.name + "\" twice");
     }
@@ -289,38 +298,6 @@ SpoolerScript ParseSpoolerScript(std::string_view text) {
     start = end + 1;
   }
   return parser.Take();
-}
-
-std::optional<std::u16string> Utf16FromUtf8(std::string_view text) {
-  std::u16string wide;
-  for (std::size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    int length = lead < 0x80           ? 1
-                 : (lead >> 5) == 0x6  ? 2
-                 : (lead >> 4) == 0xE  ? 3
-                 : (lead >> 3) == 0x1E ? 4
-                                       : 0;
-    if (length == 0 || i + length > text.size()) return std::nullopt;
-    std::uint32_t code = length == 1 ? lead : lead & (0x7F >> length);
-    for (int k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return std::nullopt;
-      code = (code << 6) | (next & 0x3F);
-    }
-    constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-      return std::nullopt;
-    }
-    if (code >= 0x10000) {
-      code -= 0x10000;
-      wide += static_cast<char16_t>(0xD800 + (code >> 10));
-      wide += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
-    } else {
-      wide += static_cast<char16_t>(code);
-    }
-    i += static_cast<std::size_t>(length);
-  }
-  return wide;
 }
 
 }  // namespace standin_spooler

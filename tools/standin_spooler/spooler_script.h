@@ -84,7 +84,4 @@ class ScriptError : public std::runtime_error {
 // Throws ScriptError for the first line it cannot take.
 SpoolerScript ParseSpoolerScript(std::string_view text);
 
-// UTF-8 to UTF-16; empty for text that is not UTF-8.
-std::optional<std::u16string> Utf16FromUtf8(std::string_view text);
-
 }  // namespace standin_spooler
