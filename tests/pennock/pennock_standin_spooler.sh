@@ -16,7 +16,8 @@ others=("Dorrow_Laser" "Office Laser 2" "Tollard Proof")
 [ -f "$standin" ] || fail "no $standin: build the $VARNELL_WINE_PRESET preset first"
 
 # The names a module exports, or imports from WINSPOOL.DRV.
-objdump_tool=$(command -v i686-w64-mingw32-objdump || command -v x86_64-w64-mingw32-objdump) ||
+# The 64-bit one reads the programs of both builds.
+objdump_tool=$(command -v x86_64-w64-mingw32-objdump || command -v i686-w64-mingw32-objdump) ||
   fail "no mingw-w64 objdump"
 exports() {
   "$objdump_tool" -p "$1" | awk '/\[Ordinal\/Name Pointer\] Table/ { on = 1; next }
