@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "corvale/platform/text_encoding.h"
+#include "common/text_encoding.h"
 
-namespace corvale {
+namespace varnell {
 namespace {
 
 TEST(TextEncodingTest, NamesRoundTripThroughUtf16) {
@@ -65,4 +65,4 @@ TEST(TextEncodingTest, MalformedBytesBecomeReplacementCharacters) {
 }
 
 }  // namespace
-}  // namespace corvale
+}  // namespace varnell

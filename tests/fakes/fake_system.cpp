@@ -3,7 +3,7 @@
 
 #include <chrono>
 
-#include "corvale/platform/text_encoding.h"
+#include "common/text_encoding.h"
 
 namespace corvale::testing {
 
@@ -45,7 +45,7 @@ void FakeClock::Advance(int64_t seconds) {
 }
 
 std::string FakeSystemInfo::ToAnsiCodePage(const std::string& text) {
-  const std::u16string wide = Utf8ToUtf16(text);
+  const std::u16string wide = varnell::Utf8ToUtf16(text);
   std::string out;
   for (size_t i = 0; i < wide.size(); ++i) {
     const char16_t c = wide[i];

@@ -38,6 +38,26 @@ FakeChange Change(std::vector<NotifyFetch> fetches) {
 
 const char* const kEventLine =
     "[*] [T] ----->>> Event triggered at [2011-05-10 14:38:25]: [Varnell]";
+const char* const kStartingLine = "[*] [T] Starting notification loop [Varnell].";
+const char* const kWaitFailedLine =
+    "[*] [T] Notification wait failed 50 times in a row; registering again [Varnell].";
+const char* const kRegisterCall = "FindFirstPrinterChangeNotification Varnell 7777FFFF 0";
+
+Lines Repeated(std::size_t count, const std::string& line) {
+  return Lines(count, line);
+}
+
+Lines Concat(std::initializer_list<Lines> parts) {
+  Lines all;
+  for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+std::vector<std::uint32_t> Concat32(std::initializer_list<std::vector<std::uint32_t>> parts) {
+  std::vector<std::uint32_t> all;
+  for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
 
 void ExpectMonitorOptions(const NotifyOptions& options) {
   EXPECT_EQ(options.Version, 2u);
@@ -77,6 +97,11 @@ class NotificationWorkerTest : public ::testing::Test {
     while (fake.window.PumpOne(fake.WorkersIdle())) {
     }
     return SplitLines(fake.window.Text());
+  }
+
+  // The printer's change handle stops working: its next `count` waits fail.
+  void AddFailedWaits(const std::string& name, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) fake.spooler.AddChange(name, FakeChange{false, {}});
   }
 
   bool Ended() {
@@ -234,6 +259,86 @@ TEST_F(NotificationWorkerTest, EventLineUsesTheUsersTimeSeparator) {
   fake.spooler.AddChange("Varnell", Change({Fetched({})}));
   EXPECT_EQ(Run("Varnell").back(),
             "[*] [T] ----->>> Event triggered at [2024-12-01 09.05.07]: [Varnell]");
+}
+
+// A change handle that stopped working (the spooler restarted) is given up with its printer
+// after a run of failed waits; the new registration is decoded as before.
+TEST_F(NotificationWorkerTest, RunOfFailedWaitsRegistersAgainAndDecodesAsBefore) {
+  AddFailedWaits("Varnell", 50);
+  fake.spooler.AddChange("Varnell", Change({Fetched({Entry(kPrinterNotifyType, 20, 4)})}));
+  Lines lines = Run("Varnell");
+  EXPECT_EQ(Lines(lines.begin() + 1, lines.end()),
+            (Lines{kStartingLine, kWaitFailedLine, kStartingLine, "[*] ", kEventLine,
+                   "[*] [T] PRINTER_NOTIFY_FIELD_CJOBS: 4"}));
+  EXPECT_EQ(fake.spooler.Calls(),
+            Concat({{"OpenPrinter Varnell", kRegisterCall},
+                    Repeated(50, "WaitForChange Varnell"),
+                    {"FindClosePrinterChangeNotification Varnell", "ClosePrinter Varnell",
+                     "OpenPrinter Varnell", kRegisterCall, "WaitForChange Varnell",
+                     "FindNextPrinterChangeNotification Varnell"}}));
+  EXPECT_EQ(fake.system.Sleeps(), std::vector<std::uint32_t>(49, kFailedWaitPauseMs));
+  ASSERT_EQ(fake.spooler.RegisterOptions().size(), 2u);
+  ExpectMonitorOptions(fake.spooler.RegisterOptions()[1]);
+  EXPECT_FALSE(Ended());
+  EXPECT_EQ(record.Running, -1);
+}
+
+// Failed waits count only in a row: a change that comes through starts the count again.
+TEST_F(NotificationWorkerTest, FailedWaitsShortOfARunKeepTheRegistration) {
+  for (int round = 0; round < 2; ++round) {
+    AddFailedWaits("Varnell", 49);
+    fake.spooler.AddChange("Varnell", Change({Fetched({})}));
+  }
+  Lines lines = Run("Varnell");
+  EXPECT_EQ(Lines(lines.begin() + 1, lines.end()),
+            (Lines{kStartingLine, "[*] ", kEventLine, "[*] ", kEventLine}));
+  EXPECT_EQ(fake.system.Sleeps(), std::vector<std::uint32_t>(98, kFailedWaitPauseMs));
+  EXPECT_EQ(fake.spooler.RegisterOptions().size(), 1u);
+}
+
+// While the spooler is away, each try to open and register fails with one line and a pause of
+// a minute; a printer opened for a registration that fails is released before the pause.
+TEST_F(NotificationWorkerTest, RegisteringAgainTriesAMinuteApartUntilItSucceeds) {
+  fake.spooler.FailOpenAttempts("Varnell", {1, 2});
+  fake.spooler.FailRegistrationAttempts("Varnell", {1});
+  AddFailedWaits("Varnell", 50);
+  fake.spooler.AddChange("Varnell", Change({Fetched({Entry(kJobNotifyType, 21, 2)})}));
+  Lines lines = Run("Varnell");
+  const std::string open_failed =
+      "[*] [T] Registering again failed (Openprinter() failed for \"Varnell\"); next try in a "
+      "minute.";
+  EXPECT_EQ(Lines(lines.begin() + 2, lines.end()),
+            (Lines{kWaitFailedLine, open_failed, open_failed,
+                   "[*] [T] Registering again failed (invalid notification handle for "
+                   "\"Varnell\"); next try in a minute.",
+                   kStartingLine, "[*] ", kEventLine,
+                   "[*] [T] JOB_NOTIFY_FIELD_PAGES_PRINTED: NotifyData.adwData[0] = 2"}));
+  Lines calls = fake.spooler.Calls();
+  EXPECT_EQ(Lines(calls.begin() + 52, calls.end()),
+            (Lines{"FindClosePrinterChangeNotification Varnell", "ClosePrinter Varnell",
+                   "OpenPrinter Varnell", "OpenPrinter Varnell", "OpenPrinter Varnell",
+                   kRegisterCall, "ClosePrinter Varnell", "OpenPrinter Varnell", kRegisterCall,
+                   "WaitForChange Varnell", "FindNextPrinterChangeNotification Varnell"}));
+  EXPECT_EQ(fake.system.Sleeps(), Concat32({std::vector<std::uint32_t>(49, kFailedWaitPauseMs),
+                                            std::vector<std::uint32_t>(3, kRegisterAgainPauseMs)}));
+}
+
+// Any printer's worker registers again; one other than "Varnell" still ends at its first change.
+TEST_F(NotificationWorkerTest, OtherPrinterRegistersAgainAndEndsAtItsFirstChange) {
+  AddFailedWaits("Dorrow_Laser", 50);
+  fake.spooler.AddChange("Dorrow_Laser", Change({Fetched({Entry(kPrinterNotifyType, 20, 1)})}));
+  Lines lines = Run("Dorrow_Laser");
+  EXPECT_EQ(Lines(lines.begin() + 1, lines.end()),
+            (Lines{"[*] [T] Starting notification loop [Dorrow_Laser].",
+                   "[*] [T] Notification wait failed 50 times in a row; registering again "
+                   "[Dorrow_Laser].",
+                   "[*] [T] Starting notification loop [Dorrow_Laser]."}));
+  EXPECT_EQ(ExitCode(), 0u);
+  EXPECT_EQ(record.Running, 0);
+  Lines calls = fake.spooler.Calls();
+  EXPECT_EQ(Lines(calls.end() - 3, calls.end()),
+            (Lines{"WaitForChange Dorrow_Laser", "FindClosePrinterChangeNotification Dorrow_Laser",
+                   "ClosePrinter Dorrow_Laser"}));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "fakes/fake_platform.h"
 #include "pennock/format_line.h"
+#include "pennock/notification_worker.h"
 
 namespace pennock {
 namespace {
@@ -300,6 +301,35 @@ TEST_F(PennockRunTest, ClosingTerminatesAWorkerWaitingWithTheLock) {
   EXPECT_EQ(SplitLines(window.SaveBuffer()), Concat({StartupLines({"Varnell"}), kFinalisation}));
   EXPECT_EQ(fake.threads.Terminated(), (std::vector<std::uint32_t>{0x124}));
   EXPECT_EQ(fake.window.Calls().back(), "EndDialog 10010 0");
+}
+
+// A worker pausing a minute between its tries to register again is ended by the close at once,
+// and finalisation succeeds.
+TEST_F(PennockRunTest, ClosingEndsAWorkerPausingBetweenTries) {
+  fake.spooler.SetPrinters({"Varnell"});
+  fake.spooler.FailOpenAttempts("Varnell", {1});
+  for (std::uint32_t i = 0; i < kFailedWaitsBeforeRegisteringAgain; ++i) {
+    fake.spooler.AddChange("Varnell", FakeChange{false, {}});
+  }
+  fake.system.HoldSleepsOf(kRegisterAgainPauseMs);
+  ActivityWindow window(fake.platform);
+  fake.window.OpenDialog(&window);
+  window.InitDialog(FakeWindow::kDialog);
+  while (fake.window.PumpOne([&] { return fake.system.HeldSleepsLocked() == 1; })) {
+  }
+  window.Close(FakeWindow::kDialog);
+
+  const Lines worker = {
+      "[*] [T] Openprinter() called successfully for \"Varnell\" [hPrinter = 000000A0]",
+      "[*] [T] Starting notification loop [Varnell].",
+      "[*] [T] Notification wait failed 50 times in a row; registering again [Varnell].",
+      "[*] [T] Registering again failed (Openprinter() failed for \"Varnell\"); next try in a "
+      "minute."};
+  EXPECT_EQ(SplitLines(window.SaveBuffer()),
+            Concat({StartupLines({"Varnell"}), worker, kFinalisation}));
+  EXPECT_EQ(fake.threads.Terminated(), (std::vector<std::uint32_t>{0x124}));
+  EXPECT_EQ(fake.spooler.Calls().back(), "OpenPrinter Varnell");
+  EXPECT_EQ(fake.threads.HandlesOpen(), 0u);
 }
 
 // Closing right after opening: the workers were created a moment ago and are still in their

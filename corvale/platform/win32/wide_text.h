@@ -5,17 +5,17 @@
 #include <string>
 #include <string_view>
 
-#include "corvale/platform/text_encoding.h"
+#include "common/text_encoding.h"
 
 namespace corvale::win32 {
 
 inline std::wstring Wide(std::string_view utf8) {
-  const std::u16string utf16 = Utf8ToUtf16(utf8);
+  const std::u16string utf16 = varnell::Utf8ToUtf16(utf8);
   return std::wstring(utf16.begin(), utf16.end());
 }
 
 inline std::string Utf8(std::wstring_view wide) {
-  return Utf16ToUtf8(std::u16string(wide.begin(), wide.end()));
+  return varnell::Utf16ToUtf8(std::u16string(wide.begin(), wide.end()));
 }
 
 // The system's text for an error code in UTF-8, without the trailing line end.

@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "common/win32/windows_support.h"
+
+#include <winspool.h>
 #include "pennock/platform/platform.h"
 
 namespace pennock::win32 {
@@ -20,6 +22,9 @@ template <typename Handle>
 Handle HandleOf(std::uint32_t id) {
   return reinterpret_cast<Handle>(static_cast<std::intptr_t>(static_cast<std::int32_t>(id)));
 }
+
+// The spooler's notification information as the monitor keeps it; texts in the ANSI code page.
+NotifyInfo CopyNotifyInfo(const PRINTER_NOTIFY_INFO& info);
 
 // Sent to the activity window to run a task on its thread.
 inline constexpr UINT kRunTaskMessage = WM_APP + 1;

@@ -3,8 +3,12 @@
 
 #include <winspool.h>
 
+#include <cstddef>
 #include <new>
+#include <string_view>
 #include <vector>
+
+#include "pennock/platform/notify_info_copy.h"
 
 namespace pennock::win32 {
 namespace {
@@ -38,68 +42,38 @@ class NativeOptions {
   PRINTER_NOTIFY_OPTIONS options_{};
 };
 
-enum class BufferKind { kNone, kText, kBytes };
+// The portable mirror must be the layout of the records the spooler hands out.
+static_assert(sizeof(NotifyInfoDataRecord) == sizeof(PRINTER_NOTIFY_INFO_DATA));
+static_assert(offsetof(NotifyInfoDataRecord, Type) == offsetof(PRINTER_NOTIFY_INFO_DATA, Type));
+static_assert(offsetof(NotifyInfoDataRecord, Field) == offsetof(PRINTER_NOTIFY_INFO_DATA, Field));
+static_assert(offsetof(NotifyInfoDataRecord, Id) == offsetof(PRINTER_NOTIFY_INFO_DATA, Id));
+static_assert(offsetof(NotifyInfoDataRecord, NotifyData.adwData) ==
+              offsetof(PRINTER_NOTIFY_INFO_DATA, NotifyData.adwData));
+static_assert(offsetof(NotifyInfoDataRecord, NotifyData.Data.cbBuf) ==
+              offsetof(PRINTER_NOTIFY_INFO_DATA, NotifyData.Data.cbBuf));
+static_assert(offsetof(NotifyInfoDataRecord, NotifyData.Data.pBuf) ==
+              offsetof(PRINTER_NOTIFY_INFO_DATA, NotifyData.Data.pBuf));
+static_assert(offsetof(NotifyInfoRecord, Version) == offsetof(PRINTER_NOTIFY_INFO, Version));
+static_assert(offsetof(NotifyInfoRecord, Flags) == offsetof(PRINTER_NOTIFY_INFO, Flags));
+static_assert(offsetof(NotifyInfoRecord, Count) == offsetof(PRINTER_NOTIFY_INFO, Count));
+static_assert(offsetof(NotifyInfoRecord, aData) == offsetof(PRINTER_NOTIFY_INFO, aData));
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
 
-// Which entries carry a buffer, and in which form, as the spooler documents its fields: the
-// texts come as UTF-16, the submission time as a SYSTEMTIME; device modes and security
-// descriptors are not looked at.
-BufferKind BufferKindOf(WORD type, WORD field) {
-  if (type == JOB_NOTIFY_TYPE) {
-    if (field <= JOB_NOTIFY_FIELD_DRIVER_NAME || field == JOB_NOTIFY_FIELD_STATUS_STRING ||
-        field == JOB_NOTIFY_FIELD_DOCUMENT) {
-      return BufferKind::kText;
-    }
-    return field == JOB_NOTIFY_FIELD_SUBMITTED ? BufferKind::kBytes : BufferKind::kNone;
-  }
-  if (type == PRINTER_NOTIFY_TYPE) {
-    if (field <= PRINTER_NOTIFY_FIELD_LOCATION ||
-        (field >= PRINTER_NOTIFY_FIELD_SEPFILE && field <= PRINTER_NOTIFY_FIELD_DATATYPE) ||
-        field == PRINTER_NOTIFY_FIELD_STATUS_STRING) {
-      return BufferKind::kText;
-    }
-  }
-  return BufferKind::kNone;
-}
-
-std::optional<std::string> BufferOf(const PRINTER_NOTIFY_INFO_DATA& data) {
-  const void* buffer = data.NotifyData.Data.pBuf;
-  DWORD size = data.NotifyData.Data.cbBuf;
-  if (buffer == nullptr) return std::nullopt;
-  switch (BufferKindOf(data.Type, data.Field)) {
-    case BufferKind::kText: {
-      const auto* text = static_cast<const wchar_t*>(buffer);
-      int units = static_cast<int>(size / sizeof(wchar_t));
-      int length = WideCharToMultiByte(CP_ACP, 0, text, units, nullptr, 0, nullptr, nullptr);
-      std::string converted(static_cast<std::size_t>(length), '\0');
-      WideCharToMultiByte(CP_ACP, 0, text, units, converted.data(), length, nullptr, nullptr);
-      return converted;
-    }
-    case BufferKind::kBytes:
-      return std::string(static_cast<const char*>(buffer), size);
-    case BufferKind::kNone:
-      break;
-  }
-  return std::nullopt;
-}
-
-NotifyInfo CopyInfo(const PRINTER_NOTIFY_INFO& info) {
-  NotifyInfo copy;
-  copy.Version = info.Version;
-  copy.Flags = info.Flags;
-  for (DWORD i = 0; i < info.Count; ++i) {
-    const PRINTER_NOTIFY_INFO_DATA& data = info.aData[i];
-    NotifyInfoData entry;
-    entry.Type = data.Type;
-    entry.Field = data.Field;
-    entry.Id = data.Id;
-    entry.Value = data.NotifyData.adwData[0];
-    entry.Buffer = BufferOf(data);
-    copy.Data.push_back(std::move(entry));
-  }
-  return copy;
+std::string AnsiOf(std::u16string_view text) {
+  if (text.empty()) return std::string();
+  const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+  const auto units = static_cast<int>(text.size());
+  int length = WideCharToMultiByte(CP_ACP, 0, wide, units, nullptr, 0, nullptr, nullptr);
+  std::string converted(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide, units, converted.data(), length, nullptr, nullptr);
+  return converted;
 }
 
 }  // namespace
+
+NotifyInfo CopyNotifyInfo(const PRINTER_NOTIFY_INFO& info) {
+  return pennock::CopyNotifyInfo(*reinterpret_cast<const NotifyInfoRecord*>(&info), AnsiOf);
+}
 
 PrinterListSize Win32Spooler::LocalPrintersSize() {
   DWORD needed = 0;
@@ -162,7 +136,7 @@ NotifyFetch Win32Spooler::FindNextPrinterChangeNotification(ChangeId change,
   NotifyFetch fetch;
   fetch.Succeeded = ok != FALSE;
   if (info) {
-    fetch.Info = CopyInfo(*info);
+    fetch.Info = CopyNotifyInfo(*info);
     FreePrinterNotifyInfo(info);
   }
   return fetch;

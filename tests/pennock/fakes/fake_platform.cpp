@@ -216,6 +216,16 @@ void FakeSpooler::SetPrinters(std::vector<std::optional<std::string>> names) {
   ListResult = PrinterList{true, true, count, 0, std::move(names)};
 }
 
+void FakeSpooler::FailOpenAttempts(const std::string& name, std::set<int> attempts) {
+  auto lock = scheduler_.Acquire();
+  openFailAttempts_[name] = std::move(attempts);
+}
+
+void FakeSpooler::FailRegistrationAttempts(const std::string& name, std::set<int> attempts) {
+  auto lock = scheduler_.Acquire();
+  registerFailAttempts_[name] = std::move(attempts);
+}
+
 void FakeSpooler::AddChange(const std::string& name, FakeChange change) {
   auto lock = scheduler_.Acquire();
   changes_[name].push_back(std::move(change));
@@ -262,7 +272,10 @@ std::optional<PrinterId> FakeSpooler::OpenNamedPrinter(const std::string& name) 
   auto lock = scheduler_.Acquire();
   scheduler_.CheckTerminated(lock);
   calls_.push_back("OpenPrinter " + name);
-  if (openFails_.count(name) != 0) return std::nullopt;
+  const int attempt = openAttempts_[name]++;
+  if (openFails_.count(name) != 0 || openFailAttempts_[name].count(attempt) != 0) {
+    return std::nullopt;
+  }
   // Numbered by the name's place in the printer list, so that the ids do not depend on the
   // order in which the workers run.
   auto listed = std::find(ListResult.Names.begin(), ListResult.Names.end(), name);
@@ -276,7 +289,8 @@ std::optional<PrinterId> FakeSpooler::OpenNamedPrinter(const std::string& name) 
 void FakeSpooler::ClosePrinter(PrinterId printer) {
   auto lock = scheduler_.Acquire();
   scheduler_.CheckTerminated(lock);
-  calls_.push_back("ClosePrinter " + printers_.at(printer));
+  calls_.push_back("ClosePrinter " + printers_.at(printer) +
+                   (closedPrinters_.insert(printer).second ? "" : " (closed)"));
 }
 
 ChangeId FakeSpooler::FindFirstPrinterChangeNotification(PrinterId printer, std::uint32_t filter,
@@ -286,9 +300,13 @@ ChangeId FakeSpooler::FindFirstPrinterChangeNotification(PrinterId printer, std:
   scheduler_.CheckTerminated(lock);
   const std::string& name = printers_.at(printer);
   calls_.push_back(
-      FormatLine("FindFirstPrinterChangeNotification %s %X %d", {name, filter, options}));
+      FormatLine("FindFirstPrinterChangeNotification %s %X %d", {name, filter, options}) +
+      (closedPrinters_.count(printer) != 0 ? " (closed)" : ""));
   registerOptions_.push_back(notifyOptions);
-  if (registerFails_.count(name) != 0) return kInvalidChange;
+  const int attempt = registerAttempts_[name]++;
+  if (registerFails_.count(name) != 0 || registerFailAttempts_[name].count(attempt) != 0) {
+    return kInvalidChange;
+  }
   ChangeId change = nextId_;
   nextId_ += 4;
   registrations_[change] = name;
@@ -310,7 +328,7 @@ bool FakeSpooler::WaitForChange(ChangeId change) {
   scheduler_.WaitUntil(lock, [&] { return !queue.empty(); });
   FakeChange next = std::move(queue.front());
   queue.pop_front();
-  calls_.push_back("WaitForChange " + name);
+  calls_.push_back("WaitForChange " + name + (closedChanges_.count(change) ? " (closed)" : ""));
   pendingFetches_[change] = std::deque<NotifyFetch>(next.Fetches.begin(), next.Fetches.end());
   return next.WaitSucceeds;
 }
@@ -319,7 +337,8 @@ NotifyFetch FakeSpooler::FindNextPrinterChangeNotification(ChangeId change,
                                                            const NotifyOptions& notifyOptions) {
   auto lock = scheduler_.Acquire();
   scheduler_.CheckTerminated(lock);
-  calls_.push_back("FindNextPrinterChangeNotification " + registrations_.at(change));
+  calls_.push_back("FindNextPrinterChangeNotification " + registrations_.at(change) +
+                   (closedChanges_.count(change) ? " (closed)" : ""));
   fetchOptions_.push_back(notifyOptions);
   std::deque<NotifyFetch>& fetches = pendingFetches_[change];
   if (fetches.empty()) return NotifyFetch{};
@@ -331,7 +350,8 @@ NotifyFetch FakeSpooler::FindNextPrinterChangeNotification(ChangeId change,
 void FakeSpooler::FindClosePrinterChangeNotification(ChangeId change) {
   auto lock = scheduler_.Acquire();
   scheduler_.CheckTerminated(lock);
-  calls_.push_back("FindClosePrinterChangeNotification " + registrations_.at(change));
+  calls_.push_back("FindClosePrinterChangeNotification " + registrations_.at(change) +
+                   (closedChanges_.insert(change).second ? "" : " (closed)"));
 }
 
 // ---- window
@@ -617,10 +637,23 @@ std::string FakeSystem::TimeSeparator() {
   return Separator;
 }
 
+void FakeSystem::HoldSleepsOf(std::uint32_t milliseconds) {
+  auto lock = scheduler_.Acquire();
+  heldSleep_ = milliseconds;
+}
+
 void FakeSystem::Sleep(std::uint32_t milliseconds) {
   auto lock = scheduler_.Acquire();
   scheduler_.CheckTerminated(lock);
   sleeps_.push_back(milliseconds);
+  if (milliseconds != heldSleep_) return;
+  ++heldSleeps_;
+  scheduler_.Notify();
+  struct Leave {
+    std::size_t& held;
+    ~Leave() { --held; }
+  } leave{heldSleeps_};
+  scheduler_.WaitUntil(lock, [] { return false; });
 }
 
 std::vector<std::string> FakeSystem::CommandLineArguments() {

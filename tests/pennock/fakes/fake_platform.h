@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -113,12 +114,15 @@ class FakeSpooler : public Spooler {
   PrinterList ListResult;
   bool ThrowOnRead = false;
 
-  // Script of one printer name (shared by every printer of that name).
+  // Script of one printer name (shared by every printer of that name): every open or
+  // registration fails, or those of the given attempts (counted from 0 per name).
   void FailOpen(const std::string& name) { openFails_.insert(name); }
   void FailRegistration(const std::string& name) { registerFails_.insert(name); }
+  void FailOpenAttempts(const std::string& name, std::set<int> attempts);
+  void FailRegistrationAttempts(const std::string& name, std::set<int> attempts);
   void AddChange(const std::string& name, FakeChange change);
 
-  // Observation.
+  // Observation. A call on a printer or registration closed before gets " (closed)".
   std::vector<std::string> Calls();
   std::vector<NotifyOptions> FetchOptions();
   std::vector<NotifyOptions> RegisterOptions();
@@ -142,6 +146,12 @@ class FakeSpooler : public Spooler {
   FakeScheduler& scheduler_;
   std::set<std::string> openFails_;
   std::set<std::string> registerFails_;
+  std::map<std::string, std::set<int>> openFailAttempts_;
+  std::map<std::string, std::set<int>> registerFailAttempts_;
+  std::map<std::string, int> openAttempts_;
+  std::map<std::string, int> registerAttempts_;
+  std::set<PrinterId> closedPrinters_;
+  std::set<ChangeId> closedChanges_;
   std::map<std::string, std::deque<FakeChange>> changes_;
   std::map<PrinterId, std::string> printers_;
   std::map<ChangeId, std::string> registrations_;
@@ -257,6 +267,11 @@ class FakeSystem : public System {
   std::vector<std::string> Arguments;
   std::vector<std::string> DebugLines();
   std::vector<std::uint32_t> Sleeps();
+  // Sleeps of exactly `milliseconds` last until their thread is terminated, as a long pause
+  // would; the others return at once.
+  void HoldSleepsOf(std::uint32_t milliseconds);
+  // Threads inside such a sleep (take the scheduler's lock).
+  std::size_t HeldSleepsLocked() const { return heldSleeps_; }
 
   void WriteDebugOutput(const std::string& text) override;
   LocalTime GetLocalTime() override;
@@ -268,6 +283,8 @@ class FakeSystem : public System {
   FakeScheduler& scheduler_;
   std::vector<std::string> debugLines_;
   std::vector<std::uint32_t> sleeps_;
+  std::optional<std::uint32_t> heldSleep_;
+  std::size_t heldSleeps_ = 0;
 };
 
 // A dialog that handles nothing, for tests that only need the window to exist.

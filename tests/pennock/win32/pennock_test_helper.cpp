@@ -1,5 +1,6 @@
 // Test helper for pennock.exe under Wine:
 //   pennock_test_helper printers                          local printers in the spooler's order
+//   pennock_test_helper acp                               the ANSI code page
 //   pennock_test_helper wait <caption> <text> <n> <ms>    waits until the window's activity
 //                                                         control shows <text> n times
 //   pennock_test_helper close <caption> <ms>              closes the window (WM_CLOSE) and
@@ -102,6 +103,10 @@ int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IONBF, 0);
   std::string command = argc > 1 ? argv[1] : "";
   if (command == "printers" && argc == 2) return ListPrinters();
+  if (command == "acp" && argc == 2) {
+    std::printf("%u\n", GetACP());
+    return 0;
+  }
   if (command == "wait" && argc == 6) {
     return WaitForText(argv[2], argv[3], std::atoi(argv[4]),
                        static_cast<DWORD>(std::atol(argv[5])));
@@ -110,7 +115,7 @@ int main(int argc, char** argv) {
     return CloseWindow(argv[2], static_cast<DWORD>(std::atol(argv[3])), command == "close-at-once");
   }
   std::fprintf(stderr,
-               "usage: pennock_test_helper printers | wait <caption> <text> <n> <ms> | "
+               "usage: pennock_test_helper printers | acp | wait <caption> <text> <n> <ms> | "
                "close|close-at-once <caption> <ms>\n");
   return 2;
 }

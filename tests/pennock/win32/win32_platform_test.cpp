@@ -96,6 +96,46 @@ TEST(Win32TimeTest, FileTimeToDosDateTimeMatchesWindows) {
   }
 }
 
+// The spooler's records as winspool.h declares them, converted with the ANSI code page.
+TEST(Win32SpoolerTest, NotifyInfoIsCopiedFromTheSpoolersRecords) {
+  const wchar_t name[] = L"Caf\u00e9 \u6f22";
+  const SYSTEMTIME submitted{2011, 5, 2, 10, 12, 38, 25, 0};
+  struct {
+    PRINTER_NOTIFY_INFO info;
+    PRINTER_NOTIFY_INFO_DATA more[2];
+  } block{};
+  block.info.Version = 2;
+  block.info.Flags = PRINTER_NOTIFY_INFO_DISCARDED;
+  block.info.Count = 3;
+  PRINTER_NOTIFY_INFO_DATA* data = block.info.aData;
+  data[0].Type = JOB_NOTIFY_TYPE;
+  data[0].Field = JOB_NOTIFY_FIELD_DOCUMENT;
+  data[0].Id = 7;
+  data[0].NotifyData.Data.cbBuf = sizeof name;
+  data[0].NotifyData.Data.pBuf = const_cast<wchar_t*>(name);
+  data[1].Type = JOB_NOTIFY_TYPE;
+  data[1].Field = JOB_NOTIFY_FIELD_SUBMITTED;
+  data[1].NotifyData.Data.cbBuf = sizeof submitted;
+  data[1].NotifyData.Data.pBuf = const_cast<SYSTEMTIME*>(&submitted);
+  data[2].Type = PRINTER_NOTIFY_TYPE;
+  data[2].Field = PRINTER_NOTIFY_FIELD_CJOBS;
+  data[2].NotifyData.adwData[0] = 4;
+
+  NotifyInfo info = CopyNotifyInfo(block.info);
+  EXPECT_EQ(info.Flags, kNotifyInfoDiscarded);
+  ASSERT_EQ(info.Data.size(), 3u);
+  char expected[16] = {};
+  WideCharToMultiByte(CP_ACP, 0, name, -1, expected, sizeof expected, nullptr, nullptr);
+  EXPECT_EQ(info.Data[0].Buffer, expected);
+  if (GetACP() == 1252) {
+    EXPECT_EQ(info.Data[0].Buffer, "Caf\xE9 ?");
+  }
+  EXPECT_EQ(info.Data[0].Id, 7u);
+  EXPECT_EQ(DecodeNotifyEntry(info.Data[1]),
+            "JOB_NOTIFY_FIELD_SUBMITTED: SYSTEMTIME(NotifyData.Data.pbuf^) = 01CC0F0F27967680");
+  EXPECT_EQ(DecodeNotifyEntry(info.Data[2]), "PRINTER_NOTIFY_FIELD_CJOBS: 4");
+}
+
 class Win32FilesTest : public ::testing::Test {
  protected:
   Win32FilesTest() {

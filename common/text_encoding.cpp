@@ -1,7 +1,7 @@
 // UTF-8 and UTF-16, with lone surrogates kept.
-#include "corvale/platform/text_encoding.h"
+#include "common/text_encoding.h"
 
-namespace corvale {
+namespace varnell {
 
 namespace {
 
@@ -117,4 +117,4 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
   return out;
 }
 
-}  // namespace corvale
+}  // namespace varnell

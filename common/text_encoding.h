@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
-namespace corvale {
+namespace varnell {
 
 // Bytes that form no character become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);
 
-}  // namespace corvale
+}  // namespace varnell
