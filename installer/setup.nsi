@@ -179,8 +179,8 @@ Function .onInit
 FunctionEnd
 
 ; Corvale installed from its MSI package belongs to Windows Installer, which upgrades and removes
-; it: the setup would install a second copy over the first, that Windows Installer neither knows
-; nor removes. It refuses before anything is changed, with exit code 3.
+; it: the setup would put a second installation over it, one that Windows Installer neither knows
+; nor removes. The setup refuses before anything is changed, with exit code 3.
 Function RefuseMsiInstallation
   Push $0
   Push $1
