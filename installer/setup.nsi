@@ -7,6 +7,7 @@
 ;   OUT_FILE         the setup to write
 ;   ICON             the product icon, Corvale's
 ;   HELP_FILE        Corvale.chm, when the build makes it
+;   MSI_UPGRADE_CODE the upgrade code of Corvale's MSI package, in braces
 
 Unicode true
 XPStyle on
@@ -174,6 +175,27 @@ FunctionEnd
 
 Function .onInit
   SetShellVarContext all
+  Call RefuseMsiInstallation
+FunctionEnd
+
+; Corvale installed from its MSI package belongs to Windows Installer, which upgrades and removes
+; it: the setup would put a second installation over it, one that Windows Installer neither knows
+; nor removes. The setup refuses before anything is changed, with exit code 3.
+Function RefuseMsiInstallation
+  Push $0
+  Push $1
+  StrCpy $1 ""
+  System::Call 'msi::MsiEnumRelatedProductsW(w "${MSI_UPGRADE_CODE}", i 0, i 0, w .r1) i .r0'
+  ${If} $0 = 0
+  ${AndIf} $1 != ""
+    MessageBox MB_OK|MB_ICONSTOP "${PRODUCT_TITLE} is installed on this computer from its \
+Windows Installer package (product code $1).$\r$\n$\r$\nsetup.exe does not install over it. \
+Upgrade it with a newer package, or remove it (msiexec /x $1) and run setup.exe again." /SD IDOK
+    SetErrorLevel 3
+    Quit
+  ${EndIf}
+  Pop $1
+  Pop $0
 FunctionEnd
 
 Section "-Programs" SecPrograms

@@ -1,4 +1,5 @@
-// prefix_tool.exe: adds Wine-local printers on file ports and inspects the prefix's printers.
+// prefix_tool.exe: adds Wine-local printers on file ports and inspects the prefix's printers; runs
+// programs for the tests.
 #include "common/win32/windows_support.h"
 #include "tools/printing/win32/raw_print.h"
 
@@ -192,12 +193,33 @@ int RunRepeatedly(const std::string& count_text, const std::string& program,
   return kOk;
 }
 
+// Runs a program with its parameters, waits for it and prints its exit code: all 32 bits of it,
+// where Wine hands the shell only the low 8 (msiexec's 1603 arrives as 67).
+int ExitCode(const std::string& program, const std::string& parameters) {
+  std::string command_line = "\"" + program + "\" " + parameters;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info))
+    return Fail("cannot start " + program + ": " + LastErrorText());
+  CloseHandle(info.hThread);
+  WaitForSingleObject(info.hProcess, INFINITE);
+  DWORD code = 0;
+  const bool known = GetExitCodeProcess(info.hProcess, &code);
+  CloseHandle(info.hProcess);
+  if (!known) return Fail("no exit code of " + program + ": " + LastErrorText());
+  std::printf("%lu\n", code);
+  return kOk;
+}
+
 int Usage() {
   std::fputs(
       "usage: prefix_tool addprinter <name> <port-path> <driver>\n"
       "       prefix_tool printers | default-printer | set-default <name>\n"
       "       prefix_tool print-raw <printer> <file> | short-path <path> | hold <ms>\n"
-      "       prefix_tool run <count> <program> <parameters>\n",
+      "       prefix_tool run <count> <program> <parameters>\n"
+      "       prefix_tool exit-code <program> <parameters>\n",
       stderr);
   return kUsage;
 }
@@ -227,6 +249,8 @@ int main(int argc, char** argv) {
     result = Hold(args[1]);
   else if (command == "run" && operands == 3)
     result = RunRepeatedly(args[1], args[2], args[3]);
+  else if (command == "exit-code" && operands == 2)
+    result = ExitCode(args[1], args[2]);
   if (result == kUsage) return Usage();
   return result;
 }

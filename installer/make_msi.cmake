@@ -1,0 +1,65 @@
+# Makes Corvale's MSI package with wixl; any message of wixl's is an error.
+#   cmake -DWIXL=<wixl> -DWXS=<corvale.wxs> -DVERSION=<2.0.0.512> -DBIN_DIR=<programs>
+#         -DICON=<corvale.ico> [-DHELP_FILE=<Corvale.chm>] -DOUTPUT=<package.msi> -P make_msi.cmake
+# The Windows build runs it for the package it ships; the Wine test of the package runs it for
+# packages of other versions.
+include(${CMAKE_CURRENT_LIST_DIR}/msi_codes.cmake)
+
+foreach(name WIXL WXS VERSION BIN_DIR ICON OUTPUT)
+  if(NOT DEFINED ${name} OR "${${name}}" STREQUAL "")
+    message(FATAL_ERROR "make_msi.cmake needs -D${name}=...")
+  endif()
+endforeach()
+
+# Windows Installer orders versions by three fields of at most 255.255.65535; the fourth, the
+# build number, it ignores.
+if(NOT VERSION MATCHES "^([0-9]+)\\.([0-9]+)\\.([0-9]+)\\.([0-9]+)$" OR CMAKE_MATCH_1 GREATER 255
+   OR CMAKE_MATCH_2 GREATER 255 OR CMAKE_MATCH_3 GREATER 65535)
+  message(FATAL_ERROR "${VERSION} is no version an MSI package can carry (at most 255.255.65535.x)")
+endif()
+varnell_msi_product_code(product_code ${VERSION})
+# The first version Windows Installer sees above this one: the package replaces every version
+# below it, this one's other builds included.
+if(CMAKE_MATCH_3 LESS 65535)
+  math(EXPR next "${CMAKE_MATCH_3} + 1")
+  set(upgrade_below ${CMAKE_MATCH_1}.${CMAKE_MATCH_2}.${next})
+elseif(CMAKE_MATCH_2 LESS 255)
+  math(EXPR next "${CMAKE_MATCH_2} + 1")
+  set(upgrade_below ${CMAKE_MATCH_1}.${next}.0)
+elseif(CMAKE_MATCH_1 LESS 255)
+  math(EXPR next "${CMAKE_MATCH_1} + 1")
+  set(upgrade_below ${next}.0.0)
+else()
+  message(FATAL_ERROR "${VERSION} is the last version an MSI package can carry")
+endif()
+
+# wixl 0.101 finds source files only relative to the folder it runs in.
+get_filename_component(out_dir ${OUTPUT} DIRECTORY)
+file(MAKE_DIRECTORY ${out_dir})
+set(defines -D Version=${VERSION} -D UpgradeBelow=${upgrade_below} -D ProductCode=${product_code}
+            -D UpgradeCode=${VARNELL_MSI_UPGRADE_CODE})
+foreach(pair BinDir:BIN_DIR Icon:ICON HelpFile:HELP_FILE)
+  string(REPLACE ":" ";" pair ${pair})
+  list(GET pair 0 define)
+  list(GET pair 1 name)
+  if(DEFINED ${name} AND NOT "${${name}}" STREQUAL "")
+    file(RELATIVE_PATH relative ${out_dir} ${${name}})
+    if(relative STREQUAL "")
+      set(relative .)
+    endif()
+    list(APPEND defines -D ${define}=${relative})
+  endif()
+endforeach()
+
+file(REMOVE ${OUTPUT})
+execute_process(
+  COMMAND ${WIXL} -a x86 ${defines} -o ${OUTPUT} ${WXS}
+  WORKING_DIRECTORY ${out_dir}
+  RESULT_VARIABLE status
+  OUTPUT_VARIABLE out
+  ERROR_VARIABLE out)
+if(NOT status EQUAL 0 OR NOT out STREQUAL "")
+  file(REMOVE ${OUTPUT})
+  message(FATAL_ERROR "wixl (exit ${status}) on ${WXS}:\n${out}")
+endif()
+message(STATUS "${OUTPUT}: ProductCode {${product_code}}, UpgradeCode {${VARNELL_MSI_UPGRADE_CODE}}")
