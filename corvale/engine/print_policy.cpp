@@ -35,6 +35,20 @@ bool PrintPolicy::IsSuccess(uint32_t exit_code) const {
          SuccessExitCodes.end();
 }
 
+PrintPolicy PolicyOf(const PrintSettings& settings, std::string& complaint) {
+  PrintPolicy policy;
+  policy.TimeoutMinutes = settings.PrintTimeoutMinutes > 0 ? settings.PrintTimeoutMinutes : 0;
+  complaint.clear();
+  if (auto codes = ParseExitCodeList(settings.PrintSuccessExitCodes)) {
+    policy.SuccessExitCodes = *codes;
+  } else {
+    complaint = "PrintSuccessExitCodes \"" + settings.PrintSuccessExitCodes +
+                "\" is not a comma-separated list of exit codes; \"" + kDefaultSuccessExitCodes +
+                "\" is used";
+  }
+  return policy;
+}
+
 std::optional<std::vector<uint32_t>> ParseExitCodeList(const std::string& text) {
   std::vector<uint32_t> codes;
   size_t start = 0;

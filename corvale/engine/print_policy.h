@@ -23,6 +23,10 @@ struct PrintPolicy {
   bool IsSuccess(uint32_t exit_code) const;
 };
 
+// The policy the settings give. A success list that is not a list leaves the default in force,
+// and `complaint` says so; otherwise `complaint` is empty.
+PrintPolicy PolicyOf(const PrintSettings& settings, std::string& complaint);
+
 // The codes of a comma-separated list of decimal numbers ("0", "0, 1,3"); a negative number is
 // the exit code a program gets by returning it (-1 is 4294967295). Nothing when the text is not
 // such a list.

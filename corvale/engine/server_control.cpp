@@ -4,7 +4,6 @@
 #include <map>
 
 #include "common/text.h"
-#include "corvale/engine/job_store_recovery.h"
 #include "corvale/platform/dialogs.h"
 #include "corvale/platform/file_system.h"
 #include "corvale/platform/system_info.h"
@@ -120,7 +119,9 @@ bool TForm1::StartServer() {
     Folders.Clear();
     throw;
   }
-  PutPrintPolicyInForce();
+  std::string complaint;
+  Policy = PolicyOf(PrintOptions, complaint);
+  if (!complaint.empty()) WriteLog(complaint, "General");
   WarnWhenWindowsManagesTheDefaultPrinter();
 
   Notifier->OnFileChange = [this](TGXThreadFileNotifier& sender, TFileChanges changes,
@@ -159,48 +160,6 @@ void TForm1::StartMessage(const std::string& text) {
   const std::string line = varnell::ReplaceAll(text, "\r\n", " ");
   WriteLog(line, "General");
   SetStatusText(line);
-}
-
-void TForm1::PutPrintPolicyInForce() {
-  Policy = PrintPolicy{};
-  Policy.TimeoutMinutes =
-      PrintOptions.PrintTimeoutMinutes > 0 ? PrintOptions.PrintTimeoutMinutes : 0;
-  if (auto codes = ParseExitCodeList(PrintOptions.PrintSuccessExitCodes)) {
-    Policy.SuccessExitCodes = *codes;
-  } else {
-    WriteLog("PrintSuccessExitCodes \"" + PrintOptions.PrintSuccessExitCodes +
-                 "\" is not a comma-separated list of exit codes; \"" + kDefaultSuccessExitCodes +
-                 "\" is used",
-             "General");
-  }
-}
-
-void TForm1::RecoverJobStore() {
-  JobStoreRecovery recovery{platform_.files, Engine.JobStoreRoot, {}, {}, nullptr};
-  std::vector<int> slots;
-  for (int n = 1; n <= Engine.SlotCount; ++n) {
-    const std::string folder = Folders.FolderOf(n);
-    if (folder.empty()) continue;
-    slots.push_back(n);
-    recovery.Slots.push_back(
-        {Engine.Slots[n].PrinterName, varnell::WithoutTrailingDelimiter(folder),
-         varnell::WithoutTrailingDelimiter(varnell::Trim(Engine.Slots[n].DoneFolder))});
-  }
-  {
-    std::lock_guard lock(Engine.RunMutex);
-    for (const auto& job : Engine.PendingJobFiles) recovery.Pending.insert(job.first);
-  }
-  recovery.Log = [this](const std::string& message) { WriteLog(message, "MoveFile"); };
-  for (auto& [index, job] : recovery.Run()) {
-    const int n = slots[index];
-    {
-      std::lock_guard lock(Engine.RunMutex);
-      const std::string job_file = job.JobStoreFolder + "\\" + job.FileName;
-      Engine.PendingJobFiles.emplace(varnell::ToLowerAscii(job_file), job_file);
-    }
-    Engine.JobQueue[n]->push_back(std::move(job));
-    ++Engine.JobsInFlight[n];
-  }
 }
 
 void TForm1::CheckFolderAvailability() {

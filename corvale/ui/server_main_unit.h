@@ -239,7 +239,6 @@ class TForm1 {
   // status bar when the server starts by itself.
   void StartMessage(const std::string& text);
   void WarnWhenWindowsManagesTheDefaultPrinter();
-  void PutPrintPolicyInForce();
   void RecoverJobStore();
   bool PrinterReadyForSlot(int n, const std::string& printer);
   void WaitForPrintingJobs(uint32_t limit_ms);

@@ -92,3 +92,33 @@ close_corvale() {
   drv close Corvale >/dev/null || fail "the Corvale window did not close"
   wait "$CORVALE_PID" || true
 }
+
+# Files for the hot folders $WORK/hot1..3 of the tests that count where every file went: each has
+# a content of its own, and a line "name<TAB>slot<TAB>content" in the file $manifest.
+# stage NAME SLOT [MARK]: the file, written to $WORK/stage, with MARK (a text the stand-in print
+# utility is told to act on, such as FAIL-ME) in its bytes.
+stage() {
+  local name=$1 slot=$2 content
+  content="job $name $RANDOM$RANDOM${3:+ $3}"
+  mkdir -p "$WORK/stage"
+  printf '%s\n' "$content" >"$WORK/stage/$name"
+  printf '%s\t%s\t%s\n' "$name" "$slot" "$content" >>"$manifest"
+}
+# wave W COUNT EVERY: COUNT files w<W>-s<n>-<i>.afp for each slot n of 1..3, every EVERY-th marked
+# FAIL-ME (0: none); the three folders get theirs at the same moment.
+wave() {
+  local w=$1 count=$2 every=$3 n i name movers=()
+  for n in 1 2 3; do
+    mkdir -p "$WORK/stage/w$w-$n"
+    for i in $(seq -w 1 "$count"); do
+      name=w$w-s$n-$i.afp
+      stage "$name" $n $([ "$every" -gt 0 ] && [ $((10#$i % every)) = 0 ] && echo FAIL-ME)
+      mv "$WORK/stage/$name" "$WORK/stage/w$w-$n/"
+    done
+  done
+  for n in 1 2 3; do
+    mv "$WORK/stage/w$w-$n"/* "$WORK/hot$n/" &
+    movers+=($!)
+  done
+  wait "${movers[@]}"
+}

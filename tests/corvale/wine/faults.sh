@@ -45,32 +45,6 @@ REG
   done
 } | reg_import
 
-# stage NAME SLOT [FAIL]: a file with a unique content, written aside and listed in the manifest.
-stage() {
-  local name=$1 slot=$2 content
-  content="fault $name $RANDOM$RANDOM${3:+ FAIL-ME}"
-  printf '%s\n' "$content" >"$WORK/stage/$name"
-  printf '%s\t%s\t%s\n' "$name" "$slot" "$content" >>"$manifest"
-}
-# wave W COUNT [nofail]: COUNT files for each slot, every seventh told to fail unless "nofail";
-# all three folders get theirs at the same moment.
-wave() {
-  local w=$1 count=$2 failing=${3:-} n i name
-  for n in 1 2 3; do
-    mkdir -p "$WORK/stage/w$w-$n"
-    for i in $(seq -w 1 "$count"); do
-      name=w$w-s$n-$i.afp
-      stage "$name" $n $([ -z "$failing" ] && [ $((10#$i % 7)) = 0 ] && echo fail)
-      mv "$WORK/stage/$name" "$WORK/stage/w$w-$n/"
-    done
-  done
-  local movers=()
-  for n in 1 2 3; do
-    mv "$WORK/stage/w$w-$n"/* "$WORK/hot$n/" &
-    movers+=($!)
-  done
-  wait "${movers[@]}"
-}
 in_log() { cat "$WORK"/logs*/corvale.log 2>/dev/null | tr -d '\r' | grep -cF -- "$1" || true; }
 files_in() { find "$1" -maxdepth 1 -type f | wc -l; }
 
@@ -102,7 +76,7 @@ wait_until 60 bash -c "grep -q 'MoveFileEx ERROR (.*held.afp' '$log'" ||
   fail "no failed move of the held file"
 cjk=$(printf '\xe6\x97\xa5\xe6\x9c\xac.afp')
 stage "$cjk" 2
-wave 1 30
+wave 1 30 7
 mv "$WORK/stage/$cjk" "$WORK/hot2/"
 # The held file, the oldest of its folder, costs no capacity: the slot fills with the others.
 wait_until 60 bash -c "grep -q 'MoveFileEx OK: Moved .*w1-s1-10.afp' '$log'" ||
@@ -133,7 +107,7 @@ pass "deleted watched folder: gone after several checks, watched again and its f
 
 # Stop in the middle of wave 2: every queued job's file goes back into its input folder.
 printed_before=$(wc -l <"$journal")
-wave 2 30
+wave 2 30 7
 wait_until 120 bash -c "[ \$(wc -l <'$journal') -ge $((printed_before + 10)) ]" ||
   fail "wave 2 not printing"
 # Jobs queued: files taken into the job store and not yet handed to the print utility. A slot
@@ -156,9 +130,10 @@ wait_until 60 bash -c "[ \$(grep -c 'Simulator started successfully.' '$log') = 
 pass "Stop moved $moved_back queued files back; Start took them again"
 
 # The log folder removed while files are printed: no box, the status bar says so, intake and
-# Idle: every folder emptied and the status tick's last count 0.
+# Idle: every folder emptied, nothing waiting in the job store, and the status tick's last count 0.
 idle() {
   [ "$(find "$WORK"/hot? -type f | wc -l)" = 0 ] &&
+    [ "$(find "$store" -mindepth 2 -maxdepth 2 -type f | wc -l)" = 0 ] &&
     [ "$(tr -d '\r' <"$log" | grep -F '[DeviceStatus] Print jobs in queue: ' | tail -n1 | sed 's/.*: //')" = 0 ]
 }
 # printing go on; once the folder is back, so does the log. The waves before are printed first and
@@ -166,7 +141,7 @@ idle() {
 wait_until 300 idle || fail "the waves before the log's removal were not all printed"
 mv "$logs" "$WORK/logs-removed"
 printed_before=$(wc -l <"$journal")
-wave 3 10 nofail
+wave 3 10 0
 wait_until 120 bash -c "[ \$(wc -l <'$journal') -ge $((printed_before + 15)) ]" ||
   fail "printing stopped while the log could not be written"
 wait_until 30 bash -c "grep -q 'w3-s2-10.afp' '$journal'" ||
@@ -185,13 +160,14 @@ pass "log folder removed: no box, the status bar said so ($log_status), printing
 
 # The done folder of slot 3 removed: its printed files stay in the job store, each with a line.
 mv "$WORK/done3" "$WORK/done3-removed"
+for i in 1 2 3 4; do stage "after-done-$i.afp" 3; mv "$WORK/stage/after-done-$i.afp" "$WORK/hot3/"; done
 wait_until 300 idle || fail "the waves were not all taken and printed"
 [ "$(grep -c "MoveFile ERROR (.*): Failed to move .*Office Laser 2" "$log")" -ge 1 ] ||
   fail "no failed move into the removed done folder"
 drv no-message-box 1000 >/dev/null || fail "a box is open"
 
 # A close with jobs queued.
-wave 4 5
+wave 4 5 7
 wait_until 60 bash -c "[ \$(find '$WORK'/hot? -type f | wc -l) = 0 ]" || fail "wave 4 not taken"
 before_close=$(in_log " was not printed; moved back to ")
 drv close Corvale >/dev/null || fail "the window did not close"

@@ -37,27 +37,6 @@ REG
   done
 } | reg_import
 
-# stage NAME SLOT [MARK]: a file with a unique content (and the stand-in's mark), written aside
-# and listed in the manifest.
-stage() {
-  local name=$1 slot=$2 content
-  content="unattended $name $RANDOM$RANDOM${3:+ $3}"
-  printf '%s\n' "$content" >"$WORK/stage/$name"
-  printf '%s\t%s\t%s\n' "$name" "$slot" "$content" >>"$manifest"
-}
-# wave W COUNT: COUNT files for each slot, every ninth told to fail, dropped at once.
-wave() {
-  local w=$1 count=$2 n i name
-  for n in 1 2 3; do
-    mkdir -p "$WORK/stage/w$w-$n"
-    for i in $(seq -w 1 "$count"); do
-      name=w$w-s$n-$i.afp
-      stage "$name" $n $([ $((10#$i % 9)) = 0 ] && echo FAIL-ME)
-      mv "$WORK/stage/$name" "$WORK/stage/w$w-$n/"
-    done
-  done
-  for n in 1 2 3; do mv "$WORK/stage/w$w-$n"/* "$WORK/hot$n/"; done
-}
 # Files waiting in the job store (not those set aside beside them).
 waiting() { find "$store/Dorrow_Laser" "$store/Pellam_Ink" "$store/Office Laser 2" -maxdepth 1 -type f 2>/dev/null | wc -l; }
 in_log() { tr -d '\r' <"$log" | grep -cF -- "$1" || true; }
@@ -100,7 +79,10 @@ pass "a print past the time limit was ended, its job set aside in Failed; the ne
 
 # Killed outright with jobs queued and one printing, then started again: the job store's files
 # go back to their folders and print.
-wave 1 100
+printed_before=$(wc -l <"$journal")
+wave 1 100 9
+wait_until 120 bash -c "[ \$(wc -l <'$journal') -ge $((printed_before + 10)) ]" ||
+  fail "wave 1 is not printing"
 wait_until 120 bash -c "$(declare -f waiting); store='$store'; [ \$(waiting) -ge 30 ]" ||
   fail "never thirty jobs waiting (now $(waiting))"
 pkill -KILL -f 'corvale\.exe' || fail "corvale.exe was not there to kill"
@@ -119,7 +101,7 @@ pass "killed with $left files in the job store: $recovered moved back at the nex
 # the job store.
 wait_until 120 bash -c "[ \$(wc -l <'$journal') -ge $((printed_at_kill + 20)) ]" ||
   fail "printing did not go on after the restart"
-wave 2 60
+wave 2 60 9
 wait_until 120 bash -c "$(declare -f waiting); store='$store'; [ \$(waiting) -ge 20 ]" ||
   fail "never twenty jobs waiting after the restart"
 before_logoff=$(in_log " was not printed; moved back to ")
