@@ -97,6 +97,14 @@ set +e; gd --timeout 300 wait-window "No Such Window" 2>/dev/null; rc=$?; set -e
 expect "missing window exit code" 1 "$rc"
 set +e; gd get-text "$W" 2>/dev/null; rc=$?; set -e
 expect "bad usage exit code" 2 "$rc"
+set +e; gd move-mouse left 3 2>/dev/null; rc=$?; set -e
+expect "move-mouse without a number" 2 "$rc"
+gd move-mouse 0 0
+
+echo "== end of the session"
+# A window that lets the session end (the default answer) and stays, as this one does.
+expect "answer to the end of the session" 1 "$(gd end-session "$W" | tr -d '\r')"
+gd wait-window "$W" >/dev/null
 
 echo "== sizes"
 expect "minimized" 0 "$(gd minimized "$W" | tr -d '\r')"

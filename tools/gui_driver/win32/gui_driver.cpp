@@ -622,6 +622,16 @@ int EndSessionCommand(const Driver& driver, const Args& a) {
   return kOk;
 }
 
+// Puts the mouse pointer at a place of the screen: a pointer resting on a themed control keeps
+// Wine polling for the end of the hover, which a measurement of idle time must not count.
+int MoveMouseCommand(const Driver&, const Args& a) {
+  std::optional<int> x = varnell::tools::ParseCount(a[0]);
+  std::optional<int> y = varnell::tools::ParseCount(a[1]);
+  if (!x || !y) return kUsage;
+  if (!SetCursorPos(*x, *y)) Throw("SetCursorPos failed");
+  return kOk;
+}
+
 int MinimizedCommand(const Driver& driver, const Args& a) {
   std::printf("%d\n", IsIconic(driver.WaitWindow(a[0], false, false)) ? 1 : 0);
   return kOk;
@@ -687,6 +697,7 @@ constexpr Command kCommands[] = {
     {"no-message-box", 1, 1, NoMessageBoxCommand},
     {"close", 1, 1, CloseCommand},
     {"end-session", 1, 1, EndSessionCommand},
+    {"move-mouse", 2, 2, MoveMouseCommand},
     {"minimized", 1, 1, MinimizedCommand},
     {"window-rect", 1, 1, WindowRectCommand},
     {"send-resize", 3, 3, SendResizeCommand},
@@ -698,7 +709,7 @@ int Usage() {
   std::fputs(
       "usage: gui_driver [--timeout <ms>] <command> ...\n"
       "  wait-window|wait-gone|list-controls|status-text|close|minimized|window-rect <caption>\n"
-      "  end-session <caption>\n"
+      "  end-session <caption> | move-mouse <x> <y>\n"
       "  screen-rect|maximize|press-tab <caption>\n"
       "  get-text|leave|click|focus|get-check|combo-items <caption> <selector>\n"
       "  set-text|type-text <caption> <selector> <text>\n"
