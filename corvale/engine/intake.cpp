@@ -193,9 +193,11 @@ void TForm1::TakeFile(int n, const std::string& source, const std::string& store
   }
   Engine.FailedMoves[n].erase(source);
   Throttle.Forget("move " + source);
-  if (platform_.files.FileExists(source)) {
-    // Copied across volumes, but the source could not be removed: taken, it would be printed
-    // again and again. The copy goes, the file stays until it changes.
+  if (platform_.files.FileExists(source) &&
+      LastWriteOf(ExtractFileDir(source), ExtractFileName(source)) == last_write) {
+    // Copied across volumes, but the source could not be removed (a file of that name written
+    // since, with another time, is a new file, and the one moved is the job): taken, it would
+    // be printed again and again. The copy goes, the file stays until it changes.
     const SystemError removed = platform_.files.DeleteFile(target);
     Engine.CopiedNotMoved[n][source] = last_write;
     WriteLog(
@@ -214,6 +216,14 @@ void TForm1::TakeFile(int n, const std::string& source, const std::string& store
   Engine.JobQueue[n]->push_back(std::move(job));
   ++Engine.JobsInFlight[n];
   WriteLog("MoveFileEx OK: Moved " + source + " to " + target, "MoveFile");
+}
+
+// The last-write time of one file of a folder, or 0 when it is not there.
+int64_t TForm1::LastWriteOf(const std::string& folder, const std::string& name) {
+  for (const FileEntry& entry : platform_.files.ListFolder(folder + "\\")) {
+    if (!entry.is_directory && entry.name == name) return entry.last_write_utc;
+  }
+  return 0;
 }
 
 void TForm1::ForgetFailedMovesOfFilesGone(int n) {

@@ -46,8 +46,10 @@ TOpenFile::TOpenFile(TForm1& form, PrintJob job, uint64_t run)
     : form_(form), job_(std::move(job)), run_(run) {}
 
 void TOpenFile::LogLine(const std::string& message, const std::string& category) {
+  // Straight to the log file: the window's own WriteLog shows failures in the status bar, which
+  // belongs to the main thread. The status tick shows this one's failure too.
   try {
-    form_.WriteLog(message, category);
+    form_.Log.WriteLog(message, category);
   } catch (const std::exception&) {
     // The log file cannot be written now; the job goes on all the same.
   }

@@ -250,6 +250,7 @@ class TForm1 {
   void ScanFolderNow(const std::string& folder);
   void ScanSlotFolder(const std::string& folder);
   void TakeFile(int n, const std::string& source, const std::string& store, int64_t last_write);
+  int64_t LastWriteOf(const std::string& folder, const std::string& name);
   void ForgetFailedMovesOfFilesGone(int n);
   bool JobFileReleased(int n);
   void MoveBackToInputFolder(const TCTPQueueItem& job);

@@ -394,6 +394,18 @@ TEST_F(IntakeTest, FileThatAMoveOnlyCopiedIsNotTakenUntilItChanges) {
   EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\kept.afp"), "kept, new");
 }
 
+// A new file of the same name written the moment the old one was moved is not taken for a copy
+// left behind: the moved file is the job, and the new one waits for its own turn.
+TEST_F(IntakeTest, NewFileOfTheSameNameRightAfterTheMoveIsNotTakenForACopy) {
+  const std::string source = temp.Win("In1\\report.afp");
+  temp.WriteFile("In1\\report.afp", "first", 60);
+  files.AfterMoveFrom(source, [&] { temp.WriteFile("In1\\report.afp", "second", 0); });
+  Scan(1);
+  EXPECT_EQ(Queued(1), std::vector<std::string>{"report.afp"});
+  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\report.afp"), "first");
+  EXPECT_EQ(temp.ReadFile("In1\\report.afp"), "second");
+}
+
 // Reports that come while a scan runs are remembered, each folder once, and scanned in their
 // order as soon as the running scan ends: no folder's change is lost.
 TEST_F(IntakeTest, ReportsDuringAScanAreScannedRightAfterIt) {

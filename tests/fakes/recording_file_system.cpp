@@ -30,6 +30,11 @@ void RecordingFileSystem::CopyInsteadOfMovingFrom(const std::string& source, boo
   }
 }
 
+void RecordingFileSystem::AfterMoveFrom(const std::string& source, std::function<void()> after) {
+  std::lock_guard lock(mutex_);
+  after_moves_[source] = std::move(after);
+}
+
 void RecordingFileSystem::SetFolderIdentity(const std::string& path, const std::string& identity) {
   std::lock_guard lock(mutex_);
   if (identity.empty()) {
@@ -104,7 +109,17 @@ SystemError RecordingFileSystem::Move(const std::string& from, const std::string
       return ec ? kAccessDenied : 0;
     }
   }
-  return move();
+  const SystemError error = move();
+  std::function<void()> after;
+  {
+    std::lock_guard lock(mutex_);
+    if (auto it = after_moves_.find(from); it != after_moves_.end()) {
+      after = std::move(it->second);
+      after_moves_.erase(it);
+    }
+  }
+  if (after) after();
+  return error;
 }
 
 void RecordingFileSystem::FailAppendsTo(const std::string& path, SystemError code, int after) {

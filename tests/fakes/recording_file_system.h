@@ -30,6 +30,9 @@ class RecordingFileSystem : public FileSystem {
   // Appends to exactly `path` fail with `code` once `after` more have worked (0: they work
   // again).
   void FailAppendsTo(const std::string& path, SystemError code, int after = 0);
+  // Runs `after` once, right after the next move from exactly `source` has been made (a writer
+  // that drops a new file of that name at that moment).
+  void AfterMoveFrom(const std::string& source, std::function<void()> after);
   // The folder at exactly `path` tells this identity while it exists (empty: its own again), as
   // a folder made again under the same path does.
   void SetFolderIdentity(const std::string& path, const std::string& identity);
@@ -69,6 +72,7 @@ class RecordingFileSystem : public FileSystem {
   std::set<std::string> copying_moves_;
   std::map<std::string, SystemError> failing_sizes_;
   std::map<std::string, std::string> identities_;
+  std::map<std::string, std::function<void()>> after_moves_;
   struct FailingAppends {
     SystemError code;
     int after;
