@@ -113,7 +113,10 @@ wait_until 120 bash -c "[ \$(wc -l <'$journal') -ge $((printed_before + 10)) ]" 
 # Jobs queued: files taken into the job store and not yet handed to the print utility. A slot
 # refills only once it is idle, so how many wait at a given moment depends on the pace of the
 # earlier waves: Stop comes once at least ten wait.
-queued() { echo $(($(in_log "[MoveFile] MoveFileEx OK: Moved ") - $(in_log "[JobStatus] Printing "))); }
+queued() {
+  echo $(($(in_log "[MoveFile] MoveFileEx OK: Moved ") - $(in_log "[JobStatus] Printing ") +
+    $(in_log "[JobStatus] Printing ERROR")))
+}
 wait_until 120 bash -c "$(declare -f in_log queued); WORK='$WORK'; [ \$(queued) -ge 10 ]" ||
   fail "never ten jobs queued (now $(queued))"
 drv click Corvale 1031 >/dev/null
