@@ -14,15 +14,13 @@
 #include <vector>
 
 #include "corvale/platform/event_loop.h"
+#include "corvale/platform/folder_watch.h"
 
 namespace corvale {
 
 class TGXThreadFileNotifier;
 
 enum class TFileChange { fcDirName, fcFileName, fcAttributes, fcLastWrite, fcSize };
-constexpr int kFileChangeKinds = 5;
-// The directory change filter bound to each change kind, in the order of TFileChange.
-constexpr uint32_t kChangeFilters[kFileChangeKinds] = {2, 1, 4, 16, 8};
 
 // A set of TFileChange, one bit per element.
 class TFileChanges {
@@ -35,56 +33,6 @@ class TFileChanges {
 
  private:
   uint32_t bits_ = 0;
-};
-
-constexpr uint32_t WM_FOLDERCHANGED = 0x0400 + 2;
-constexpr uint32_t WM_FOLDERDELETED = 0x0400 + 3;
-// A watch that ended on its own: lParam the system's error code of the failure.
-constexpr uint32_t WM_FOLDERWATCHFAILED = 0x0400 + 4;
-constexpr uint32_t kInfinite = 0xFFFFFFFF;
-
-// The waits of one watcher: five change notifications on the folder, one per change kind in
-// the order of TFileChange, and an auto-reset stop event. Used on the watcher thread, except
-// SignalStop, which any thread may call.
-class FolderChangeWaiter {
- public:
-  enum class Outcome { kChange, kStop, kTimeout, kFailed };
-  virtual ~FolderChangeWaiter() = default;
-  // Waits for any of the six handles; on kChange, `which` is the change kind's index.
-  virtual Outcome Wait(uint32_t timeout_ms, int& which) = 0;
-  virtual bool Rearm(int which) = 0;
-  // The system's error code of the failure that made Wait give kFailed or Rearm give false
-  // (a notification that could not be opened counts as such a failure).
-  virtual uint32_t FailureCode() = 0;
-  virtual bool FolderIsDirectory() = 0;
-  virtual void SignalStop() = 0;
-};
-
-// The notifier's hidden message window: watchers post to it from their threads, and the main
-// thread hands each message to TGXThreadFileNotifier::HandleMessage in arrival order.
-class NotifierWindow {
- public:
-  virtual ~NotifierWindow() = default;
-  // `data`: the filters of a change report, the error code of a failed watch, else 0.
-  virtual void Post(uint32_t message, uintptr_t watcher, uint32_t data) = 0;
-  // Main thread: removes every pending message of this kind from this watcher without handling
-  // it; the messages of other watchers stay, in their order.
-  virtual void RemovePending(uint32_t message, uintptr_t watcher) = 0;
-};
-
-class FolderWatchPlatform {
- public:
-  virtual ~FolderWatchPlatform() = default;
-  // Opens the five change notifications on exactly `folder` (they may fail to open; the
-  // watcher then ends at its first wait).
-  virtual std::unique_ptr<FolderChangeWaiter> CreateWaiter(const std::string& folder) = 0;
-  // Called on a watcher thread as it starts.
-  virtual void LowerCurrentThreadPriority() = 0;
-  virtual NotifierWindow& Window() = 0;
-  // The notifier whose HandleMessage receives the window's messages, from its creation to its
-  // destruction.
-  virtual void Attach(TGXThreadFileNotifier* /*notifier*/) {}
-  virtual void Detach(TGXThreadFileNotifier* /*notifier*/) {}
 };
 
 class TGXFileThread {
@@ -116,7 +64,7 @@ class TGXFileThread {
   std::thread thread_;
 };
 
-class TGXThreadFileNotifier {
+class TGXThreadFileNotifier : public FolderMessageHandler {
  public:
   using FileChangeEvent = std::function<void(TGXThreadFileNotifier& sender, TFileChanges changes,
                                              const std::string& folder)>;
@@ -126,7 +74,7 @@ class TGXThreadFileNotifier {
                                            bool deleted, uint32_t error)>;
 
   explicit TGXThreadFileNotifier(FolderWatchPlatform& platform);
-  ~TGXThreadFileNotifier();  // clears all folders
+  ~TGXThreadFileNotifier() override;  // clears all folders
 
   void AddFolder(const std::string& folder);
   void RemoveFolder(const std::string& folder);
@@ -141,7 +89,7 @@ class TGXThreadFileNotifier {
   HandlerBoundary Boundary;
 
   // The message window's handling, on the main thread.
-  void HandleMessage(uint32_t message, uintptr_t watcher, uint32_t data);
+  void HandleMessage(uint32_t message, uintptr_t watcher, uint32_t data) override;
 
  private:
   TGXFileThread* FindWatcher(uintptr_t id);

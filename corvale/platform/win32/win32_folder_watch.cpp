@@ -78,9 +78,9 @@ LRESULT CALLBACK NotifierWindowProc(HWND window, UINT message, WPARAM wparam, LP
   if (message == WM_FOLDERCHANGED || message == WM_FOLDERDELETED ||
       message == WM_FOLDERWATCHFAILED) {
     auto* watch = reinterpret_cast<Win32FolderWatch*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (watch && watch->Notifier())
-      watch->Notifier()->HandleMessage(message, static_cast<uintptr_t>(wparam),
-                                       static_cast<uint32_t>(lparam));
+    if (watch && watch->Handler())
+      watch->Handler()->HandleMessage(message, static_cast<uintptr_t>(wparam),
+                                      static_cast<uint32_t>(lparam));
     return 0;
   }
   return DefWindowProcA(window, message, wparam, lparam);

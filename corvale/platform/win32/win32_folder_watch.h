@@ -1,7 +1,7 @@
 // Directory change notifications and the notifier's message window through Win32.
 #pragma once
 
-#include "corvale/engine/gx_file_notify.h"
+#include "corvale/platform/folder_watch.h"
 
 namespace corvale::win32 {
 
@@ -9,11 +9,11 @@ class Win32FolderWatch : public FolderWatchPlatform, public NotifierWindow {
  public:
   Win32FolderWatch();
   ~Win32FolderWatch() override;
-  void Attach(TGXThreadFileNotifier* notifier) override { notifier_ = notifier; }
-  void Detach(TGXThreadFileNotifier* notifier) override {
-    if (notifier_ == notifier) notifier_ = nullptr;
+  void Attach(FolderMessageHandler* handler) override { handler_ = handler; }
+  void Detach(FolderMessageHandler* handler) override {
+    if (handler_ == handler) handler_ = nullptr;
   }
-  TGXThreadFileNotifier* Notifier() const { return notifier_; }
+  FolderMessageHandler* Handler() const { return handler_; }
 
   std::unique_ptr<FolderChangeWaiter> CreateWaiter(const std::string& folder) override;
   void LowerCurrentThreadPriority() override;
@@ -24,7 +24,7 @@ class Win32FolderWatch : public FolderWatchPlatform, public NotifierWindow {
 
  private:
   void* window_ = nullptr;  // HWND of the hidden message window
-  TGXThreadFileNotifier* notifier_ = nullptr;
+  FolderMessageHandler* handler_ = nullptr;
 };
 
 }  // namespace corvale::win32
