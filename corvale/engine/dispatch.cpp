@@ -10,7 +10,7 @@
 #include "corvale/platform/printers.h"
 #include "corvale/platform/registry.h"
 #include "corvale/settings/registry_values.h"
-#include "corvale/ui/server_main_unit.h"
+#include "corvale/engine/print_server.h"
 
 namespace corvale {
 
@@ -23,35 +23,36 @@ constexpr char kWindowsProfileKey[] = "Software\\Microsoft\\Windows NT\\CurrentV
 
 }  // namespace
 
-void TForm1::Timer2Timer() {
+void PrintServer::DispatchTick() {
   int32_t total = 0;
-  for (int n = 1; n <= Engine.SlotCount; ++n) total += Engine.JobsInFlight[n];
-  if (total <= 0 || Engine.Dispatching) return;
+  for (int n = 1; n <= settings_.SlotCount(); ++n) total += ledger_->JobsInFlight[n];
+  if (total <= 0 || engine_.Dispatching) return;
 
-  Engine.Dispatching = true;
+  engine_.Dispatching = true;
   struct ClearDispatching {
     bool& flag;
     ~ClearDispatching() { flag = false; }
-  } clear_dispatching{Engine.Dispatching};
+  } clear_dispatching{engine_.Dispatching};
 
-  const uint64_t run = Engine.RunGeneration;
+  const uint64_t run = ledger_->RunGeneration;
   // A Stop handled during a wait frees the queues: the pass then takes no further job.
-  auto serving = [&] { return Engine.Running && Engine.RunGeneration == run; };
+  auto serving = [&] { return engine_.Running && ledger_->RunGeneration == run; };
 
-  for (int n = 1; n <= Engine.SlotCount && serving(); ++n) {
-    while (serving() && Engine.JobQueue[n] && !Engine.JobQueue[n]->empty()) {
-      const std::string printer = cmbPrinter.Items()[static_cast<size_t>(n - 1)];
+  for (int n = 1; n <= settings_.SlotCount() && serving(); ++n) {
+    while (serving() && engine_.JobQueue[n] && !engine_.JobQueue[n]->empty()) {
+      const std::string printer = settings_.Printers[static_cast<size_t>(n - 1)];
       // A job is printed on its own printer or not at all: while that printer cannot be made
       // the default, the slot's jobs wait in their queue and the other slots' jobs go on.
       if (!PrinterReadyForSlot(n, printer)) break;
 
-      TCTPQueueItem job = std::move(Engine.JobQueue[n]->front());
-      Engine.JobQueue[n]->pop_front();
-      const std::string action =
-          Engine.Slots[n].DeleteInputFileWhenDone ? "DeleteFile" : "MoveFile";
+      TCTPQueueItem job = std::move(engine_.JobQueue[n]->front());
+      engine_.JobQueue[n]->pop_front();
+      const FinishAction action = settings_.Slots[n].DeleteInputFileWhenDone
+                                      ? FinishAction::kDelete
+                                      : FinishAction::kMoveToDoneFolder;
       const std::string path = job.JobStoreFolder + "\\" + job.FileName;
       try {
-        Engine.RunnerBusy = true;
+        ledger_->RunnerBusy = true;
         WriteLog("Printing " + path + " to " + printer + " ...", "JobStatus");
         PrintJob print{LocatePrintUtility(),
                        UtilityPathArgument(ShortPathOf(path), path) + "  /N /P",
@@ -59,13 +60,13 @@ void TForm1::Timer2Timer() {
                        job.DoneFolder,
                        action,
                        n,
-                       Policy};
-        TOpenFile::Start(*this, std::move(print));
+                       policy_};
+        TOpenFile::Start(ledger_, std::move(print));
       } catch (...) {
         // The job never reached a runner: it goes back to the head of its queue and is printed
         // by a later tick, once whatever failed works again.
-        Engine.RunnerBusy = false;
-        if (serving() && Engine.JobQueue[n]) Engine.JobQueue[n]->push_front(std::move(job));
+        ledger_->RunnerBusy = false;
+        if (serving() && engine_.JobQueue[n]) engine_.JobQueue[n]->push_front(std::move(job));
         throw;
       }
       WaitForRunner();
@@ -73,49 +74,50 @@ void TForm1::Timer2Timer() {
   }
 }
 
-bool TForm1::PrinterReadyForSlot(int n, const std::string& printer) {
+bool PrintServer::PrinterReadyForSlot(int n, const std::string& printer) {
   const std::string cause = "printer " + std::to_string(n);
   const DefaultPrinterSwitch result = SetWindowsDefaultPrinter(printer, /*synchronous=*/true);
   if (result == DefaultPrinterSwitch::kSwitched) {
-    if (Notices.Has(cause)) {
-      Notices.Clear(cause);
+    if (notices_.Has(cause)) {
+      notices_.Clear(cause);
       WriteLog("Printer " + printer + " can be used again; its jobs print", "JobStatus");
     }
-    Throttle.Forget(cause);
+    throttle_.Forget(cause);
     return true;
   }
-  const size_t waiting = Engine.JobQueue[n]->size();
+  const size_t waiting = engine_.JobQueue[n]->size();
   const std::string why = result == DefaultPrinterSwitch::kNotListed
                               ? "Printer " + printer + " is not listed"
                               : "Printer " + printer +
                                     " did not become the default printer (the default is " +
                                     platform_.printers.DefaultPrinter() + ")";
-  Notices.Set(
+  notices_.Set(
       cause, why + "; " + std::to_string(waiting) + (waiting == 1 ? " job waits." : " jobs wait."));
-  if (Throttle.Due(cause, platform_.clock.NowUtcFileTime())) {
+  if (throttle_.Due(cause, platform_.clock.NowUtcFileTime())) {
     WriteLog(why + "; its jobs wait in the queue and print once it can be used", "JobStatus");
   }
   return false;
 }
 
-void TForm1::WaitForRunner() {
+void PrintServer::WaitForRunner() {
   EventLoop& loop = platform_.loop;
   // An error from the events run meanwhile ends the pass only once the runner has released it,
-  // so that no second print utility starts while this one runs.
+  // so that no second print utility starts while this one runs. Closing, handled meanwhile,
+  // ends the wait at once: the close itself waits for the runner, within its time limit.
   std::exception_ptr error;
-  while (Engine.RunnerBusy) {
+  while (ledger_->RunnerBusy && !closing_) {
     try {
       loop.ProcessPendingEvents();
     } catch (...) {
       if (!error) error = std::current_exception();
     }
-    if (Engine.RunnerBusy) loop.WaitForEvents();
+    if (ledger_->RunnerBusy && !closing_) loop.WaitForEvents();
   }
   if (error) std::rethrow_exception(error);
 }
 
-DefaultPrinterSwitch TForm1::SetWindowsDefaultPrinter(const std::string& printer_name,
-                                                      bool synchronous) {
+DefaultPrinterSwitch PrintServer::SetWindowsDefaultPrinter(const std::string& printer_name,
+                                                           bool synchronous) {
   std::vector<PrinterDevice> devices = platform_.printers.DevicesNamed(printer_name);
   if (devices.empty()) return DefaultPrinterSwitch::kNotListed;
   const PrinterDevice& device = devices.back();
@@ -127,7 +129,7 @@ DefaultPrinterSwitch TForm1::SetWindowsDefaultPrinter(const std::string& printer
   return DefaultPrinterSwitch::kSwitched;
 }
 
-void TForm1::WarnWhenWindowsManagesTheDefaultPrinter() {
+void PrintServer::WarnWhenWindowsManagesTheDefaultPrinter() {
   // From Windows 10 on, Windows may make the printer used last the default by itself, unless
   // the user has turned that off; it could then take a job's printer away while the job prints.
   constexpr uint32_t kWindows10 = 10;
@@ -144,7 +146,7 @@ void TForm1::WarnWhenWindowsManagesTheDefaultPrinter() {
       "General");
 }
 
-std::string TForm1::LocatePrintUtility() {
+std::string PrintServer::LocatePrintUtility() {
   Registry& registry = platform_.registry;
   FileSystem& files = platform_.files;
   std::string candidate;
@@ -164,11 +166,11 @@ std::string TForm1::LocatePrintUtility() {
     }
   }
   if (!candidate.empty() && files.FileExists(candidate)) return candidate;
-  return Engine.RunningUnderWow64 ? "C:\\PROGRA~2\\IBM\\AFPWOR~1\\ftdwprt.exe"
-                                  : "C:\\PROGRA~1\\IBM\\AFPWOR~1\\ftdwprt.exe";
+  return engine_.RunningUnderWow64 ? "C:\\PROGRA~2\\IBM\\AFPWOR~1\\ftdwprt.exe"
+                                   : "C:\\PROGRA~1\\IBM\\AFPWOR~1\\ftdwprt.exe";
 }
 
-std::string TForm1::ShortPathOf(const std::string& path) {
+std::string PrintServer::ShortPathOf(const std::string& path) {
   return platform_.files.ShortPath(path);
 }
 

@@ -9,7 +9,7 @@
 #include "corvale/platform/event_loop.h"
 #include "corvale/platform/file_system.h"
 #include "corvale/platform/system_info.h"
-#include "corvale/ui/server_main_unit.h"
+#include "corvale/engine/print_server.h"
 
 namespace corvale {
 
@@ -33,22 +33,21 @@ bool CompareByFileTime(const ScanEntry& a, const ScanEntry& b) {
 
 }  // namespace
 
-int TForm1::FindSlotByInputFolder(const std::string& folder) const {
+int PrintServer::FindSlotByInputFolder(const std::string& folder) const {
   // A watched folder belongs to the slot it was watched for at Start, even when that slot's
   // input folder has been edited since.
-  if (int n = Folders.SlotOf(folder)) return n;
+  if (int n = folders_.SlotOf(folder)) return n;
   // Start watches the trimmed folder text, so a stored folder with spaces around it must still
   // find its slot.
   const std::string wanted = varnell::Trim(folder);
-  for (int n = 1; n <= Engine.SlotCount; ++n) {
-    if (varnell::Trim(Engine.Slots[n].InputFolder) == wanted) return n;
+  for (int n = 1; n <= settings_.SlotCount(); ++n) {
+    if (varnell::Trim(settings_.Slots[n].InputFolder) == wanted) return n;
   }
   return 0;
 }
 
-void TForm1::ScanInputFolder(TGXThreadFileNotifier* /*sender*/, TFileChanges /*changes*/,
-                             const std::string& folder) {
-  if (Engine.Scanning) {
+void PrintServer::ScanInputFolder(const std::string& folder) {
+  if (engine_.Scanning) {
     // The running scan may have listed this folder already: it is scanned again once that
     // scan has ended.
     RememberScan(folder);
@@ -58,26 +57,26 @@ void TForm1::ScanInputFolder(TGXThreadFileNotifier* /*sender*/, TFileChanges /*c
   RunRememberedScans();
 }
 
-void TForm1::RememberScan(const std::string& folder) {
-  auto& remembered = Engine.RememberedScans;
+void PrintServer::RememberScan(const std::string& folder) {
+  auto& remembered = engine_.RememberedScans;
   if (std::find(remembered.begin(), remembered.end(), folder) == remembered.end())
     remembered.push_back(folder);
 }
 
-void TForm1::RunRememberedScans() {
-  while (!Engine.Scanning && !Engine.RememberedScans.empty()) {
-    const std::string folder = Engine.RememberedScans.front();
-    Engine.RememberedScans.pop_front();
+void PrintServer::RunRememberedScans() {
+  while (!engine_.Scanning && !engine_.RememberedScans.empty()) {
+    const std::string folder = engine_.RememberedScans.front();
+    engine_.RememberedScans.pop_front();
     ScanFolderNow(folder);
   }
 }
 
-void TForm1::ScanFolderNow(const std::string& folder) {
-  Engine.Scanning = true;
+void PrintServer::ScanFolderNow(const std::string& folder) {
+  engine_.Scanning = true;
   struct ClearScanning {
     bool& flag;
     ~ClearScanning() { flag = false; }
-  } clear_scanning{Engine.Scanning};
+  } clear_scanning{engine_.Scanning};
   try {
     ScanSlotFolder(folder);
   } catch (...) {
@@ -87,27 +86,27 @@ void TForm1::ScanFolderNow(const std::string& folder) {
   }
 }
 
-void TForm1::ScanSlotFolder(const std::string& folder) {
+void PrintServer::ScanSlotFolder(const std::string& folder) {
   SetStatusText("Triggered at " + TimeOfDay(platform_.clock.Now()) + " for " + folder);
   const int n = FindSlotByInputFolder(folder);
   if (n == 0) {
     SetStatusText("Ready.");
     return;
   }
-  const uint64_t run = Engine.RunGeneration;
+  const uint64_t run = ledger_->RunGeneration;
 
   // CheckFolder: the folder given, which is the one watched for the slot.
-  ScanList.clear();
+  scan_list_.clear();
   const std::string input_folder = varnell::WithoutTrailingDelimiter(varnell::Trim(folder));
   const std::string listed = input_folder + "\\";
   SetStatusText("Checking ... " + listed);
   WriteLog("Monitored file change in " + listed, "Shell");
-  Folders.Scanned(folder, platform_.clock.NowUtcFileTime());
+  folders_.Scanned(folder, platform_.clock.NowUtcFileTime());
   // ListFolderFiles
   std::map<std::string, int64_t> write_times;
   for (const FileEntry& entry : platform_.files.ListFolder(listed)) {
     if (entry.is_directory) continue;
-    ScanList.push_back(
+    scan_list_.push_back(
         {entry.name, ExtensionWithoutDot(entry.name), input_folder, entry.last_write_dos});
     write_times[entry.name] = entry.last_write_utc;
     platform_.loop.ProcessPendingEvents();
@@ -115,13 +114,13 @@ void TForm1::ScanSlotFolder(const std::string& folder) {
   platform_.loop.ProcessPendingEvents();
   // A Stop (or a Stop and a new Start) handled while events ran has freed the queues this scan
   // was about to fill; the status stays what the Stop made it.
-  if (!Engine.Running || Engine.RunGeneration != run || !Engine.JobQueue[n]) return;
+  if (!engine_.Running || ledger_->RunGeneration != run || !engine_.JobQueue[n]) return;
 
   SetStatusText("Input folder processing completed.");
-  std::stable_sort(ScanList.begin(), ScanList.end(), CompareByFileTime);
+  std::stable_sort(scan_list_.begin(), scan_list_.end(), CompareByFileTime);
 
-  const TRec& slot = Engine.Slots[n];
-  const std::string store = Engine.JobStoreRoot + "\\" + PrinterKeyName(slot.PrinterName);
+  const TRec& slot = settings_.Slots[n];
+  const std::string store = engine_.JobStoreRoot + "\\" + PrinterKeyName(slot.PrinterName);
   ForgetFailedMovesOfFilesGone(n);
 
   // A file named like a job that still waits or prints stays in the input folder until that
@@ -129,13 +128,13 @@ void TForm1::ScanSlotFolder(const std::string& folder) {
   // until it changes.
   std::vector<const ScanEntry*> candidates;
   {
-    std::lock_guard lock(Engine.RunMutex);
-    for (const ScanEntry& entry : ScanList) {
+    std::lock_guard lock(ledger_->Mutex);
+    for (const ScanEntry& entry : scan_list_) {
       const std::string key = varnell::ToLowerAscii(store + "\\" + entry.FileName);
-      const auto copied = Engine.CopiedNotMoved[n].find(input_folder + "\\" + entry.FileName);
-      if (Engine.PendingJobFiles.count(key)) {
-        Engine.WaitingForJobFiles[n].insert(key);
-      } else if (copied == Engine.CopiedNotMoved[n].end() ||
+      const auto copied = engine_.CopiedNotMoved[n].find(input_folder + "\\" + entry.FileName);
+      if (ledger_->PendingJobFiles.count(key)) {
+        engine_.WaitingForJobFiles[n].insert(key);
+      } else if (copied == engine_.CopiedNotMoved[n].end() ||
                  copied->second != write_times[entry.FileName]) {
         candidates.push_back(&entry);
       }
@@ -143,12 +142,12 @@ void TForm1::ScanSlotFolder(const std::string& folder) {
   }
 
   const int found = static_cast<int>(candidates.size());
-  Engine.FreeCapacity[n] = Engine.DepthInForce[n] - Engine.JobsInFlight[n];
+  engine_.FreeCapacity[n] = engine_.DepthInForce[n] - ledger_->JobsInFlight[n];
   // Files left behind by a full slot are taken by a rescan once the slot is idle.
-  if (found > Engine.FreeCapacity[n]) Engine.MoreFilesWaiting[n] = true;
-  if (Engine.FreeCapacity[n] <= 0) return;
+  if (found > engine_.FreeCapacity[n]) engine_.MoreFilesWaiting[n] = true;
+  if (engine_.FreeCapacity[n] <= 0) return;
 
-  const int take = std::min(found, Engine.FreeCapacity[n]);
+  const int take = std::min(found, engine_.FreeCapacity[n]);
   if (take == 1) {
     WriteLog("New file found in " + folder + ", will take 1 file.", "Shell");
   } else if (take > 1) {
@@ -157,17 +156,17 @@ void TForm1::ScanSlotFolder(const std::string& folder) {
   }
 
   // A file that cannot be moved costs no capacity: the next one is taken in its place.
-  for (size_t i = 0; i < candidates.size() && Engine.FreeCapacity[n] >= 1; ++i) {
+  for (size_t i = 0; i < candidates.size() && engine_.FreeCapacity[n] >= 1; ++i) {
     const ScanEntry& entry = *candidates[i];
     TakeFile(n, entry.Folder + "\\" + entry.FileName, store, write_times[entry.FileName]);
-    Engine.FreeCapacity[n] = Engine.DepthInForce[n] - Engine.JobsInFlight[n];
+    engine_.FreeCapacity[n] = engine_.DepthInForce[n] - ledger_->JobsInFlight[n];
   }
   SetStatusText("Ready.");
 }
 
-void TForm1::TakeFile(int n, const std::string& source, const std::string& store,
-                      int64_t last_write) {
-  const TRec& slot = Engine.Slots[n];
+void PrintServer::TakeFile(int n, const std::string& source, const std::string& store,
+                           int64_t last_write) {
+  const TRec& slot = settings_.Slots[n];
   SetStatusText("Analyzing " + source + " ...");
   if (!platform_.files.DirectoryExists(store)) EnsureFolder(platform_.files, store);
   const std::string target = store + "\\" + ExtractFileName(source);
@@ -181,25 +180,25 @@ void TForm1::TakeFile(int n, const std::string& source, const std::string& store
     // The file stays and is taken when it can be (its writer has closed it): at its folder's
     // next change, or at the next rescan. The same failure is logged once, and a failure that
     // lasts at most once a minute.
-    auto [failure, first] = Engine.FailedMoves[n].try_emplace(source, error);
+    auto [failure, first] = engine_.FailedMoves[n].try_emplace(source, error);
     const bool changed = first || failure->second != error;
     failure->second = error;
-    if (changed && Throttle.Due("move " + source, platform_.clock.NowUtcFileTime())) {
+    if (changed && throttle_.Due("move " + source, platform_.clock.NowUtcFileTime())) {
       WriteLog("MoveFileEx ERROR (" + platform_.files.ErrorText(error) + "): Failed to move " +
                    source + " to " + target,
                "MoveFile");
     }
     return;
   }
-  Engine.FailedMoves[n].erase(source);
-  Throttle.Forget("move " + source);
+  engine_.FailedMoves[n].erase(source);
+  throttle_.Forget("move " + source);
   if (platform_.files.FileExists(source) &&
       LastWriteOf(ExtractFileDir(source), ExtractFileName(source)) == last_write) {
     // Copied across volumes, but the source could not be removed (a file of that name written
     // since, with another time, is a new file, and the one moved is the job): taken, it would
     // be printed again and again. The copy goes, the file stays until it changes.
     const SystemError removed = platform_.files.DeleteFile(target);
-    Engine.CopiedNotMoved[n][source] = last_write;
+    engine_.CopiedNotMoved[n][source] = last_write;
     WriteLog(
         "MoveFileEx ERROR (the file was copied but cannot be removed from its folder): " + source +
             " is not taken until it changes" +
@@ -207,31 +206,31 @@ void TForm1::TakeFile(int n, const std::string& source, const std::string& store
         "MoveFile");
     return;
   }
-  Engine.CopiedNotMoved[n].erase(source);
+  engine_.CopiedNotMoved[n].erase(source);
   // Only a file that reached the job store becomes a job.
   {
-    std::lock_guard lock(Engine.RunMutex);
-    Engine.PendingJobFiles.emplace(varnell::ToLowerAscii(target), target);
+    std::lock_guard lock(ledger_->Mutex);
+    ledger_->PendingJobFiles.emplace(varnell::ToLowerAscii(target), target);
   }
-  Engine.JobQueue[n]->push_back(std::move(job));
-  ++Engine.JobsInFlight[n];
+  engine_.JobQueue[n]->push_back(std::move(job));
+  ++ledger_->JobsInFlight[n];
   WriteLog("MoveFileEx OK: Moved " + source + " to " + target, "MoveFile");
 }
 
 // The last-write time of one file of a folder, or 0 when it is not there.
-int64_t TForm1::LastWriteOf(const std::string& folder, const std::string& name) {
+int64_t PrintServer::LastWriteOf(const std::string& folder, const std::string& name) {
   for (const FileEntry& entry : platform_.files.ListFolder(folder + "\\")) {
     if (!entry.is_directory && entry.name == name) return entry.last_write_utc;
   }
   return 0;
 }
 
-void TForm1::ForgetFailedMovesOfFilesGone(int n) {
-  std::map<std::string, uint32_t>& failed = Engine.FailedMoves[n];
-  std::map<std::string, int64_t>& copied = Engine.CopiedNotMoved[n];
+void PrintServer::ForgetFailedMovesOfFilesGone(int n) {
+  std::map<std::string, uint32_t>& failed = engine_.FailedMoves[n];
+  std::map<std::string, int64_t>& copied = engine_.CopiedNotMoved[n];
   if (failed.empty() && copied.empty()) return;
   std::set<std::string> listed;
-  for (const ScanEntry& entry : ScanList) listed.insert(entry.Folder + "\\" + entry.FileName);
+  for (const ScanEntry& entry : scan_list_) listed.insert(entry.Folder + "\\" + entry.FileName);
   std::erase_if(failed, [&](const auto& failure) { return !listed.count(failure.first); });
   std::erase_if(copied, [&](const auto& file) { return !listed.count(file.first); });
 }

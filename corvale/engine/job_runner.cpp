@@ -6,11 +6,12 @@
 #include <thread>
 
 #include "common/text.h"
+#include "corvale/engine/engine_state.h"
+#include "corvale/engine/errors.h"
+#include "corvale/engine/job_ledger.h"
 #include "corvale/engine/job_store.h"
-#include "corvale/platform/event_loop.h"
 #include "corvale/platform/file_system.h"
 #include "corvale/platform/shell.h"
-#include "corvale/ui/server_main_unit.h"
 
 namespace corvale {
 
@@ -24,39 +25,38 @@ std::string Minutes(int minutes) {
 
 }  // namespace
 
-void TOpenFile::Start(TForm1& form, PrintJob job) {
+void TOpenFile::Start(const std::shared_ptr<JobLedger>& ledger, PrintJob job) {
+  // Entered on the runner's behalf: the server is there now, and stays until the runner leaves.
+  if (!ledger->Enter()) throw Error("Corvale is closing; " + job.JobFile + " is not printed now");
   uint64_t run;
   {
-    std::lock_guard lock(form.Engine.RunMutex);
-    ++form.Engine.ActiveRunners;
-    run = form.Engine.RunGeneration;
+    std::lock_guard lock(ledger->Mutex);
+    ++ledger->ActiveRunners;
+    run = ledger->RunGeneration;
   }
   try {
-    auto runner = std::unique_ptr<TOpenFile>(new TOpenFile(form, std::move(job), run));
+    auto runner = std::unique_ptr<TOpenFile>(new TOpenFile(ledger, std::move(job), run));
     std::thread([runner = std::move(runner)] { runner->Execute(); }).detach();
   } catch (...) {
-    // No thread: the window must not wait for a runner that never ran.
-    std::lock_guard lock(form.Engine.RunMutex);
-    if (--form.Engine.ActiveRunners == 0) form.Engine.RunnersDone.notify_all();
+    // No thread: nobody may wait for a runner that never ran.
+    ledger->Leave();
+    std::lock_guard lock(ledger->Mutex);
+    if (--ledger->ActiveRunners == 0) ledger->RunnersDone.notify_all();
     throw;
   }
 }
 
-TOpenFile::TOpenFile(TForm1& form, PrintJob job, uint64_t run)
-    : form_(form), job_(std::move(job)), run_(run) {}
+TOpenFile::TOpenFile(std::shared_ptr<JobLedger> ledger, PrintJob job, uint64_t run)
+    : ledger_(std::move(ledger)), job_(std::move(job)), run_(run) {}
 
 void TOpenFile::LogLine(const std::string& message, const std::string& category) {
-  // Straight to the log file: the window's own WriteLog shows failures in the status bar, which
+  // Straight to the log file: the server's own WriteLog shows failures in the status bar, which
   // belongs to the main thread. The status tick shows this one's failure too.
   try {
-    form_.Log.WriteLog(message, category);
+    ledger_->Log.WriteLog(message, category);
   } catch (const std::exception&) {
     // The log file cannot be written now; the job goes on all the same.
   }
-}
-
-void TOpenFile::PostStatus(const std::string& text) {
-  form_.Platform().loop.PostToMain([&form = form_, text] { form.SetStatusText(text); });
 }
 
 void TOpenFile::Execute() {
@@ -65,37 +65,44 @@ void TOpenFile::Execute() {
   } catch (...) {
     // Nothing may end the process from a runner thread: the dispatcher is released and the
     // capacity given back all the same.
-    form_.Engine.RunnerBusy = false;
-    form_.Platform().loop.Wake();
+    ledger_->RunnerBusy = false;
+    if (entered_ || (entered_ = ledger_->Enter())) ledger_->WakeMainThread();
   }
+  if (entered_) ledger_->Leave();
   Complete();
 }
 
 void TOpenFile::Run() {
-  const std::string failure = Print();
-  form_.Engine.RunnerBusy = false;
-  form_.Platform().loop.Wake();
-  if (failure.empty()) {
-    PostStatus(FinishFile());
+  const std::optional<std::string> failure = Print();
+  if (!failure) return;
+  ledger_->RunnerBusy = false;
+  ledger_->WakeMainThread();
+  if (failure->empty()) {
+    ledger_->PostStatus(FinishFile());
     return;
   }
   // A print that failed is never finished as printed: the file waits in "Failed", whatever the
   // delete option says, for an operator to print it again.
-  LogLine("Printing ERROR (" + failure + "): " + job_.Program + " did not print " + job_.JobFile,
+  LogLine("Printing ERROR (" + *failure + "): " + job_.Program + " did not print " + job_.JobFile,
           "JobStatus");
-  PostStatus(SetAside(kFailedFolder, "was not printed (" + failure + ")"));
+  ledger_->PostStatus(SetAside(kFailedFolder, "was not printed (" + *failure + ")"));
 }
 
-std::string TOpenFile::Print() {
-  CorvalePlatform& platform = form_.Platform();
+std::optional<std::string> TOpenFile::Print() {
   uint32_t start_error = 0;
   std::unique_ptr<StartedProgram> utility =
-      platform.shell.StartHidden(job_.Program, job_.Parameters, start_error);
-  if (!utility) return "cannot start: " + platform.files.ErrorText(start_error);
+      ledger_->Programs.StartHidden(job_.Program, job_.Parameters, start_error);
+  if (!utility) return "cannot start: " + ledger_->Files.ErrorText(start_error);
 
   const int limit = job_.Policy.TimeoutMinutes;
   int minutes = 0;
-  while (!utility->WaitForExit(kMinuteMs)) {
+  while (true) {
+    // The server may close while the utility runs: the runner waits without holding it.
+    ledger_->Leave();
+    entered_ = false;
+    const bool ended = utility->WaitForExit(kMinuteMs);
+    if (!(entered_ = ledger_->Enter())) return std::nullopt;
+    if (ended) break;
     ++minutes;
     if (limit > 0 && minutes >= limit) {
       utility->Terminate(kEndedByCorvaleExitCode);
@@ -106,7 +113,7 @@ std::string TOpenFile::Print() {
       const std::string text =
           job_.JobFile + " is still printing after " + Minutes(minutes) + " (" + job_.Program + ")";
       LogLine(text, "JobStatus");
-      PostStatus(text + ".");
+      ledger_->PostStatus(text + ".");
     }
   }
   const uint32_t exit_code = utility->ExitCode();
@@ -115,32 +122,34 @@ std::string TOpenFile::Print() {
 }
 
 std::string TOpenFile::FinishFile() {
-  FileSystem& files = form_.Platform().files;
+  FileSystem& files = ledger_->Files;
   const std::string& job_file = job_.JobFile;
-  if (job_.Action == "MoveFile") {
-    const std::string target = job_.DoneFolder + "\\" + ExtractFileName(job_file);
-    const bool replacing = files.FileExists(target);
-    const SystemError error = files.MoveFile(job_file, target);
-    if (error == 0) {
-      LogLine("MoveFile OK: Moved " + job_file + " to " + target +
-                  (replacing ? " (replacing the file of that name that was there)" : ""),
+  switch (job_.Action) {
+    case FinishAction::kMoveToDoneFolder: {
+      const std::string target = job_.DoneFolder + "\\" + ExtractFileName(job_file);
+      const bool replacing = files.FileExists(target);
+      const SystemError error = files.MoveFile(job_file, target);
+      if (error == 0) {
+        LogLine("MoveFile OK: Moved " + job_file + " to " + target +
+                    (replacing ? " (replacing the file of that name that was there)" : ""),
+                "MoveFile");
+        return job_file + " is processed successfully.";
+      }
+      LogLine("MoveFile ERROR (" + files.ErrorText(error) + "): Failed to move " + job_file +
+                  " to " + target,
               "MoveFile");
-      return job_file + " is processed successfully.";
+      return SetAside(kPrintedFolder, "is printed but could not be moved to " + target);
     }
-    LogLine("MoveFile ERROR (" + files.ErrorText(error) + "): Failed to move " + job_file + " to " +
-                target,
-            "MoveFile");
-    return SetAside(kPrintedFolder, "is printed but could not be moved to " + target);
-  }
-  if (job_.Action == "DeleteFile") {
-    const SystemError error = files.DeleteFile(job_file);
-    if (error == 0) {
-      LogLine("DeleteFile OK: Deleted " + job_file, "DeleteFile");
-      return job_file + " is processed successfully.";
+    case FinishAction::kDelete: {
+      const SystemError error = files.DeleteFile(job_file);
+      if (error == 0) {
+        LogLine("DeleteFile OK: Deleted " + job_file, "DeleteFile");
+        return job_file + " is processed successfully.";
+      }
+      LogLine("DeleteFile ERROR (" + files.ErrorText(error) + "): Failed to delete " + job_file,
+              "DeleteFile");
+      return SetAside(kPrintedFolder, "is printed but could not be deleted");
     }
-    LogLine("DeleteFile ERROR (" + files.ErrorText(error) + "): Failed to delete " + job_file,
-            "DeleteFile");
-    return SetAside(kPrintedFolder, "is printed but could not be deleted");
   }
   return job_file + " is processed successfully.";
 }
@@ -148,7 +157,7 @@ std::string TOpenFile::FinishFile() {
 // Moves the job's file into `subfolder` of its job store folder, where the next Start leaves
 // it; the status text says what became of it and where it is.
 std::string TOpenFile::SetAside(const std::string& subfolder, const std::string& what) {
-  FileSystem& files = form_.Platform().files;
+  FileSystem& files = ledger_->Files;
   const SetAsideResult moved = SetJobFileAside(files, job_.JobFile, subfolder);
   if (moved.error == 0) {
     LogLine("MoveFile OK: Moved " + job_.JobFile + " to " + moved.target, "MoveFile");
@@ -161,12 +170,12 @@ std::string TOpenFile::SetAside(const std::string& subfolder, const std::string&
 }
 
 void TOpenFile::Complete() {
-  EngineState& engine = form_.Engine;
-  std::lock_guard lock(engine.RunMutex);
-  engine.PendingJobFiles.erase(varnell::ToLowerAscii(job_.JobFile));
+  JobLedger& ledger = *ledger_;
+  std::lock_guard lock(ledger.Mutex);
+  ledger.PendingJobFiles.erase(varnell::ToLowerAscii(job_.JobFile));
   // A runner that outlived its run leaves the counters of the next run alone.
-  if (engine.RunGeneration == run_) --engine.JobsInFlight[job_.Slot];
-  if (--engine.ActiveRunners == 0) engine.RunnersDone.notify_all();
+  if (ledger.RunGeneration == run_) --ledger.JobsInFlight[job_.Slot];
+  if (--ledger.ActiveRunners == 0) ledger.RunnersDone.notify_all();
 }
 
 }  // namespace corvale

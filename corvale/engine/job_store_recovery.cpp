@@ -7,7 +7,7 @@
 #include "common/text.h"
 #include "corvale/engine/job_store.h"
 #include "corvale/platform/file_system.h"
-#include "corvale/ui/server_main_unit.h"
+#include "corvale/engine/print_server.h"
 
 namespace corvale {
 
@@ -59,31 +59,31 @@ std::vector<std::pair<size_t, TCTPQueueItem>> JobStoreRecovery::Run() {
   return printed_from_store;
 }
 
-void TForm1::RecoverJobStore() {
-  JobStoreRecovery recovery{platform_.files, Engine.JobStoreRoot, {}, {}, nullptr};
+void PrintServer::RecoverJobStore() {
+  JobStoreRecovery recovery{platform_.files, engine_.JobStoreRoot, {}, {}, nullptr};
   std::vector<int> slots;
-  for (int n = 1; n <= Engine.SlotCount; ++n) {
-    const std::string folder = Folders.FolderOf(n);
+  for (int n = 1; n <= settings_.SlotCount(); ++n) {
+    const std::string folder = folders_.FolderOf(n);
     if (folder.empty()) continue;
     slots.push_back(n);
     recovery.Slots.push_back(
-        {Engine.Slots[n].PrinterName, varnell::WithoutTrailingDelimiter(folder),
-         varnell::WithoutTrailingDelimiter(varnell::Trim(Engine.Slots[n].DoneFolder))});
+        {settings_.Slots[n].PrinterName, varnell::WithoutTrailingDelimiter(folder),
+         varnell::WithoutTrailingDelimiter(varnell::Trim(settings_.Slots[n].DoneFolder))});
   }
   {
-    std::lock_guard lock(Engine.RunMutex);
-    for (const auto& job : Engine.PendingJobFiles) recovery.Pending.insert(job.first);
+    std::lock_guard lock(ledger_->Mutex);
+    for (const auto& job : ledger_->PendingJobFiles) recovery.Pending.insert(job.first);
   }
   recovery.Log = [this](const std::string& message) { WriteLog(message, "MoveFile"); };
   for (auto& [index, job] : recovery.Run()) {
     const int n = slots[index];
     {
-      std::lock_guard lock(Engine.RunMutex);
+      std::lock_guard lock(ledger_->Mutex);
       const std::string job_file = job.JobStoreFolder + "\\" + job.FileName;
-      Engine.PendingJobFiles.emplace(varnell::ToLowerAscii(job_file), job_file);
+      ledger_->PendingJobFiles.emplace(varnell::ToLowerAscii(job_file), job_file);
     }
-    Engine.JobQueue[n]->push_back(std::move(job));
-    ++Engine.JobsInFlight[n];
+    engine_.JobQueue[n]->push_back(std::move(job));
+    ++ledger_->JobsInFlight[n];
   }
 }
 

@@ -4,10 +4,9 @@
 #include <map>
 
 #include "common/text.h"
-#include "corvale/platform/dialogs.h"
 #include "corvale/platform/file_system.h"
 #include "corvale/platform/system_info.h"
-#include "corvale/ui/server_main_unit.h"
+#include "corvale/engine/print_server.h"
 
 namespace corvale {
 
@@ -25,19 +24,19 @@ std::string FolderKey(const std::string& folder) {
 
 // A slot whose printed files come back into its own input folder, directly or through the done
 // folders of other watched slots, would print them again and again.
-std::vector<bool> TForm1::SlotsInReprintLoop() const {
-  const int count = Engine.SlotCount;
+std::vector<bool> PrintServer::SlotsInReprintLoop() const {
+  const int count = settings_.SlotCount();
   auto watched = [&](int n) {
-    const TRec& slot = Engine.Slots[n];
+    const TRec& slot = settings_.Slots[n];
     return slot.EnableIPDSEmulation && !varnell::Trim(slot.InputFolder).empty();
   };
   std::map<std::string, int> slot_by_input;
   for (int n = 1; n <= count; ++n) {
-    if (watched(n)) slot_by_input.emplace(FolderKey(Engine.Slots[n].InputFolder), n);
+    if (watched(n)) slot_by_input.emplace(FolderKey(settings_.Slots[n].InputFolder), n);
   }
   // Where slot n's printed files land: the watched slot whose input folder they reach, or 0.
   auto next = [&](int n) {
-    const TRec& slot = Engine.Slots[n];
+    const TRec& slot = settings_.Slots[n];
     if (slot.DeleteInputFileWhenDone) return 0;
     auto it = slot_by_input.find(FolderKey(slot.DoneFolder));
     return it == slot_by_input.end() ? 0 : it->second;
@@ -52,94 +51,92 @@ std::vector<bool> TForm1::SlotsInReprintLoop() const {
   return in_loop;
 }
 
-void TForm1::btnStartClick() {
-  // The operator's Start ends the tries of a start at logon.
-  TimerAutoRun.SetEnabled(false);
-  StartServer();
+bool PrintServer::Start(const Settings& settings, StartMode mode) {
+  ApplySettings(settings);
+  return Start(mode);
 }
 
-bool TForm1::StartServer() {
-  // A second Start leaves the running server and its queued jobs as they are.
-  if (Engine.Running) return true;
-  const std::string log_box = varnell::Trim(edtLogFile.Text());
-  Log.SetCurrentLogFile(LogOptions.AppendLogDate ? DateStampedName(log_box, platform_.clock.Now())
-                                                 : log_box);
-  CheckFolderAvailability();
-  Notifier->ClearFolders();
-  Folders.Clear();
-  Notices.ClearAll();
-  Throttle.Clear();
+bool PrintServer::Start(StartMode mode) {
+  // A second Start leaves the running server and its queued jobs as they are; a closed server
+  // starts no more.
+  if (engine_.Running) return true;
+  if (closing_) return false;
+  const std::string log_box = varnell::Trim(settings_.LogFile);
+  Log().SetCurrentLogFile(
+      settings_.Log.AppendLogDate ? DateStampedName(log_box, platform_.clock.Now()) : log_box);
+  CheckFolderAvailability(mode);
+  notifier_->ClearFolders();
+  folders_.Clear();
+  notices_.ClearAll();
+  throttle_.Clear();
 
   {
-    std::lock_guard lock(Engine.RunMutex);
-    ++Engine.RunGeneration;
-    for (int n = 1; n <= Engine.SlotCount; ++n) {
-      Engine.JobQueue[n] = std::make_unique<JobQueueType>();
-      Engine.JobsInFlight[n] = 0;
-      Engine.DepthInForce[n] = Engine.Slots[n].QueueDepth > 0 ? Engine.Slots[n].QueueDepth : 1;
-      Engine.MoreFilesWaiting[n] = false;
-      Engine.WaitingForJobFiles[n].clear();
-      Engine.FailedMoves[n].clear();
-      Engine.CopiedNotMoved[n].clear();
+    std::lock_guard lock(ledger_->Mutex);
+    ++ledger_->RunGeneration;
+    for (int n = 1; n <= settings_.SlotCount(); ++n) {
+      const int32_t depth = settings_.Slots[n].QueueDepth;
+      engine_.JobQueue[n] = std::make_unique<JobQueueType>();
+      ledger_->JobsInFlight[n] = 0;
+      engine_.DepthInForce[n] = depth > 0 ? depth : 1;
+      engine_.MoreFilesWaiting[n] = false;
+      engine_.WaitingForJobFiles[n].clear();
+      engine_.FailedMoves[n].clear();
+      engine_.CopiedNotMoved[n].clear();
     }
   }
-  Engine.RememberedScans.clear();
+  engine_.RememberedScans.clear();
 
   const int64_t now = platform_.clock.NowUtcFileTime();
   std::vector<std::string> watched;
   try {
     const std::vector<bool> in_loop = SlotsInReprintLoop();
-    for (int n = 1; n <= Engine.SlotCount; ++n) {
-      const TRec& slot = Engine.Slots[n];
+    for (int n = 1; n <= settings_.SlotCount(); ++n) {
+      const TRec& slot = settings_.Slots[n];
       const std::string folder = varnell::Trim(slot.InputFolder);
       if (!slot.EnableIPDSEmulation || folder.empty()) continue;
       if (in_loop[n]) {
         StartMessage("The done folder for " + slot.PrinterName +
-                     " leads printed files back into a watched input folder.\r\n"
-                     "Its input folder is not watched.");
+                         " leads printed files back into a watched input folder.\r\n"
+                         "Its input folder is not watched.",
+                     mode);
         continue;
       }
-      Notifier->AddFolder(folder);
-      Folders.Add(n, folder, now);
+      notifier_->AddFolder(folder);
+      folders_.Add(n, folder, now);
       watched.push_back(folder);
       WriteLog("Adding on-watch folder " + folder, "Shell");
     }
 
-    if (Notifier->FolderCount() == 0) {
+    if (notifier_->FolderCount() == 0) {
       StartMessage(
           "No printer is emulated to be an IPDS printer.\r\n"
-          "Please enable AFP and IPDS Printer Emulation for at least one printer.");
+          "Please enable AFP and IPDS Printer Emulation for at least one printer.",
+          mode);
       return false;
     }
-    WriteLog("Total on-watch folders: " + std::to_string(Notifier->FolderCount()), "General");
+    WriteLog("Total on-watch folders: " + std::to_string(notifier_->FolderCount()), "General");
     WriteLog("Starting Varnell server application...", "General");
   } catch (...) {
     // A Start that does not get through watches nothing.
-    Notifier->ClearFolders();
-    Folders.Clear();
+    notifier_->ClearFolders();
+    folders_.Clear();
     throw;
   }
   std::string complaint;
-  Policy = PolicyOf(PrintOptions, complaint);
+  policy_ = PolicyOf(settings_.Print, complaint);
   if (!complaint.empty()) WriteLog(complaint, "General");
   WarnWhenWindowsManagesTheDefaultPrinter();
 
-  Notifier->OnFileChange = [this](TGXThreadFileNotifier& sender, TFileChanges changes,
-                                  const std::string& folder) {
-    ScanInputFolder(&sender, changes, folder);
+  notifier_->OnFileChange = [this](TGXThreadFileNotifier&, TFileChanges,
+                                   const std::string& folder) { ScanInputFolder(folder); };
+  notifier_->OnWatchEnded = [this](TGXThreadFileNotifier&, const std::string& folder, bool deleted,
+                                   uint32_t error) {
+    folders_.WatchEnded(folder, deleted, error, platform_.clock.NowUtcFileTime());
   };
-  Notifier->OnWatchEnded = [this](TGXThreadFileNotifier&, const std::string& folder, bool deleted,
-                                  uint32_t error) {
-    Folders.WatchEnded(folder, deleted, error, platform_.clock.NowUtcFileTime());
-  };
-  Notifier->SetActive(true);
+  notifier_->SetActive(true);
 
-  btnStart.SetEnabled(false);
-  btnStop.SetEnabled(true);
-  Timer1.SetEnabled(true);
-  Timer2.SetEnabled(true);
-  Timer3.SetEnabled(true);
-  Engine.Running = true;
+  engine_.Running = true;
+  view_.RunningChanged(true);
 
   WriteLog("Simulator started successfully.", "General");
   SetStatusText("Ready.");
@@ -152,9 +149,9 @@ bool TForm1::StartServer() {
   return true;
 }
 
-void TForm1::StartMessage(const std::string& text) {
-  if (!unattended_) {
-    platform_.dialogs.ShowMessage(text);
+void PrintServer::StartMessage(const std::string& text, StartMode mode) {
+  if (mode == StartMode::kOperator) {
+    view_.ShowStartMessage(text);
     return;
   }
   const std::string line = varnell::ReplaceAll(text, "\r\n", " ");
@@ -162,18 +159,20 @@ void TForm1::StartMessage(const std::string& text) {
   SetStatusText(line);
 }
 
-void TForm1::CheckFolderAvailability() {
+void PrintServer::CheckFolderAvailability(StartMode mode) {
   WriteLog("Check for the availibility of input and done folder", "General");
-  for (int n = 1; n <= Engine.SlotCount; ++n) {
-    const TRec& slot = Engine.Slots[n];
+  for (int n = 1; n <= settings_.SlotCount(); ++n) {
+    const TRec& slot = settings_.Slots[n];
     if (!slot.EnableIPDSEmulation) continue;
     if (slot.InputFolder.empty()) {
-      StartMessage("The input folder for " + slot.PrinterName + " is not specified.\r\n" +
-                   kFolderAdvice);
+      StartMessage(
+          "The input folder for " + slot.PrinterName + " is not specified.\r\n" + kFolderAdvice,
+          mode);
     }
     if (slot.DoneFolder.empty()) {
-      StartMessage("The done folder for " + slot.PrinterName + " is not specified.\r\n" +
-                   kFolderAdvice);
+      StartMessage(
+          "The done folder for " + slot.PrinterName + " is not specified.\r\n" + kFolderAdvice,
+          mode);
     }
     if (!platform_.files.DirectoryExists(slot.InputFolder))
       EnsureFolder(platform_.files, slot.InputFolder);
@@ -183,41 +182,35 @@ void TForm1::CheckFolderAvailability() {
   WriteLog("Folder Availibility check completed", "General");
 }
 
-void TForm1::btnStopClick() {
-  // The operator's Stop ends the tries of a start at logon too.
-  TimerAutoRun.SetEnabled(false);
+void PrintServer::Stop() {
   WriteLog("Stopping Varnell server application...", "General");
-  Notifier->SetActive(false);
-  Folders.Clear();
-  btnStart.SetEnabled(true);
-  btnStop.SetEnabled(false);
-  Timer3.SetEnabled(false);
-  Timer2.SetEnabled(false);
-  Timer1.SetEnabled(false);
-  lblJobStatus.SetCaption("0");
+  notifier_->SetActive(false);
+  folders_.Clear();
+  engine_.Running = false;
+  view_.RunningChanged(false);
+  view_.ShowJobsInQueue(0);
   std::vector<TCTPQueueItem> dropped;
   {
-    std::lock_guard lock(Engine.RunMutex);
-    for (int n = 1; n <= Engine.SlotCount; ++n) {
-      if (!Engine.JobQueue[n]) continue;
-      for (TCTPQueueItem& job : *Engine.JobQueue[n]) {
-        Engine.PendingJobFiles.erase(
+    std::lock_guard lock(ledger_->Mutex);
+    for (int n = 1; n <= settings_.SlotCount(); ++n) {
+      if (!engine_.JobQueue[n]) continue;
+      for (TCTPQueueItem& job : *engine_.JobQueue[n]) {
+        ledger_->PendingJobFiles.erase(
             varnell::ToLowerAscii(job.JobStoreFolder + "\\" + job.FileName));
         dropped.push_back(std::move(job));
       }
-      Engine.JobQueue[n].reset();
+      engine_.JobQueue[n].reset();
     }
-    Engine.Running = false;
   }
-  Engine.RememberedScans.clear();
-  Notices.ClearAll();
+  engine_.RememberedScans.clear();
+  notices_.ClearAll();
   // The queued jobs are not printed: their files go back where they came from.
   for (const TCTPQueueItem& job : dropped) MoveBackToInputFolder(job);
   WriteLog("Varnell server application stopped successfully.", "General");
   SetStatusText("Idle.");
 }
 
-void TForm1::MoveBackToInputFolder(const TCTPQueueItem& job) {
+void PrintServer::MoveBackToInputFolder(const TCTPQueueItem& job) {
   const std::string from = job.JobStoreFolder + "\\" + job.FileName;
   const std::string to = job.InputFolder + "\\" + job.FileName;
   // A newer file of that name in the input folder is never replaced.
@@ -231,28 +224,27 @@ void TForm1::MoveBackToInputFolder(const TCTPQueueItem& job) {
   }
 }
 
-void TForm1::Timer1Timer() {
+void PrintServer::StatusTick() {
   PollStatus();
-  Folders.Check(platform_.clock.NowUtcFileTime());
+  folders_.Check(platform_.clock.NowUtcFileTime());
   ShowNotices();
 }
 
-void TForm1::PollStatus() {
+void PrintServer::PollStatus() {
   int32_t total = 0;
-  for (int n = 1; n <= Engine.SlotCount; ++n) total += Engine.JobsInFlight[n];
+  for (int n = 1; n <= settings_.SlotCount(); ++n) total += ledger_->JobsInFlight[n];
   if (total < 0) {
     WriteLog("Memory defragmentation operation completed.", "General");
     total = 0;
   }
   WriteLog("Print jobs in queue: " + std::to_string(total), "DeviceStatus");
-  lblJobStatus.SetCaption(std::to_string(total));
-  for (int n = 1; n <= Engine.SlotCount; ++n) {
-    if (Engine.JobsInFlight[n] == 0 && (Engine.MoreFilesWaiting[n] || JobFileReleased(n))) {
-      Engine.MoreFilesWaiting[n] = false;
-      Engine.WaitingForJobFiles[n].clear();
-      const std::string watched = Folders.FolderOf(n);
-      ScanInputFolder(nullptr, TFileChanges{},
-                      watched.empty() ? Engine.Slots[n].InputFolder : watched);
+  view_.ShowJobsInQueue(total);
+  for (int n = 1; n <= settings_.SlotCount(); ++n) {
+    if (ledger_->JobsInFlight[n] == 0 && (engine_.MoreFilesWaiting[n] || JobFileReleased(n))) {
+      engine_.MoreFilesWaiting[n] = false;
+      engine_.WaitingForJobFiles[n].clear();
+      const std::string watched = folders_.FolderOf(n);
+      ScanInputFolder(watched.empty() ? settings_.Slots[n].InputFolder : watched);
       break;
     }
   }
@@ -260,31 +252,31 @@ void TForm1::PollStatus() {
   RunRememberedScans();
 }
 
-void TForm1::ShowNotices() {
-  const std::string folders = Folders.NoticeText();
-  folders.empty() ? Notices.Clear("folders") : Notices.Set("folders", folders);
-  const std::string log = Log.Failure();
-  log.empty() ? Notices.Clear("log") : Notices.Set("log", log);
-  const std::string text = Notices.Text();
+void PrintServer::ShowNotices() {
+  const std::string folders = folders_.NoticeText();
+  folders.empty() ? notices_.Clear("folders") : notices_.Set("folders", folders);
+  const std::string log = Log().Failure();
+  log.empty() ? notices_.Clear("log") : notices_.Set("log", log);
+  const std::string text = notices_.Text();
   if (!text.empty()) {
     SetStatusText(text);
-  } else if (!shown_notices_.empty() && statBar.SimpleText() == shown_notices_) {
+  } else if (!shown_notices_.empty() && status_text_ == shown_notices_) {
     // What stood is over.
     SetStatusText("Ready.");
   }
   shown_notices_ = text;
 }
 
-bool TForm1::JobFileReleased(int n) {
-  std::lock_guard lock(Engine.RunMutex);
-  for (const std::string& key : Engine.WaitingForJobFiles[n]) {
-    if (!Engine.PendingJobFiles.count(key)) return true;
+bool PrintServer::JobFileReleased(int n) {
+  std::lock_guard lock(ledger_->Mutex);
+  for (const std::string& key : engine_.WaitingForJobFiles[n]) {
+    if (!ledger_->PendingJobFiles.count(key)) return true;
   }
   return false;
 }
 
-void TForm1::Timer3Timer() {
-  Log.Timer3Timer(edtLogFile.Text(), LogOptions);
+void PrintServer::LogTick() {
+  Log().Timer3Timer(settings_.LogFile, settings_.Log);
 }
 
 }  // namespace corvale

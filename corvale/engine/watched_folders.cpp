@@ -2,7 +2,7 @@
 #include "corvale/engine/watched_folders.h"
 
 #include "common/text.h"
-#include "corvale/engine/engine_state.h"
+#include "corvale/settings/settings.h"
 #include "corvale/platform/file_system.h"
 
 namespace corvale {
@@ -127,7 +127,7 @@ void WatchedFolders::Rewatch(Entry& entry, const std::string& identity, int64_t 
 }
 
 void WatchedFolders::NoteEditedInputFolder(Entry& entry) {
-  const TRec& slot = engine_.Slots[entry.slot];
+  const TRec& slot = settings_.Slots[entry.slot];
   const bool edited = varnell::Trim(slot.InputFolder) != entry.folder;
   if (edited && !entry.edit_noted) {
     actions_.Log("The input folder of " + slot.PrinterName +
@@ -144,7 +144,7 @@ std::string WatchedFolders::NoticeText() const {
     if (entry.gone || (!entry.watching && entry.watch_failures > 0))
       not_watched += (not_watched.empty() ? "" : ", ") + entry.folder;
     if (entry.edit_noted)
-      edited += (edited.empty() ? "" : ", ") + engine_.Slots[entry.slot].PrinterName;
+      edited += (edited.empty() ? "" : ", ") + settings_.Slots[entry.slot].PrinterName;
   }
   std::string text;
   if (!not_watched.empty()) text = "Not watched: " + not_watched;

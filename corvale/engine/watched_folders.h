@@ -16,7 +16,7 @@
 namespace corvale {
 
 class FileSystem;
-struct EngineState;
+struct Settings;
 
 // FILETIME units.
 constexpr int64_t kFolderCheckInterval = 3 * 10000000LL;
@@ -38,7 +38,9 @@ class WatchedFolders {
     std::function<std::string(uint32_t error)> ErrorText;
   };
 
-  WatchedFolders(FileSystem& files, const EngineState& engine) : files_(files), engine_(engine) {}
+  // `settings`: the settings in force, which outlive this.
+  WatchedFolders(FileSystem& files, const Settings& settings)
+      : files_(files), settings_(settings) {}
 
   void SetActions(Actions actions) { actions_ = std::move(actions); }
   void Clear();
@@ -80,7 +82,7 @@ class WatchedFolders {
   void NoteEditedInputFolder(Entry& entry);
 
   FileSystem& files_;
-  const EngineState& engine_;
+  const Settings& settings_;
   Actions actions_;
   std::vector<Entry> entries_;
   int64_t last_check_ = 0;

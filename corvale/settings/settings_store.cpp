@@ -1,12 +1,15 @@
-// The settings store: every slot, the last selected printer and the log and start-up options,
-// read from HKEY_CURRENT_USER\SOFTWARE\Varnell once at start-up and written back once at close.
+// The settings store: every slot, the last selected printer, the log and start-up options and
+// the print settings, read from HKEY_CURRENT_USER\SOFTWARE\Varnell and written back.
+#include "corvale/settings/settings_store.h"
+
 #include <algorithm>
+#include <exception>
 #include <functional>
 
 #include "common/text.h"
+#include "corvale/engine/engine_state.h"
 #include "corvale/platform/registry.h"
 #include "corvale/settings/registry_values.h"
-#include "corvale/ui/server_main_unit.h"
 
 namespace corvale {
 
@@ -14,6 +17,8 @@ namespace {
 
 constexpr char kVarnellKey[] = "SOFTWARE\\Varnell";
 constexpr char kDevicesKey[] = "SOFTWARE\\Varnell\\Devices";
+constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr char kRunValue[] = "Corvale";
 
 bool ContainsIgnoreCase(const std::vector<std::string>& list, const std::string& name) {
   return std::any_of(list.begin(), list.end(), [&](const std::string& entry) {
@@ -21,43 +26,51 @@ bool ContainsIgnoreCase(const std::vector<std::string>& list, const std::string&
   });
 }
 
+// Removes the first entry equal to `name`, ignoring case.
+void RemoveFirst(std::vector<std::string>& list, const std::string& name) {
+  auto it = std::find_if(list.begin(), list.end(), [&](const std::string& entry) {
+    return varnell::EqualsIgnoreCase(entry, name);
+  });
+  if (it != list.end()) list.erase(it);
+}
+
 }  // namespace
 
-void TForm1::LoadSettings() {
-  Registry& registry = platform_.registry;
-  const uint32_t access = kKeyAllAccess | Engine.RegistryViewFlag;
+std::vector<std::string> PrinterListForSlots(std::vector<std::string> printers) {
+  RemoveFirst(printers, "Varnell");
+  RemoveFirst(printers, "AFP Printer");
+  if (printers.size() > static_cast<size_t>(kMaxSlots)) printers.resize(kMaxSlots);
+  return printers;
+}
+
+Settings LoadSettings(Registry& registry, const std::vector<std::string>& printers,
+                      const std::vector<std::string>& installed, std::vector<std::string>& errors) {
   auto open = [&](const std::string& path) {
-    return registry.OpenKey(RegistryHive::kCurrentUser, path, access, /*create=*/false);
+    return registry.OpenKey(RegistryHive::kCurrentUser, path, kKeyAllAccess, /*create=*/false);
+  };
+  // One bad value costs no other setting.
+  auto read = [&](const std::function<void()>& read_value) {
+    try {
+      read_value();
+    } catch (const std::exception& e) {
+      errors.push_back(e.what());
+    }
   };
 
-  // The log settings are shown in the window whatever happens below, so that the log file box
-  // and the log file name always agree.
-  struct ShowLogSettingsAtEnd {
-    TForm1& form;
-    ~ShowLogSettingsAtEnd() {
-      try {
-        form.ShowLogSettings();
-      } catch (...) {
-        // Showing settings raises nothing of its own; never let it end the program.
-      }
-    }
-  } show_log_settings{*this};
-
-  // A value of the wrong type is shown to the operator and keeps its default; the load goes on
-  // with every other value, so that one bad value costs no other setting.
-  auto read = [&](const std::function<void()>& read_value) { Guarded(read_value); };
+  Settings settings;
+  settings.Printers = printers;
 
   std::vector<std::string> subkeys;
-  if (auto devices = open(kDevicesKey)) subkeys = devices->SubKeyNames();
-
+  read([&] {
+    if (auto devices = open(kDevicesKey)) subkeys = devices->SubKeyNames();
+  });
   std::vector<std::string> usable_keys;
   for (const std::string& name : subkeys) {
     auto key = open(std::string(kDevicesKey) + "\\" + name);
     if (!key) continue;
     read([&] {
       std::string printer;
-      if (ReadString(*key, "PrinterName", printer) &&
-          ContainsIgnoreCase(InstalledPrinters, printer))
+      if (ReadString(*key, "PrinterName", printer) && ContainsIgnoreCase(installed, printer))
         usable_keys.push_back(name);
     });
   }
@@ -66,25 +79,19 @@ void TForm1::LoadSettings() {
     read([&] {
       std::string remembered;
       if (!ReadString(*devices, "DefaultPrinter", remembered) || remembered.empty()) return;
-      const auto& items = cmbPrinter.Items();
-      for (size_t i = 0; i < items.size(); ++i) {
-        if (varnell::EqualsIgnoreCase(items[i], remembered)) {
-          cmbPrinter.SetItemIndex(static_cast<int>(i));
+      for (const std::string& printer : printers) {
+        if (varnell::EqualsIgnoreCase(printer, remembered)) {
+          settings.DefaultPrinter = printer;
           break;
         }
       }
     });
   }
 
-  const std::vector<std::string>& entries = cmbPrinter.Items();
-  Engine.SlotCount = static_cast<int32_t>(entries.size());
-  for (int n = 1; n <= Engine.SlotCount; ++n) {
-    Engine.Slots[n] = TRec{};
-    Engine.Slots[n].PrinterName = entries[n - 1];
-  }
+  for (int n = 1; n <= settings.SlotCount(); ++n) settings.Slots[n].PrinterName = printers[n - 1];
 
-  for (int i = 0; i < Engine.SlotCount; ++i) {
-    std::string key_name = PrinterKeyName(entries[i]);
+  for (int i = 0; i < settings.SlotCount(); ++i) {
+    std::string key_name = PrinterKeyName(printers[i]);
     if (!ContainsIgnoreCase(usable_keys, key_name)) continue;
     auto key = open(std::string(kDevicesKey) + "\\" + key_name);
     if (!key) continue;
@@ -99,66 +106,43 @@ void TForm1::LoadSettings() {
     read([&] { ReadBool(*key, "DeleteInputFileWhenDone", slot.DeleteInputFileWhenDone); });
     read([&] { ReadInteger(*key, "QueueDepth", slot.QueueDepth); });
     if (slot.QueueDepth <= 0) slot.QueueDepth = 1;
-    Engine.Slots[i + 1] = slot;
+    settings.Slots[i + 1] = slot;
   }
 
-  LogOptions = LogSettings{};
-  PrintOptions = PrintSettings{};
-  Log.SetCurrentLogFile("");
-  cbLog.SetChecked(true);
-  cbAutoRun.SetChecked(false);
   if (auto varnell = open(kVarnellKey)) {
+    LogSettings& log = settings.Log;
+    read([&] { ReadString(*varnell, "LogFile", settings.LogFile); });
+    read([&] { ReadBool(*varnell, "KeepLogFileSmall", log.KeepLogFileSmall); });
+    read([&] { ReadInteger(*varnell, "KeepLogFileSize", log.KeepLogFileSize); });
+    read([&] { ReadBool(*varnell, "AppendLogDate", log.AppendLogDate); });
+    read([&] { ReadBool(*varnell, "DeleteLogFile", log.DeleteLogFile); });
+    read([&] { ReadInteger(*varnell, "DeleteLogFileDays", log.DeleteLogFileDays); });
+    read([&] { ReadBool(*varnell, "LogEnabled", settings.LogEnabled); });
+    read([&] { ReadBool(*varnell, "LaunchOnStartup", settings.LaunchOnStartup); });
     read([&] {
-      std::string log_file;
-      if (ReadString(*varnell, "LogFile", log_file)) Log.SetCurrentLogFile(log_file);
+      ReadString(*varnell, "PrintSuccessExitCodes", settings.Print.PrintSuccessExitCodes);
     });
-    read([&] { ReadBool(*varnell, "KeepLogFileSmall", LogOptions.KeepLogFileSmall); });
-    read([&] { ReadInteger(*varnell, "KeepLogFileSize", LogOptions.KeepLogFileSize); });
-    read([&] { ReadBool(*varnell, "AppendLogDate", LogOptions.AppendLogDate); });
-    read([&] { ReadBool(*varnell, "DeleteLogFile", LogOptions.DeleteLogFile); });
-    read([&] { ReadInteger(*varnell, "DeleteLogFileDays", LogOptions.DeleteLogFileDays); });
-    read([&] {
-      bool flag = false;
-      if (ReadBool(*varnell, "LogEnabled", flag)) cbLog.SetChecked(flag);
-    });
-    read([&] {
-      bool flag = false;
-      if (ReadBool(*varnell, "LaunchOnStartup", flag)) cbAutoRun.SetChecked(flag);
-    });
-    read(
-        [&] { ReadString(*varnell, "PrintSuccessExitCodes", PrintOptions.PrintSuccessExitCodes); });
-    read([&] { ReadInteger(*varnell, "PrintTimeoutMinutes", PrintOptions.PrintTimeoutMinutes); });
+    read([&] { ReadInteger(*varnell, "PrintTimeoutMinutes", settings.Print.PrintTimeoutMinutes); });
   }
+  return settings;
 }
 
-void TForm1::ShowLogSettings() {
-  // Copies first: each box's handler writes its value back into the options.
-  const LogSettings options = LogOptions;
-  edtLogFile.SetText(Log.CurrentLogFile());
-  cbLogDeleteBySize.SetChecked(options.KeepLogFileSmall);
-  edtMB.SetText(std::to_string(options.KeepLogFileSize));
-  cbLogDeleteByDay.SetChecked(options.DeleteLogFile);
-  cbTimeStamp.SetChecked(options.AppendLogDate);
-  edtDays.SetText(std::to_string(options.DeleteLogFileDays));
-  LogOptions = options;
-}
-
-void TForm1::SaveSettings() {
-  Registry& registry = platform_.registry;
-  const uint32_t access = kKeyAllAccess | Engine.RegistryViewFlag;
+void SaveSettings(Registry& registry, const Settings& settings, uint32_t view_flag) {
   auto open = [&](const std::string& path) {
-    return registry.OpenKey(RegistryHive::kCurrentUser, path, access, /*create=*/true);
+    return registry.OpenKey(RegistryHive::kCurrentUser, path, kKeyAllAccess | view_flag,
+                            /*create=*/true);
   };
 
-  if (auto devices = open(kDevicesKey)) WriteString(*devices, "DefaultPrinter", cmbPrinter.Text());
+  if (auto devices = open(kDevicesKey))
+    WriteString(*devices, "DefaultPrinter", settings.DefaultPrinter);
 
-  const std::vector<std::string>& entries = cmbPrinter.Items();
-  for (size_t i = 0; i < entries.size(); ++i) {
-    auto key = open(std::string(kDevicesKey) + "\\" + PrinterKeyName(entries[i]));
+  for (int n = 1; n <= settings.SlotCount(); ++n) {
+    const std::string& printer = settings.Printers[n - 1];
+    auto key = open(std::string(kDevicesKey) + "\\" + PrinterKeyName(printer));
     if (!key) continue;
-    const TRec& slot = Engine.Slots[i + 1];
+    const TRec& slot = settings.Slots[n];
     WriteBool(*key, "EnableIPDSEmulation", slot.EnableIPDSEmulation);
-    WriteString(*key, "PrinterName", entries[i]);
+    WriteString(*key, "PrinterName", printer);
     WriteString(*key, "InputFolder", slot.InputFolder);
     WriteString(*key, "DoneFolder", slot.DoneFolder);
     WriteBool(*key, "DeleteInputFileWhenDone", slot.DeleteInputFileWhenDone);
@@ -166,17 +150,36 @@ void TForm1::SaveSettings() {
   }
 
   if (auto varnell = open(kVarnellKey)) {
-    WriteString(*varnell, "LogFile", varnell::Trim(edtLogFile.Text()));
-    WriteBool(*varnell, "KeepLogFileSmall", LogOptions.KeepLogFileSmall);
-    WriteInteger(*varnell, "KeepLogFileSize", LogOptions.KeepLogFileSize);
-    WriteBool(*varnell, "DeleteLogFile", LogOptions.DeleteLogFile);
-    WriteBool(*varnell, "AppendLogDate", LogOptions.AppendLogDate);
-    WriteInteger(*varnell, "DeleteLogFileDays", LogOptions.DeleteLogFileDays);
-    WriteBool(*varnell, "LogEnabled", cbLog.Checked());
-    WriteBool(*varnell, "LaunchOnStartup", cbAutoRun.Checked());
+    const LogSettings& log = settings.Log;
+    WriteString(*varnell, "LogFile", varnell::Trim(settings.LogFile));
+    WriteBool(*varnell, "KeepLogFileSmall", log.KeepLogFileSmall);
+    WriteInteger(*varnell, "KeepLogFileSize", log.KeepLogFileSize);
+    WriteBool(*varnell, "DeleteLogFile", log.DeleteLogFile);
+    WriteBool(*varnell, "AppendLogDate", log.AppendLogDate);
+    WriteInteger(*varnell, "DeleteLogFileDays", log.DeleteLogFileDays);
+    WriteBool(*varnell, "LogEnabled", settings.LogEnabled);
+    WriteBool(*varnell, "LaunchOnStartup", settings.LaunchOnStartup);
     // As stored: a list that is not one stays for the operator to mend.
-    WriteString(*varnell, "PrintSuccessExitCodes", PrintOptions.PrintSuccessExitCodes);
-    WriteInteger(*varnell, "PrintTimeoutMinutes", PrintOptions.PrintTimeoutMinutes);
+    WriteString(*varnell, "PrintSuccessExitCodes", settings.Print.PrintSuccessExitCodes);
+    WriteInteger(*varnell, "PrintTimeoutMinutes", settings.Print.PrintTimeoutMinutes);
+  }
+}
+
+void UpdateRunEntry(Registry& registry, const std::string& data, bool wanted) {
+  if (wanted) {
+    if (auto key = registry.OpenKey(RegistryHive::kLocalMachine, kRunKey,
+                                    kKeyAllAccess | kKeyWow64_64Key, /*create=*/true))
+      key->SetString(kRunValue, data);
+    return;
+  }
+  bool exists = false;
+  if (auto key = registry.OpenKey(RegistryHive::kLocalMachine, kRunKey, kKeyRead | kKeyWow64_64Key,
+                                  /*create=*/false))
+    exists = key->GetValue(kRunValue).has_value();
+  if (!exists) return;
+  if (auto key = registry.OpenKey(RegistryHive::kLocalMachine, kRunKey,
+                                  kKeyAllAccess | kKeyWow64_64Key, /*create=*/false)) {
+    if (key->GetValue(kRunValue)) key->DeleteValue(kRunValue);
   }
 }
 

@@ -67,9 +67,9 @@ void TForm1::btnWizardClick() {
   const std::vector<std::string>& printers = wizard.ComboBox1.Items();
   // Entry i of the wizard is slot i + 1; the folders go in without the folder boxes' check, and
   // none is created here.
-  for (size_t i = 0; i < printers.size() && static_cast<int>(i) < Engine.SlotCount; ++i) {
+  for (size_t i = 0; i < printers.size() && static_cast<int>(i) < Config.SlotCount(); ++i) {
     if (!wizard.Ticked[i]) continue;
-    TRec& slot = Engine.Slots[i + 1];
+    TRec& slot = Config.Slots[i + 1];
     const std::string folder = wizard.FolderForPrinter(printers[i]);
     slot.EnableIPDSEmulation = true;
     slot.InputFolder = folder;
@@ -77,6 +77,7 @@ void TForm1::btnWizardClick() {
     slot.DeleteInputFileWhenDone = true;
     slot.QueueDepth = 2;
   }
+  SettingsEdited();
   ShowSlot(cmbPrinter.Text());
 }
 

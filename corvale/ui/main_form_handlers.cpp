@@ -1,5 +1,5 @@
 // The main window's own handlers: showing a printer's slot, the slot and log controls, the
-// number boxes and resizing.
+// number boxes and resizing. Every edit goes into Config and is put in force at once.
 #include <cstdint>
 #include <exception>
 #include <limits>
@@ -7,16 +7,13 @@
 #include "common/text.h"
 #include "corvale/engine/errors.h"
 #include "corvale/platform/dialogs.h"
-#include "corvale/platform/event_loop.h"
-#include "corvale/platform/file_system.h"
 #include "corvale/platform/system_info.h"
 #include "corvale/ui/server_main_unit.h"
 
 namespace corvale {
 
 TForm1::TForm1(CorvalePlatform& platform)
-    : Log(platform.files, platform.clock, platform.system, platform.loop),
-      Folders(platform.files, Engine),
+    : Server(platform, *this),
       InputFolderDialog(platform.folders, platform.files),
       DoneFolderDialog(platform.folders, platform.files),
       SaveDialog1(platform.dialogs),
@@ -28,13 +25,7 @@ TForm1::TForm1(CorvalePlatform& platform)
   BindHandlers();
 }
 
-TForm1::~TForm1() {
-  platform_.loop.SetHandlerBoundary(nullptr);
-  Notifier.reset();
-  // Runners still finishing their jobs use this window's state.
-  std::unique_lock lock(Engine.RunMutex);
-  Engine.RunnersDone.wait(lock, [&] { return Engine.ActiveRunners == 0; });
-}
+TForm1::~TForm1() = default;
 
 std::vector<Control*> TForm1::AllControls() {
   return {&Label1,
@@ -103,17 +94,10 @@ void TForm1::BindHandlers() {
   Timer2.OnTimer = [this] { Timer2Timer(); };
   Timer3.OnTimer = [this] { Timer3Timer(); };
   TimerAutoRun.OnTimer = [this] { TimerAutoRunTimer(); };
+}
 
-  WatchedFolders::Actions folders;
-  folders.StartWatching = [this](const std::string& folder) { Notifier->AddFolder(folder); };
-  folders.StopWatching = [this](const std::string& folder) { Notifier->RemoveFolder(folder); };
-  folders.Scan = [this](int, const std::string& folder) {
-    ScanInputFolder(Notifier.get(), TFileChanges{}, folder);
-  };
-  folders.SlotIdle = [this](int n) { return Engine.JobsInFlight[n] == 0; };
-  folders.Log = [this](const std::string& message) { WriteLog(message, "Shell"); };
-  folders.ErrorText = [this](uint32_t error) { return platform_.files.ErrorText(error); };
-  Folders.SetActions(std::move(folders));
+void TForm1::SettingsEdited() {
+  Server.ApplySettings(Config);
 }
 
 int TForm1::SelectedSlot() const {
@@ -125,19 +109,11 @@ std::string TForm1::ProgramFolder() const {
   return ExtractFileDir(platform_.system.ProgramPath());
 }
 
-void TForm1::WriteLog(const std::string& message, const std::string& category) {
-  try {
-    Log.WriteLog(message, category);
-  } catch (const LogWriteError& e) {
-    SetStatusText("The log file " + e.Path() + " cannot be written: " + e.what());
-  }
-}
-
 void TForm1::ShowSlot(const std::string& printer_name) {
-  for (int n = 1; n <= Engine.SlotCount; ++n) {
-    if (Engine.Slots[n].PrinterName != printer_name) continue;
+  for (int n = 1; n <= Config.SlotCount(); ++n) {
+    if (Config.Slots[n].PrinterName != printer_name) continue;
     // Copy first: each control's handler writes its value back into the selected slot.
-    const TRec slot = Engine.Slots[n];
+    const TRec slot = Config.Slots[n];
     cbEnableEmulation.SetChecked(slot.EnableIPDSEmulation);
     edtInputFolder.SetText(slot.InputFolder);
     edtDoneFolder.SetText(slot.DoneFolder);
@@ -152,11 +128,17 @@ void TForm1::cmbPrinterSelect() {
 }
 
 void TForm1::cbEnableEmulationClick() {
-  if (int n = SelectedSlot()) Engine.Slots[n].EnableIPDSEmulation = cbEnableEmulation.Checked();
+  if (int n = SelectedSlot()) {
+    Config.Slots[n].EnableIPDSEmulation = cbEnableEmulation.Checked();
+    SettingsEdited();
+  }
 }
 
 void TForm1::cbDeleteAFPClick() {
-  if (int n = SelectedSlot()) Engine.Slots[n].DeleteInputFileWhenDone = cbDeleteAFP.Checked();
+  if (int n = SelectedSlot()) {
+    Config.Slots[n].DeleteInputFileWhenDone = cbDeleteAFP.Checked();
+    SettingsEdited();
+  }
   Label3.SetEnabled(!cbDeleteAFP.Checked());
   edtDoneFolder.SetEnabled(!cbDeleteAFP.Checked());
 }
@@ -173,9 +155,9 @@ void TForm1::FolderBoxChanged(EditBox& box, bool input) {
   const std::string folder = varnell::Trim(box.Text());
   if (folder.empty()) return;  // an emptied box keeps the slot's folder
   const int selected = SelectedSlot();
-  for (int k = 1; k <= Engine.SlotCount; ++k) {
+  for (int k = 1; k <= Config.SlotCount(); ++k) {
     if (k == selected) continue;
-    const TRec& other = Engine.Slots[k];
+    const TRec& other = Config.Slots[k];
     if ((input ? other.InputFolder : other.DoneFolder) != folder) continue;
     platform_.dialogs.ShowMessage(std::to_string(cmbPrinter.ItemIndex()) + "\r\n" +
                                   std::to_string(k) + "\r\n" +
@@ -185,32 +167,38 @@ void TForm1::FolderBoxChanged(EditBox& box, bool input) {
     box.SetText("");
     return;
   }
-  if (selected)
-    (input ? Engine.Slots[selected].InputFolder : Engine.Slots[selected].DoneFolder) = folder;
+  if (!selected) return;
+  (input ? Config.Slots[selected].InputFolder : Config.Slots[selected].DoneFolder) = folder;
+  SettingsEdited();
 }
 
 void TForm1::edtLogFileChange() {
-  Log.SetCurrentLogFile(varnell::Trim(edtLogFile.Text()));
+  Config.LogFile = edtLogFile.Text();
+  SettingsEdited();
 }
 
 void TForm1::cbLogClick() {
-  Log.SetEnabled(cbLog.Checked());
+  Config.LogEnabled = cbLog.Checked();
+  SettingsEdited();
   edtLogFile.SetEnabled(cbLog.Checked());
   btnBrowseLogFile.SetEnabled(cbLog.Checked());
 }
 
 void TForm1::cbLogDeleteBySizeClick() {
-  LogOptions.KeepLogFileSmall = cbLogDeleteBySize.Checked();
+  Config.Log.KeepLogFileSmall = cbLogDeleteBySize.Checked();
+  SettingsEdited();
   edtMB.SetEnabled(cbLogDeleteBySize.Checked());
 }
 
 void TForm1::cbTimeStampClick() {
-  LogOptions.AppendLogDate = cbTimeStamp.Checked();
+  Config.Log.AppendLogDate = cbTimeStamp.Checked();
+  SettingsEdited();
   cbLogDeleteByDay.SetEnabled(cbTimeStamp.Checked());
 }
 
 void TForm1::cbLogDeleteByDayClick() {
-  LogOptions.DeleteLogFile = cbLogDeleteByDay.Checked();
+  Config.Log.DeleteLogFile = cbLogDeleteByDay.Checked();
+  SettingsEdited();
   edtDays.SetEnabled(cbLogDeleteByDay.Checked());
 }
 
@@ -242,7 +230,9 @@ void TForm1::NumberBoxExit(EditBox& box, const std::string& message, int32_t* ta
     if (value > std::numeric_limits<int32_t>::max())
       throw Error("'" + text + "' is not a valid integer value");
   }
-  if (target) *target = static_cast<int32_t>(value);
+  if (!target) return;
+  *target = static_cast<int32_t>(value);
+  SettingsEdited();
 }
 
 void TForm1::edtQueueDepthExit() {
@@ -250,20 +240,20 @@ void TForm1::edtQueueDepthExit() {
   NumberBoxExit(edtQueueDepth,
                 "Invalid queue depth!\r\nQueue depth should be an integer value and larger than "
                 "zero.",
-                n ? &Engine.Slots[n].QueueDepth : nullptr);
+                n ? &Config.Slots[n].QueueDepth : nullptr);
 }
 
 void TForm1::edtMBExit() {
   NumberBoxExit(edtMB,
                 "Invalid value!\r\nThis threshold value should be an integer value and larger "
                 "than zero.",
-                &LogOptions.KeepLogFileSize);
+                &Config.Log.KeepLogFileSize);
 }
 
 void TForm1::edtDaysExit() {
   NumberBoxExit(edtDays,
                 "Invalid value!\r\nThis value should be an integer value and larger than zero.",
-                &LogOptions.DeleteLogFileDays);
+                &Config.Log.DeleteLogFileDays);
 }
 
 void TForm1::FormCanResize(int& NewWidth, int& NewHeight, bool& Resize) {

@@ -1,6 +1,6 @@
-// The main window TForm1: its controls, the engine state it owns and every handler of the
-// window and the engine. The handlers are defined in the files of their subsystem:
-// engine/startup.cpp, settings/settings_store.cpp, ui/main_form_handlers.cpp, ...
+// The main window TForm1: its controls and dialogs, the settings they edit, and the print server
+// it hosts and shows. The window's handlers are defined in ui/main_form_*.cpp; what the server
+// does is the server's (engine/print_server.h).
 // Owned and used on the main thread.
 #pragma once
 
@@ -9,55 +9,28 @@
 #include <string>
 #include <vector>
 
-#include "corvale/engine/engine_state.h"
-#include "corvale/engine/gx_file_notify.h"
-#include "corvale/engine/log_throttle.h"
-#include "corvale/engine/print_policy.h"
-#include "corvale/engine/status_notices.h"
-#include "corvale/engine/watched_folders.h"
-#include "corvale/settings/log_file.h"
+#include "corvale/engine/print_server.h"
+#include "corvale/settings/settings.h"
 #include "corvale/ui/controls.h"
 #include "corvale/ui/folder_dialog.h"
 #include "corvale/ui/save_dialog.h"
 
 namespace corvale {
 
-class Registry;
-class FileSystem;
-class Printers;
-class Shell;
-class SystemInfo;
-class Clock;
-class EventLoop;
 class Dialogs;
 class FolderBrowser;
 
-// The Windows operations Corvale needs, as the program's main wires them.
-struct CorvalePlatform {
-  Registry& registry;
-  FileSystem& files;
-  Printers& printers;
-  Shell& shell;
-  SystemInfo& system;
-  Clock& clock;
-  EventLoop& loop;
+// The Windows operations Corvale needs, as the program's main wires them: the server's, and the
+// window's boxes and dialogs.
+struct CorvalePlatform : ServerPlatform {
   Dialogs& dialogs;
-  FolderWatchPlatform& watch;
   FolderBrowser& folders;
 };
 
-// One file found by a scan: the hidden scan list's item.
-struct ScanEntry {
-  std::string FileName;   // caption
-  std::string Extension;  // without the dot
-  std::string Folder;     // without trailing delimiter
-  uint32_t DosTime = 0;   // last write, local time, MS-DOS date-time form
-};
-
-class TForm1 {
+class TForm1 : public ServerView {
  public:
   explicit TForm1(CorvalePlatform& platform);
-  ~TForm1();
+  ~TForm1() override;
   TForm1(const TForm1&) = delete;
   TForm1& operator=(const TForm1&) = delete;
 
@@ -108,26 +81,12 @@ class TForm1 {
   // Every control and timer, in the order above.
   std::vector<Control*> AllControls();
 
-  // Engine state and log.
-  EngineState Engine;
-  LogSettings LogOptions;
-  LogFile Log;
-  // The print utility's success codes and time limit as stored, and as Start put them in force.
-  PrintSettings PrintOptions;
-  PrintPolicy Policy;
-  // The input folders the running server watches, and their health.
-  WatchedFolders Folders;
-  // What the status bar keeps showing while it lasts, and the causes whose lines are kept to
-  // one a minute.
-  StatusNotices Notices;
-  LogThrottle Throttle;
+  // The settings as the controls show them; every edit is put in force in the server at once.
+  Settings Config;
+  PrintServer Server;
   // How long closing waits for a print utility that still runs.
-  uint32_t CloseWaitMs = 30000;
+  uint32_t CloseWaitMs = kCloseWaitMs;
   bool LaunchedAtLogon = false;
-  // Every printer the system reported at start-up, before the printer box's list was made.
-  std::vector<std::string> InstalledPrinters;
-  std::unique_ptr<TGXThreadFileNotifier> Notifier;
-  std::vector<ScanEntry> ScanList;
   // Minimizes the application to the task bar; set by the Win32 window.
   std::function<void()> OnMinimize;
 
@@ -137,49 +96,23 @@ class TForm1 {
   void FormClose();
   // Log-off or shutdown: the same close, inside the time Windows gives and without a box.
   void EndSession();
-  // True when closing stopped waiting for a print utility that still runs: the process must end
-  // without freeing this window, whose state that job's runner still uses.
-  bool RunnersAbandoned() const { return runners_abandoned_; }
 
-  // Settings store.
-  void LoadSettings();
-  void SaveSettings();
+  // Shows the log settings of Config in their controls.
   void ShowLogSettings();
 
-  // Folder watching and intake.
-  void ScanInputFolder(TGXThreadFileNotifier* sender, TFileChanges changes,
-                       const std::string& folder);
-  int FindSlotByInputFolder(const std::string& folder) const;
-  // Scans the folders remembered while a scan ran (or whose scan failed), unless one runs.
-  void RunRememberedScans();
-
-  // Server start, stop and status.
+  // The server's buttons and ticks.
   void btnStartClick();
   void btnStopClick();
-  void CheckFolderAvailability();
   void Timer1Timer();
-  void PollStatus();
-  bool ServerRunning() const { return Engine.Running; }
-
-  // Job dispatch.
   void Timer2Timer();
-  DefaultPrinterSwitch SetWindowsDefaultPrinter(const std::string& printer_name, bool synchronous);
-  std::string LocatePrintUtility();
-  std::string ShortPathOf(const std::string& path);
-
-  // Log limits.
   void Timer3Timer();
-
-  // Start with the system.
-  void UpdateRunEntry();
   void TimerAutoRunTimer();
 
-  // Status text of the engine; from other threads it is handed to the main thread.
-  void SetStatusText(const std::string& text) { statBar.SetSimpleText(text); }
-
-  // The printer box's list: the system's printers without "Varnell" and "AFP Printer",
-  // at most as many as there are slots.
-  static std::vector<std::string> PrinterListForSlots(std::vector<std::string> printers);
+  // What the server shows.
+  void ShowStatusText(const std::string& text) override { statBar.SetSimpleText(text); }
+  void ShowJobsInQueue(int32_t count) override;
+  void RunningChanged(bool running) override;
+  void ShowStartMessage(const std::string& text) override;
 
   // Window handlers.
   void ShowSlot(const std::string& printer_name);
@@ -226,36 +159,15 @@ class TForm1 {
   int SelectedSlot() const;
   // The program's folder, without trailing delimiter.
   std::string ProgramFolder() const;
-  // Writes one log line from the main thread. A line that cannot be written does not stop the
-  // work that writes it: the status bar says so, and the next line tries again.
-  void WriteLog(const std::string& message, const std::string& category);
 
   CorvalePlatform& Platform() { return platform_; }
 
  private:
   void BindHandlers();
-  bool StartServer();
-  // A refusal or warning of Start: a box when the operator pressed Start, a log line and the
-  // status bar when the server starts by itself.
-  void StartMessage(const std::string& text);
-  void WarnWhenWindowsManagesTheDefaultPrinter();
-  void RecoverJobStore();
-  bool PrinterReadyForSlot(int n, const std::string& printer);
-  void WaitForPrintingJobs(uint32_t limit_ms);
-  void ShowNotices();
-  std::vector<bool> SlotsInReprintLoop() const;
-  void WaitForRunner();
+  // Puts the edited Config in force in the server.
+  void SettingsEdited();
   void FolderBoxChanged(EditBox& box, bool input);
-  void RememberScan(const std::string& folder);
-  void ScanFolderNow(const std::string& folder);
-  void ScanSlotFolder(const std::string& folder);
-  void TakeFile(int n, const std::string& source, const std::string& store, int64_t last_write);
-  int64_t LastWriteOf(const std::string& folder, const std::string& name);
-  void ForgetFailedMovesOfFilesGone(int n);
-  bool JobFileReleased(int n);
-  void MoveBackToInputFolder(const TCTPQueueItem& job);
   void HandleError(const std::function<void()>& handler, bool operator_action);
-  HandlerBoundary UnattendedBoundary();
   void NumberBoxExit(EditBox& box, const std::string& message, int32_t* target);
   void BrowseForFolder(TFolderDialog& picker, EditBox& box, const std::string& prompt);
 
@@ -263,11 +175,8 @@ class TForm1 {
   bool error_box_open_ = false;
   // Set while the server starts by itself (at logon, or its retries) and while the session ends.
   bool unattended_ = false;
-  bool runners_abandoned_ = false;
   // While start-up at logon runs, the errors it meets wait here for the log file to be known.
   std::vector<std::string>* deferred_errors_ = nullptr;
-  // The notices the status bar showed at the last status tick.
-  std::string shown_notices_;
 };
 
 }  // namespace corvale

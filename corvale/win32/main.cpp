@@ -35,8 +35,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   win32::Win32Dialogs dialogs;
   win32::Win32FolderWatch watch;
   win32::Win32FolderBrowser folders;
-  CorvalePlatform platform{registry, files, printers, shell, system,
-                           clock,    loop,  dialogs,  watch, folders};
+  CorvalePlatform platform{
+      {registry, files, printers, shell, system, clock, loop, watch}, dialogs, folders};
 
   TForm1 form(platform);
   win32::MainWindow window(form, loop, dialogs);
@@ -46,9 +46,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   form.OnMinimize = [&window] { ShowWindow(window.Handle(), SW_MINIMIZE); };
   form.FormCreate();
   window.Show();
-  const int exit_code = loop.Run();
-  // A print utility that still ran when the window closed keeps its runner, which uses the
-  // window's state: the process ends here, and the job waits in the job store for the next Start.
-  if (form.RunnersAbandoned()) ExitProcess(static_cast<UINT>(exit_code));
-  return exit_code;
+  return loop.Run();
 }

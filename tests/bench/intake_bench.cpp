@@ -7,17 +7,16 @@
 #include <fstream>
 #include <vector>
 
-#include "tests/fakes/form_harness.h"
+#include "tests/fakes/fake_platform.h"
 
 namespace {
 
-using corvale::TFileChanges;
-using corvale::testing::FormHarness;
+using corvale::testing::ServerHarness;
 
 double ScanMilliseconds(int files, int repeats) {
   std::vector<double> runs;
   for (int r = 0; r < repeats; ++r) {
-    FormHarness harness;
+    ServerHarness harness;
     harness.printers.Add("Pellam_Ink");
     harness.Create();
     harness.ConfigureSlot(1, "In", "Done", 10);
@@ -30,15 +29,15 @@ double ScanMilliseconds(int files, int repeats) {
       // Distinct times, newest first in name order, so that sorting has work to do.
       std::filesystem::last_write_time(file, now - std::chrono::seconds(2 * (files - i)));
     }
-    harness.Form().btnStartClick();
-    harness.Form().Log.SetEnabled(false);  // the cost of the scan, not of the log file
-    const std::string folder = harness.Form().Engine.Slots[1].InputFolder;
+    harness.Start();
+    harness.Server().Log().SetEnabled(false);  // the cost of the scan, not of the log file
+    const std::string folder = harness.settings.Slots[1].InputFolder;
     auto start = std::chrono::steady_clock::now();
-    harness.Form().ScanInputFolder(nullptr, TFileChanges{}, folder);
+    harness.Server().ScanInputFolder(folder);
     auto end = std::chrono::steady_clock::now();
-    if (harness.Form().Engine.JobsInFlight[1] != 10) std::fprintf(stderr, "took the wrong count\n");
+    if (harness.Ledger().JobsInFlight[1] != 10) std::fprintf(stderr, "took the wrong count\n");
     runs.push_back(std::chrono::duration<double, std::milli>(end - start).count());
-    harness.Form().btnStopClick();
+    harness.Server().Stop();
   }
   std::sort(runs.begin(), runs.end());
   return runs[runs.size() / 2];

@@ -317,7 +317,7 @@ TEST_F(ConfigureUnitTest, BrowseStartsInTheTypedFolderAndPutsTheChoiceIntoTheBox
 TEST_F(ConfigureUnitTest, WithoutPrintersTheLabelsKeepTheirTokensAndOkAppliesNothing) {
   printers.Add("Varnell");
   TForm1& form = Create();
-  ASSERT_EQ(form.Engine.SlotCount, 0);
+  ASSERT_EQ(form.Config.SlotCount(), 0);
   dialogs.OnWizard = [&](TForm4& wizard) {
     EXPECT_TRUE(wizard.ComboBox1.Items().empty());
     EXPECT_EQ(wizard.ComboBox1.ItemIndex(), -1);
@@ -337,7 +337,7 @@ TEST_F(ConfigureUnitTest, WithoutPrintersTheLabelsKeepTheirTokensAndOkAppliesNot
   form.btnWizard.Click();
   ASSERT_EQ(dialogs.WizardPrinters().size(), 1u);
   const TRec untouched;
-  EXPECT_EQ(form.Engine.Slots[1].InputFolder, untouched.InputFolder);
+  EXPECT_EQ(form.Config.Slots[1].InputFolder, untouched.InputFolder);
   EXPECT_EQ(form.edtInputFolder.Text(), "");
   EXPECT_FALSE(form.cbDeleteAFP.Checked());
 }
@@ -356,13 +356,13 @@ auto TickAndFinish(std::string base, std::vector<int> picks) {
 TEST_F(ConfigureUnitTest, OkConfiguresTheTickedPrintersAndTheMainWindowShowsTheSelectedOne) {
   List({"Dorrow_Laser", "Pellam_Ink", "Office Laser 2"});
   TForm1& form = Create();
-  form.Engine.Slots[2].InputFolder = "C:\\Kept";
-  form.Engine.Slots[2].QueueDepth = 5;
+  form.Config.Slots[2].InputFolder = "C:\\Kept";
+  form.Config.Slots[2].QueueDepth = 5;
   dialogs.OnWizard = TickAndFinish("H:\\Hot\\", {0, 2});
   form.btnWizard.Click();
   for (int n : {1, 3}) {
     SCOPED_TRACE(n);
-    const TRec& slot = form.Engine.Slots[n];
+    const TRec& slot = form.Config.Slots[n];
     const std::string folder = "H:\\Hot\\" + slot.PrinterName;
     EXPECT_TRUE(slot.EnableIPDSEmulation);
     EXPECT_EQ(slot.InputFolder, folder);
@@ -370,7 +370,7 @@ TEST_F(ConfigureUnitTest, OkConfiguresTheTickedPrintersAndTheMainWindowShowsTheS
     EXPECT_TRUE(slot.DeleteInputFileWhenDone);
     EXPECT_EQ(slot.QueueDepth, 2);
   }
-  const TRec& kept = form.Engine.Slots[2];
+  const TRec& kept = form.Config.Slots[2];
   EXPECT_FALSE(kept.EnableIPDSEmulation);
   EXPECT_EQ(kept.InputFolder, "C:\\Kept");
   EXPECT_EQ(kept.QueueDepth, 5);
@@ -389,7 +389,7 @@ TEST_F(ConfigureUnitTest, OkConfiguresTheTickedPrintersAndTheMainWindowShowsTheS
   // No folder is made: the server makes missing input folders when it starts.
   dialogs.OnWizard = TickAndFinish(temp.Win("Base"), {1});
   form.btnWizard.Click();
-  EXPECT_EQ(form.Engine.Slots[2].InputFolder, temp.Win("Base\\Pellam_Ink"));
+  EXPECT_EQ(form.Config.Slots[2].InputFolder, temp.Win("Base\\Pellam_Ink"));
   EXPECT_FALSE(temp.Exists("Base"));
 }
 
@@ -417,9 +417,9 @@ TEST_F(ConfigureUnitTest, CancelOrOkWithoutTicksOrClosingAppliesNothing) {
   }
   EXPECT_EQ(dialogs.WizardPrinters().size(), endings.size());
   for (int n = 1; n <= 2; ++n) {
-    EXPECT_FALSE(form.Engine.Slots[n].EnableIPDSEmulation);
-    EXPECT_EQ(form.Engine.Slots[n].InputFolder, "");
-    EXPECT_FALSE(form.Engine.Slots[n].DeleteInputFileWhenDone);
+    EXPECT_FALSE(form.Config.Slots[n].EnableIPDSEmulation);
+    EXPECT_EQ(form.Config.Slots[n].InputFolder, "");
+    EXPECT_FALSE(form.Config.Slots[n].DeleteInputFileWhenDone);
   }
   EXPECT_FALSE(form.cbDeleteAFP.Checked());
 }
@@ -445,8 +445,8 @@ TEST_F(ConfigureUnitTest, PrintersGivenOneFolderShowTheDuplicateMessageInTheMain
   dialogs.OnWizard = TickAndFinish("H:\\Hot", {1, 2});
   form.btnWizard.Click();
   // The wizard sets both without the main window's check.
-  EXPECT_EQ(form.Engine.Slots[2].InputFolder, "H:\\Hot\\a_b");
-  EXPECT_EQ(form.Engine.Slots[3].InputFolder, "H:\\Hot\\a_b");
+  EXPECT_EQ(form.Config.Slots[2].InputFolder, "H:\\Hot\\a_b");
+  EXPECT_EQ(form.Config.Slots[3].InputFolder, "H:\\Hot\\a_b");
   EXPECT_TRUE(dialogs.Messages().empty());
 
   form.cmbPrinter.Select(2);
@@ -460,8 +460,8 @@ TEST_F(ConfigureUnitTest, PrintersGivenOneFolderShowTheDuplicateMessageInTheMain
   EXPECT_EQ(form.edtInputFolder.Text(), "");
   EXPECT_EQ(form.edtDoneFolder.Text(), "");
   // The slot keeps what the wizard gave it.
-  EXPECT_EQ(form.Engine.Slots[3].InputFolder, "H:\\Hot\\a_b");
-  EXPECT_EQ(form.Engine.Slots[3].DoneFolder, "H:\\Hot\\a_b\\Completed Jobs");
+  EXPECT_EQ(form.Config.Slots[3].InputFolder, "H:\\Hot\\a_b");
+  EXPECT_EQ(form.Config.Slots[3].DoneFolder, "H:\\Hot\\a_b\\Completed Jobs");
 }
 
 }  // namespace

@@ -10,11 +10,11 @@
 #include <string>
 #include <thread>
 
-#include "tests/fakes/form_harness.h"
+#include "tests/fakes/fake_platform.h"
 
 namespace corvale::testing {
 
-class DispatchTest : public ::testing::Test, protected FormHarness {
+class DispatchTest : public ::testing::Test, protected ServerHarness {
  protected:
   DispatchTest() {
     printers.Add("Dorrow_Laser", "Dorrow PCL", "IP_10.0.0.5");
@@ -34,20 +34,18 @@ class DispatchTest : public ::testing::Test, protected FormHarness {
     Create();
     ConfigureSlot(1, "In1", "Done1", 3);
     ConfigureSlot(2, "In2", "Done2", 1);
-    Form().btnStartClick();
-    ASSERT_TRUE(Form().ServerRunning());
+    Start();
+    ASSERT_TRUE(Server().Running());
   }
-
-  EngineState& Engine() { return Form().Engine; }
 
   // Drops a file into slot n's input folder and scans it.
   void Drop(int n, const std::string& name, int age_seconds = 0) {
     temp.WriteFile("In" + std::to_string(n) + "\\" + name, name, age_seconds);
-    Form().ScanInputFolder(nullptr, {}, Engine().Slots[n].InputFolder);
+    Server().ScanInputFolder(settings.Slots[n].InputFolder);
   }
 
   std::string JobFile(int n, const std::string& name) {
-    return temp.Win("JobStore\\" + PrinterKeyName(Form().cmbPrinter.Items()[n - 1]) + "\\" + name);
+    return temp.Win("JobStore\\" + PrinterKeyName(settings.Printers[n - 1]) + "\\" + name);
   }
 
   // Runs one dispatch tick on a main thread of its own, so that the test's thread can end each
@@ -55,7 +53,7 @@ class DispatchTest : public ::testing::Test, protected FormHarness {
   void StartPass() {
     pass_ended_ = std::promise<void>();
     main_ = std::thread([this, ended = &pass_ended_] {
-      Form().Timer2Timer();
+      Server().DispatchTick();
       ended->set_value();
     });
   }
@@ -76,7 +74,7 @@ class DispatchTest : public ::testing::Test, protected FormHarness {
   // A pass on the test's own thread, every utility ending at once; then the posted status.
   void RunPassToEnd() {
     shell.SetAutoFinish(true);
-    Form().Timer2Timer();
+    Server().DispatchTick();
     WaitForRunnersIdle();
     loop.RunPosted();
   }

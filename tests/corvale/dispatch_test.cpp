@@ -62,10 +62,10 @@ TEST_F(DispatchTest, JobsPrintSlotBySlotEachWithItsPrinterAsDefault) {
   EXPECT_EQ(temp.FilesIn("Done1"), (std::vector<std::string>{"a.afp", "b.afp", "c.afp"}));
   EXPECT_EQ(temp.FilesIn("Done2"), std::vector<std::string>{"d.afp"});
   EXPECT_TRUE(temp.FilesIn("JobStore\\Dorrow_Laser").empty());
-  EXPECT_EQ(Engine().JobsInFlight[1], 0);
-  EXPECT_EQ(Engine().JobsInFlight[2], 0);
+  EXPECT_EQ(Ledger().JobsInFlight[1], 0);
+  EXPECT_EQ(Ledger().JobsInFlight[2], 0);
   EXPECT_FALSE(Engine().Dispatching);
-  EXPECT_FALSE(Engine().RunnerBusy);
+  EXPECT_FALSE(Ledger().RunnerBusy);
   const std::vector<std::string> moves = LogMessages("MoveFile");
   EXPECT_NE(std::find(moves.begin(), moves.end(),
                       "MoveFile OK: Moved " + JobFile(2, "d.afp") + " to " + temp.Win("Done2") +
@@ -114,20 +114,26 @@ TEST_F(DispatchTest, ErrorDuringTheWaitEndsThePassOnceTheRunnerHasReleasedIt) {
     raised.set_value();
     throw Error("raised during the wait");
   };
-  std::thread pass([&] { Form().Guarded([&] { Form().Timer2Timer(); }); });
+  std::thread pass([&] { Server().RunUnattended([&] { Server().DispatchTick(); }); });
   ASSERT_TRUE(shell.WaitForLaunches(1));
   ASSERT_EQ(raised.get_future().wait_for(std::chrono::seconds(20)), std::future_status::ready);
   EXPECT_TRUE(Engine().Dispatching) << "the pass still waits for its runner";
-  EXPECT_TRUE(dialogs.Errors().empty());
+  const std::string reported = "ERROR: raised during the wait";
+  auto reports = [&] {
+    const std::vector<std::string> general = LogMessages("General");
+    return std::count(general.begin(), general.end(), reported);
+  };
+  EXPECT_EQ(reports(), 0);
   shell.Finish(0);
   pass.join();
   loop.OnPump = nullptr;
   WaitForRunnersIdle();
 
-  EXPECT_EQ(dialogs.Errors(), std::vector<std::string>{"raised during the wait"});
+  EXPECT_EQ(reports(), 1);
+  EXPECT_EQ(view.Status(), "raised during the wait");
   EXPECT_EQ(shell.LaunchCount(), 1u);
   EXPECT_FALSE(Engine().Dispatching);
-  EXPECT_FALSE(Engine().RunnerBusy);
+  EXPECT_FALSE(Ledger().RunnerBusy);
   ASSERT_EQ(Engine().JobQueue[1]->size(), 1u);
   EXPECT_EQ(Engine().JobQueue[1]->front().FileName, "b.afp");
   RunPassToEnd();
@@ -142,9 +148,11 @@ TEST_F(DispatchTest, DeleteOptionIsReadWhenTheJobIsDispatched) {
   };
   for (const Case& c : {Case{"delete.afp", false, true}, Case{"move.afp", true, false}}) {
     SCOPED_TRACE(c.name);
-    Engine().Slots[1].DeleteInputFileWhenDone = c.at_intake;
+    settings.Slots[1].DeleteInputFileWhenDone = c.at_intake;
+    Apply();
     Drop(1, c.name);
-    Engine().Slots[1].DeleteInputFileWhenDone = c.at_dispatch;
+    settings.Slots[1].DeleteInputFileWhenDone = c.at_dispatch;
+    Apply();
     RunPassToEnd();
     EXPECT_FALSE(temp.Exists("JobStore\\Dorrow_Laser\\" + std::string(c.name)));
     EXPECT_EQ(temp.Exists("Done1\\" + std::string(c.name)), !c.at_dispatch);
@@ -154,40 +162,35 @@ TEST_F(DispatchTest, DeleteOptionIsReadWhenTheJobIsDispatched) {
       EXPECT_EQ(LogMessages("MoveFile").back(), "MoveFile OK: Moved " + JobFile(1, c.name) +
                                                     " to " + temp.Win("Done1") + "\\" + c.name);
     }
-    EXPECT_EQ(Form().statBar.SimpleText(), JobFile(1, c.name) + " is processed successfully.");
+    EXPECT_EQ(view.Status(), JobFile(1, c.name) + " is processed successfully.");
   }
   EXPECT_EQ(files.Deletes(), std::vector<std::string>{JobFile(1, "delete.afp")});
 }
 
 TEST_F(DispatchTest, StatusTextReachesTheMainThreadAfterTheRunnersLogLines) {
-  // The status bar reads the log at the moment the runner's text arrives.
-  struct Witness : ControlObserver {
-    testing::FormHarness* harness;
-    std::string text;
-    std::vector<std::string> move_lines;
-    void ControlChanged(Control& control) override {
-      text = static_cast<StatusBar&>(control).SimpleText();
-      move_lines = harness->LogMessages("MoveFile");
-    }
-  } witness;
-  witness.harness = this;
+  // The view reads the log at the moment the runner's text arrives.
+  std::string witnessed;
+  std::vector<std::string> move_lines;
   Drop(1, "a.afp");
   const size_t moves_at_intake = LogMessages("MoveFile").size();
-  Form().statBar.SetObserver(&witness);
+  view.OnStatus = [&](const std::string& text) {
+    witnessed = text;
+    move_lines = LogMessages("MoveFile");
+  };
   // The pass lets events run, but none of the posted tasks.
   loop.HoldPosted(true);
   shell.SetAutoFinish(true);
-  Form().Timer2Timer();
+  Server().DispatchTick();
   WaitForRunnersIdle();
   loop.HoldPosted(false);
-  EXPECT_EQ(Form().statBar.SimpleText(), "Ready.");
+  EXPECT_EQ(view.Status(), "Ready.");
   EXPECT_GE(loop.PostedCount(), 1u);
   loop.RunPosted();
-  Form().statBar.SetObserver(nullptr);
+  view.OnStatus = nullptr;
 
-  EXPECT_EQ(witness.text, JobFile(1, "a.afp") + " is processed successfully.");
-  ASSERT_EQ(witness.move_lines.size(), moves_at_intake + 1);
-  EXPECT_EQ(witness.move_lines.back().rfind("MoveFile OK: Moved " + JobFile(1, "a.afp"), 0), 0u);
+  EXPECT_EQ(witnessed, JobFile(1, "a.afp") + " is processed successfully.");
+  ASSERT_EQ(move_lines.size(), moves_at_intake + 1);
+  EXPECT_EQ(move_lines.back().rfind("MoveFile OK: Moved " + JobFile(1, "a.afp"), 0), 0u);
 }
 
 TEST_F(DispatchTest, ParametersNameTheShortPathFollowedByTheSwitches) {
@@ -229,10 +232,9 @@ TEST_F(DispatchTest, MissingDoneFolderSetsThePrintedFileAsideAndGivesTheCapacity
                 " to " + temp.Win("Done1") + "\\a.afp");
   EXPECT_EQ(moves.back(), "MoveFile OK: Moved " + job + " to " + aside);
   EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\Printed\\a.afp"), "a.afp");
-  EXPECT_EQ(Engine().JobsInFlight[1], 0);
-  EXPECT_EQ(Form().statBar.SimpleText(), job + " is printed but could not be moved to " +
-                                             temp.Win("Done1") + "\\a.afp; it is in " + aside +
-                                             ".");
+  EXPECT_EQ(Ledger().JobsInFlight[1], 0);
+  EXPECT_EQ(view.Status(), job + " is printed but could not be moved to " + temp.Win("Done1") +
+                               "\\a.afp; it is in " + aside + ".");
 }
 
 // A utility that cannot start has printed nothing: the job fails, and its file goes to "Failed".
@@ -252,8 +254,8 @@ TEST_F(DispatchTest, UtilityThatCannotStartFailsTheJob) {
   EXPECT_TRUE(files.Deletes().empty());
   // The intake's move, and the one into "Failed".
   EXPECT_EQ(files.Moves().size(), 2u);
-  EXPECT_EQ(Engine().JobsInFlight[1], 0);
-  EXPECT_EQ(Form().statBar.SimpleText(),
+  EXPECT_EQ(Ledger().JobsInFlight[1], 0);
+  EXPECT_EQ(view.Status(),
             job +
                 " was not printed (cannot start: The system cannot find the file specified.); "
                 "it is in " +
@@ -261,13 +263,13 @@ TEST_F(DispatchTest, UtilityThatCannotStartFailsTheJob) {
 }
 
 TEST_F(DispatchTest, NothingInFlightOrAPassUnderWayMakesTheTickDoNothing) {
-  Form().Timer2Timer();
+  Server().DispatchTick();
   EXPECT_EQ(shell.LaunchCount(), 0u);
   EXPECT_TRUE(printers.Events().empty());
 
   Drop(1, "a.afp");
   Engine().Dispatching = true;
-  Form().Timer2Timer();
+  Server().DispatchTick();
   EXPECT_EQ(shell.LaunchCount(), 0u);
   EXPECT_EQ(Engine().JobQueue[1]->size(), 1u);
   Engine().Dispatching = false;
@@ -284,7 +286,7 @@ TEST_F(DispatchTest, StopDuringThePassEndsItOnceTheRunnerHasReleasedIt) {
   loop.OnPump = [&] {
     if (done) return;
     done = true;
-    Form().btnStopClick();
+    Server().Stop();
     stopped.set_value();
   };
   StartPass();
@@ -311,8 +313,8 @@ TEST_F(DispatchTest, LateCompletionFromAnEarlierRunLeavesTheNewRunsCountAlone) {
   loop.OnPump = [&] {
     if (done) return;
     done = true;
-    Form().btnStopClick();
-    Form().btnStartClick();
+    Server().Stop();
+    Start();
     Drop(1, "b.afp");
     restarted.set_value();
   };
@@ -326,19 +328,19 @@ TEST_F(DispatchTest, LateCompletionFromAnEarlierRunLeavesTheNewRunsCountAlone) {
   // The old run's job is finished; the pass took nothing of the new run.
   EXPECT_EQ(shell.LaunchCount(), 1u);
   EXPECT_EQ(temp.FilesIn("Done1"), std::vector<std::string>{"a.afp"});
-  EXPECT_EQ(Engine().JobsInFlight[1], 1);
-  Form().PollStatus();
+  EXPECT_EQ(Ledger().JobsInFlight[1], 1);
+  Server().PollStatus();
   EXPECT_EQ(LogMessages("DeviceStatus").back(), "Print jobs in queue: 1");
   for (const std::string& message : LogMessages("General"))
     EXPECT_NE(message, "Memory defragmentation operation completed.");
 
   RunPassToEnd();
   EXPECT_EQ(temp.FilesIn("Done1"), (std::vector<std::string>{"a.afp", "b.afp"}));
-  EXPECT_EQ(Engine().JobsInFlight[1], 0);
+  EXPECT_EQ(Ledger().JobsInFlight[1], 0);
 }
 
 // Locating the print utility, over the registry keys of the AFP Workbench.
-class LocatePrintUtilityTest : public ::testing::Test, protected testing::FormHarness {
+class LocatePrintUtilityTest : public ::testing::Test, protected testing::ServerHarness {
  protected:
   LocatePrintUtilityTest() { printers.Add("Dorrow_Laser"); }
 
@@ -356,8 +358,8 @@ TEST_F(LocatePrintUtilityTest, UserHelpFolderWinsWhenTheUtilityIsThere) {
   temp.WriteFile("Machine\\ftdwprt.exe", "");
   registry.PutString(kHKCU, kUserKey, "HelpCurPath", temp.Win("User\\afpwb.hlp"));
   registry.PutString(kHKLM, kMachineKey, "HelpPath", temp.Win("Machine\\afpwb.hlp"));
-  TForm1& form = Create();
-  EXPECT_EQ(form.LocatePrintUtility(), temp.Win("User\\ftdwprt.exe"));
+  PrintServer& server = Create();
+  EXPECT_EQ(server.LocatePrintUtility(), temp.Win("User\\ftdwprt.exe"));
   std::optional<RegistryValue> logop = registry.Value(kHKCU, kUserKey, "LOGOP");
   ASSERT_TRUE(logop.has_value());
   EXPECT_EQ(logop->kind, RegistryValueKind::kString);
@@ -372,8 +374,8 @@ TEST_F(LocatePrintUtilityTest, MachineHelpFolderIsTheSecondChoice) {
   temp.WriteFile("Machine\\ftdwprt.exe", "");
   registry.PutString(kHKCU, kUserKey, "HelpCurPath", temp.Win("User\\afpwb.hlp"));
   registry.PutString(kHKLM, kMachineKey, "HelpPath", temp.Win("Machine\\afpwb.hlp"));
-  TForm1& form = Create();
-  EXPECT_EQ(form.LocatePrintUtility(), temp.Win("Machine\\ftdwprt.exe"));
+  PrintServer& server = Create();
+  EXPECT_EQ(server.LocatePrintUtility(), temp.Win("Machine\\ftdwprt.exe"));
   const std::vector<FakeRegistry::OpenCall> opens = WorkbenchOpens();
   ASSERT_EQ(opens.size(), 2u);
   EXPECT_EQ(opens[1].hive, kHKLM);
@@ -392,9 +394,9 @@ TEST_F(LocatePrintUtilityTest, FallbackDependsOnWow64) {
     system.wow64 = c.wow64;
     // Named, but not there.
     registry.PutString(kHKLM, kMachineKey, "HelpPath", temp.Win("Machine\\afpwb.hlp"));
-    TForm1& form = Create();
-    EXPECT_EQ(form.LocatePrintUtility(), c.path);
-    DestroyForm();
+    PrintServer& server = Create();
+    EXPECT_EQ(server.LocatePrintUtility(), c.path);
+    DestroyServer();
   }
 }
 
@@ -412,29 +414,29 @@ TEST_F(LocatePrintUtilityTest, UserKeyGetsLogopWhenItExistsAndIsNeverCreated) {
     registry.Reset();
     if (c.key_exists) registry.CreateKey(kHKCU, kUserKey);
     if (c.help) registry.PutString(kHKCU, kUserKey, "HelpCurPath", *c.help);
-    TForm1& form = Create();
-    EXPECT_EQ(form.LocatePrintUtility(), kFallback32);
+    PrintServer& server = Create();
+    EXPECT_EQ(server.LocatePrintUtility(), kFallback32);
     EXPECT_EQ(registry.KeyExists(kHKCU, kUserKey), c.key_exists);
     EXPECT_EQ(registry.Value(kHKCU, kUserKey, "LOGOP").has_value(), c.key_exists);
     // The machine key is asked every time the user key named no utility.
     const std::vector<FakeRegistry::OpenCall> opens = WorkbenchOpens();
     ASSERT_EQ(opens.size(), 2u);
     EXPECT_EQ(opens[1].hive, kHKLM);
-    DestroyForm();
+    DestroyServer();
   }
 }
 
 TEST_F(LocatePrintUtilityTest, EachJobLocatesTheUtilityAfresh) {
   registry.CreateKey(kHKCU, kUserKey);
-  TForm1& form = Create();
+  PrintServer& server = Create();
   ConfigureSlot(1, "In1", "Done1", 2);
-  form.btnStartClick();
+  Start();
   temp.WriteFile("In1\\a.afp", "a", 20);
   temp.WriteFile("In1\\b.afp", "b", 10);
-  form.ScanInputFolder(nullptr, {}, form.Engine.Slots[1].InputFolder);
+  server.ScanInputFolder(settings.Slots[1].InputFolder);
   registry.ClearRecords();
   shell.SetAutoFinish(true);
-  form.Timer2Timer();
+  server.DispatchTick();
   WaitForRunnersIdle();
   int logop_writes = 0;
   for (const FakeRegistry::WriteCall& write : registry.Writes())

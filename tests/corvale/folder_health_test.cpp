@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/fakes/form_harness.h"
+#include "tests/fakes/fake_platform.h"
 
 namespace corvale {
 namespace {
@@ -18,7 +18,7 @@ namespace {
 using testing::ChangeOf;
 using testing::Timeout;
 
-class FolderHealthTest : public ::testing::Test, protected testing::FormHarness {
+class FolderHealthTest : public ::testing::Test, protected testing::ServerHarness {
  protected:
   FolderHealthTest() {
     printers.Add("Dorrow_Laser");
@@ -30,25 +30,23 @@ class FolderHealthTest : public ::testing::Test, protected testing::FormHarness 
   void Start() {
     ConfigureSlot(1, "In1", "Done1", 2);
     ConfigureSlot(2, "In2", "Done2", 2);
-    Form().btnStartClick();
-    ASSERT_TRUE(Form().ServerRunning());
+    ServerHarness::Start();
+    ASSERT_TRUE(Server().Running());
     mark_ = LogEntries().size();
   }
-
-  EngineState& Engine() { return Form().Engine; }
 
   // `seconds` status ticks, one a second, handing the watchers' messages over after each.
   void Ticks(int seconds) {
     for (int i = 0; i < seconds; ++i) {
       clock.Advance(1);
-      Form().Timer1Timer();
+      Server().StatusTick();
       Deliver();
     }
   }
   // Lets every watcher that can post do so, then hands the messages to the notifier.
   void Deliver() {
     ASSERT_TRUE(watch.WaitUntilQuiet());
-    watch.DeliverAll(*Form().Notifier);
+    watch.DeliverAll(*Server().Notifier());
   }
 
   // The log lines since the last call, without the job count of every tick.
@@ -80,10 +78,10 @@ TEST_F(FolderHealthTest, FailingWatchIsMadeAgainAndLoggedOnce) {
   EXPECT_EQ(NewLines(), std::vector<std::string>{
                             "[Shell] Watch ERROR (The system cannot find the path specified.): " +
                             in1 + " is not watched for now; it is watched again"});
-  EXPECT_EQ(Form().statBar.SimpleText(), "Ready.");
+  EXPECT_EQ(view.Status(), "Ready.");
   Ticks(4);
   EXPECT_EQ(watch.ScriptCount(in1), 2u);
-  EXPECT_EQ(Form().statBar.SimpleText(), "Not watched: " + in1);
+  EXPECT_EQ(view.Status(), "Not watched: " + in1);
   Ticks(57);
   EXPECT_EQ(watch.ScriptCount(in1), 2u) << "a failing watch is tried once a minute";
   Ticks(3);
@@ -99,9 +97,9 @@ TEST_F(FolderHealthTest, FailingWatchIsMadeAgainAndLoggedOnce) {
   Ticks(60);
   EXPECT_EQ(watch.ScriptCount(in1), 4u);
   Ticks(3);
-  EXPECT_EQ(Form().statBar.SimpleText(), "Ready.");
+  EXPECT_EQ(view.Status(), "Ready.");
   EXPECT_FALSE(watch.ScriptOf(in1)->Destroyed());
-  EXPECT_EQ(Form().Notifier->FolderCount(), 2);
+  EXPECT_EQ(Server().Notifier()->FolderCount(), 2);
 }
 
 // A watched folder deleted (its watcher reports it) counts as gone only after several checks in
@@ -116,15 +114,15 @@ TEST_F(FolderHealthTest, DeletedFolderIsWatchedAgainAndScannedWhenItIsBack) {
   script->Feed({ChangeOf(TFileChange::fcDirName), Timeout()});
   // Its watcher reports the deletion and ends.
   ASSERT_TRUE(watch.WaitForPosts(posted + 1));
-  watch.DeliverAll(*Form().Notifier);
-  EXPECT_EQ(Form().Notifier->FolderCount(), 1);
+  watch.DeliverAll(*Server().Notifier());
+  EXPECT_EQ(Server().Notifier()->FolderCount(), 1);
   Ticks(6);
   EXPECT_TRUE(NewLines().empty()) << "two missed checks are not enough";
   Ticks(3);
   EXPECT_EQ(NewLines(), std::vector<std::string>{"[Shell] " + in2 +
                                                  " cannot be reached; it is watched again when "
                                                  "it is back"});
-  EXPECT_EQ(Form().statBar.SimpleText(), "Not watched: " + in2);
+  EXPECT_EQ(view.Status(), "Not watched: " + in2);
   Ticks(30);
   EXPECT_TRUE(NewLines().empty()) << "gone is said once";
 
@@ -137,8 +135,8 @@ TEST_F(FolderHealthTest, DeletedFolderIsWatchedAgainAndScannedWhenItIsBack) {
   EXPECT_FALSE(temp.Exists("In2\\while-away.afp"));
   EXPECT_EQ(watch.ScriptCount(in2), 2u);
   EXPECT_FALSE(watch.ScriptOf(in2)->Destroyed());
-  EXPECT_EQ(Form().Notifier->FolderCount(), 2);
-  EXPECT_EQ(Form().statBar.SimpleText(), "Ready.");
+  EXPECT_EQ(Server().Notifier()->FolderCount(), 2);
+  EXPECT_EQ(view.Status(), "Ready.");
 }
 
 // A folder missing at one check only (a share that dropped for a moment): its watch, which saw
@@ -204,7 +202,8 @@ TEST_F(FolderHealthTest, IdleFoldersAreLookedIntoOnceAMinute) {
 TEST_F(FolderHealthTest, InputFolderEditedWhileRunningTakesEffectAtTheNextStart) {
   Start();
   const std::string in1 = temp.Win("In1");
-  Engine().Slots[1].InputFolder = temp.Win("Elsewhere");
+  settings.Slots[1].InputFolder = temp.Win("Elsewhere");
+  Apply();
   temp.WriteFile("In1\\a.afp", "a");
   watch.ScriptOf(in1)->Feed({ChangeOf(TFileChange::fcFileName), Timeout()});
   Deliver();
@@ -217,10 +216,10 @@ TEST_F(FolderHealthTest, InputFolderEditedWhileRunningTakesEffectAtTheNextStart)
       "runs; " +
       in1 + " is watched until the next Start, the new folder from then on";
   EXPECT_EQ(std::count(lines.begin(), lines.end(), noted), 1);
-  EXPECT_EQ(Form().statBar.SimpleText(), "New input folder from the next Start: Dorrow_Laser");
+  EXPECT_EQ(view.Status(), "New input folder from the next Start: Dorrow_Laser");
 
-  Form().btnStopClick();
-  Form().btnStartClick();
+  Server().Stop();
+  ServerHarness::Start();
   EXPECT_NE(watch.ScriptOf(temp.Win("Elsewhere")), nullptr);
 }
 

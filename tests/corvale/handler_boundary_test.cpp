@@ -20,7 +20,7 @@ using testing::Timeout;
 
 constexpr char kWorkbenchKey[] = "Software\\IBM\\AFP Workbench\\Default\\Misc";
 
-class HandlerBoundaryTest : public ::testing::Test, protected testing::FormHarness {
+class HandlerBoundaryTest : public ::testing::Test, protected testing::ServerHarness {
  protected:
   HandlerBoundaryTest() {
     printers.Add("Dorrow_Laser");
@@ -31,33 +31,32 @@ class HandlerBoundaryTest : public ::testing::Test, protected testing::FormHarne
     Create();
     ConfigureSlot(1, "In1", "Done1", 3);
     ConfigureSlot(2, "In2", "Done2", 1);
-    Form().btnStartClick();
-    ASSERT_TRUE(Form().ServerRunning());
-    log_ = Form().Log.CurrentLogFile();
+    Start();
+    ASSERT_TRUE(Server().Running());
+    log_ = Server().Log().CurrentLogFile();
   }
 
-  EngineState& Engine() { return Form().Engine; }
   void BreakLog(int after = 0) { files.FailAppendsTo(log_, 3, after); }
   void MendLog() { files.FailAppendsTo(log_, 0); }
   std::string LogBroken() const {
     return "The log file " + log_ + " cannot be written: Path not found";
   }
-  void Scan(int n) { Form().ScanInputFolder(nullptr, {}, Engine().Slots[n].InputFolder); }
+  void Scan(int n) { Server().ScanInputFolder(settings.Slots[n].InputFolder); }
   size_t Queued(int n) { return Engine().JobQueue[n] ? Engine().JobQueue[n]->size() : 0; }
 
   // Lets the watcher of slot n report one burst, and hands it to the notifier.
   void Report(int n, TFileChange change) {
     const size_t before = watch.Posted().size();
-    watch.ScriptOf(varnell::Trim(Engine().Slots[n].InputFolder))
+    watch.ScriptOf(varnell::Trim(settings.Slots[n].InputFolder))
         ->Feed({ChangeOf(change), Timeout()});
     ASSERT_TRUE(watch.WaitForPosts(before + 1));
-    watch.DeliverAll(*Form().Notifier);
+    watch.DeliverAll(*Server().Notifier());
   }
 
   void ExpectEngineConsistent() {
     EXPECT_FALSE(Engine().Scanning);
     EXPECT_FALSE(Engine().Dispatching);
-    EXPECT_FALSE(Engine().RunnerBusy);
+    EXPECT_FALSE(Ledger().RunnerBusy);
   }
 
   std::string log_;
@@ -83,12 +82,12 @@ TEST_F(HandlerBoundaryTest, UnattendedErrorsAreLoggedAndShownWithoutABox) {
          loop.RunPosted();
        },
        "raised by a posted call"},
-      {"dispatch tick", [&] { Form().GuardedUnattended([&] { Form().Timer2.Tick(); }); },
+      {"dispatch tick", [&] { Server().RunUnattended([&] { Server().DispatchTick(); }); },
        "Invalid data type for 'HelpCurPath'"},
       {"change report",
        [&] {
-         Form().Notifier->OnFileChange = [](TGXThreadFileNotifier&, TFileChanges,
-                                            const std::string&) {
+         Server().Notifier()->OnFileChange = [](TGXThreadFileNotifier&, TFileChanges,
+                                                const std::string&) {
            throw Error("raised by a scan");
          };
          Report(2, TFileChange::fcFileName);
@@ -98,24 +97,77 @@ TEST_F(HandlerBoundaryTest, UnattendedErrorsAreLoggedAndShownWithoutABox) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_NO_THROW(c.enter());
-    EXPECT_TRUE(dialogs.Errors().empty());
-    EXPECT_EQ(Form().statBar.SimpleText(), c.error);
+    EXPECT_EQ(view.Status(), c.error);
     EXPECT_EQ(LogMessages("General").back(), std::string("ERROR: ") + c.error);
     ExpectEngineConsistent();
-    EXPECT_TRUE(Form().ServerRunning());
+    EXPECT_TRUE(Server().Running());
   }
   // Nothing was lost on the way: the queued job waits at the head of its queue, unprinted.
   EXPECT_EQ(Queued(1), 1u);
-  EXPECT_EQ(Engine().JobsInFlight[1], 1);
+  EXPECT_EQ(Ledger().JobsInFlight[1], 1);
   EXPECT_EQ(shell.LaunchCount(), 0u);
 }
 
+// The log cannot be written: intake, dispatch, the status tick and Start go on, the status bar
+// says what is wrong, and logging goes on by itself once the log can be written again.
+TEST_F(HandlerBoundaryTest, UnwritableLogStopsNothing) {
+  temp.WriteFile("In1\\a.afp", "a");
+  BreakLog();
+  Report(1, TFileChange::fcFileName);
+  EXPECT_EQ(Queued(1), 1u);
+  shell.SetAutoFinish(true);
+  Server().RunUnattended([&] { Server().DispatchTick(); });
+  WaitForRunnersIdle();
+  EXPECT_EQ(temp.ReadFile("Done1\\a.afp"), "a");
+  Server().RunUnattended([&] { Server().StatusTick(); });
+  EXPECT_EQ(view.Status(), LogBroken());
+  Server().Stop();
+  Start();
+  EXPECT_TRUE(Server().Running());
+  EXPECT_EQ(Server().Notifier()->FolderCount(), 2);
+  ExpectEngineConsistent();
+
+  const size_t before = LogEntries().size();
+  MendLog();
+  Server().RunUnattended([&] { Server().StatusTick(); });
+  const std::vector<std::string> log = LogEntries();
+  ASSERT_GT(log.size(), before);
+  EXPECT_EQ(log[before], "[DeviceStatus] Print jobs in queue: 0");
+  EXPECT_EQ(view.Status(), "Ready.");
+}
+
+// The log tick's "Cannot open file" (another program holds the log) is logged and shown in the
+// status bar, not in a box.
+TEST_F(HandlerBoundaryTest, LogTickThatCannotOpenTheLogShowsNoBox) {
+  files.FailSizeOf(log_, 32);
+  settings.Log.KeepLogFileSmall = true;
+  Apply();
+  Server().RunUnattended([&] { Server().LogTick(); });
+  const std::string error = "Cannot open file \"" + log_ +
+                            "\". The process cannot access the file because it is being used by "
+                            "another process.";
+  EXPECT_EQ(view.Status(), error);
+  EXPECT_EQ(LogMessages("General").back(), "ERROR: " + error);
+}
+
+// The window's own boundary: what an operator did.
+class WindowBoundaryTest : public ::testing::Test, protected testing::FormHarness {
+ protected:
+  WindowBoundaryTest() { printers.Add("Dorrow_Laser"); }
+  void SetUp() override {
+    Create();
+    ConfigureSlot(1, "In1", "Done1", 3);
+    Form().btnStartClick();
+    ASSERT_TRUE(Form().Server.Running());
+  }
+};
+
 // An operator's action that fails opens one box; errors raised meanwhile (the box's own loop
 // runs the timers) reach the log and the status bar, and open no second box.
-TEST_F(HandlerBoundaryTest, OperatorErrorOpensOneBoxAndErrorsMeanwhileAreLogged) {
+TEST_F(WindowBoundaryTest, OperatorErrorOpensOneBoxAndErrorsMeanwhileAreLogged) {
   registry.PutDword(RegistryHive::kCurrentUser, kWorkbenchKey, "HelpCurPath", 1);
   temp.WriteFile("In1\\queued.afp", "q");
-  Scan(1);
+  Form().Server.ScanInputFolder(Form().Config.Slots[1].InputFolder);
   int ticks_in_box = 0;
   dialogs.OnError = [&](const std::string&) {
     Form().GuardedUnattended([&] { Form().Timer2.Tick(); });
@@ -138,49 +190,6 @@ TEST_F(HandlerBoundaryTest, OperatorErrorOpensOneBoxAndErrorsMeanwhileAreLogged)
   dialogs.OnError = nullptr;
   Form().Guarded([] { throw Error("third operator error"); });
   EXPECT_EQ(dialogs.Errors().size(), 2u);
-}
-
-// The log cannot be written: intake, dispatch, the status tick and Start go on, the status bar
-// says what is wrong, and logging goes on by itself once the log can be written again.
-TEST_F(HandlerBoundaryTest, UnwritableLogStopsNothing) {
-  temp.WriteFile("In1\\a.afp", "a");
-  BreakLog();
-  Report(1, TFileChange::fcFileName);
-  EXPECT_EQ(Queued(1), 1u);
-  shell.SetAutoFinish(true);
-  Form().GuardedUnattended([&] { Form().Timer2.Tick(); });
-  WaitForRunnersIdle();
-  EXPECT_EQ(temp.ReadFile("Done1\\a.afp"), "a");
-  Form().GuardedUnattended([&] { Form().Timer1.Tick(); });
-  EXPECT_EQ(Form().statBar.SimpleText(), LogBroken());
-  Form().btnStopClick();
-  Form().btnStartClick();
-  EXPECT_TRUE(Form().ServerRunning());
-  EXPECT_TRUE(dialogs.Errors().empty());
-  EXPECT_EQ(Form().Notifier->FolderCount(), 2);
-  ExpectEngineConsistent();
-
-  const size_t before = LogEntries().size();
-  MendLog();
-  Form().GuardedUnattended([&] { Form().Timer1.Tick(); });
-  const std::vector<std::string> log = LogEntries();
-  ASSERT_GT(log.size(), before);
-  EXPECT_EQ(log[before], "[DeviceStatus] Print jobs in queue: 0");
-  EXPECT_EQ(Form().statBar.SimpleText(), "Ready.");
-}
-
-// The log tick's "Cannot open file" (another program holds the log) is logged and shown in the
-// status bar, not in a box.
-TEST_F(HandlerBoundaryTest, LogTickThatCannotOpenTheLogShowsNoBox) {
-  files.FailSizeOf(log_, 32);
-  Form().LogOptions.KeepLogFileSmall = true;
-  Form().GuardedUnattended([&] { Form().Timer3.Tick(); });
-  EXPECT_TRUE(dialogs.Errors().empty());
-  const std::string error = "Cannot open file \"" + log_ +
-                            "\". The process cannot access the file because it is being used by "
-                            "another process.";
-  EXPECT_EQ(Form().statBar.SimpleText(), error);
-  EXPECT_EQ(LogMessages("General").back(), "ERROR: " + error);
 }
 
 }  // namespace

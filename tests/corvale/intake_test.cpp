@@ -9,7 +9,7 @@
 
 #include "common/text.h"
 #include "corvale/engine/errors.h"
-#include "tests/fakes/form_harness.h"
+#include "tests/fakes/fake_platform.h"
 
 namespace corvale {
 namespace {
@@ -18,21 +18,20 @@ using testing::ChangeOf;
 using testing::Timeout;
 using varnell::ToLowerAscii;
 
-// Records every text the status bar shows.
-class StatusRecorder : public ControlObserver {
+// Records every status text the server shows.
+class StatusRecorder {
  public:
-  explicit StatusRecorder(StatusBar& bar) : bar_(bar) { bar_.SetObserver(this); }
-  ~StatusRecorder() override { bar_.SetObserver(nullptr); }
-  void ControlChanged(Control& control) override {
-    if (&control == &bar_) texts.push_back(bar_.SimpleText());
+  explicit StatusRecorder(testing::FakeServerView& view) : view_(view) {
+    view_.OnStatus = [this](const std::string& text) { texts.push_back(text); };
   }
+  ~StatusRecorder() { view_.OnStatus = nullptr; }
   std::vector<std::string> texts;
 
  private:
-  StatusBar& bar_;
+  testing::FakeServerView& view_;
 };
 
-class IntakeTest : public ::testing::Test, protected testing::FormHarness {
+class IntakeTest : public ::testing::Test, protected testing::ServerHarness {
  protected:
   IntakeTest() {
     printers.Add("Dorrow_Laser");
@@ -45,15 +44,14 @@ class IntakeTest : public ::testing::Test, protected testing::FormHarness {
     ConfigureSlot(1, "In1", "Done1", 2);
     ConfigureSlot(2, "In2", "Done2", 1);
     ConfigureSlot(3, "In3", "Done3", 1);
-    Form().btnStartClick();
-    ASSERT_TRUE(Form().ServerRunning());
-    ASSERT_TRUE(dialogs.Messages().empty());
+    Start();
+    ASSERT_TRUE(Server().Running());
+    ASSERT_TRUE(view.Messages().empty());
     mark_ = LogEntries().size();
   }
 
-  EngineState& Engine() { return Form().Engine; }
-  std::string Input(int n) { return Engine().Slots[n].InputFolder; }
-  void Scan(int n) { Form().ScanInputFolder(nullptr, TFileChanges{}, Input(n)); }
+  std::string Input(int n) { return settings.Slots[n].InputFolder; }
+  void Scan(int n) { Server().ScanInputFolder(Input(n)); }
 
   std::vector<std::string> Queued(int n) {
     std::vector<std::string> names;
@@ -81,7 +79,7 @@ TEST_F(IntakeTest, FiveFilesIntoDepthTwoTakeTheTwoOldest) {
   temp.WriteFile("In1\\e.afp", "e", 30);
   temp.WriteFile("In1\\b.afp", "b", 20);
   temp.WriteFile("In1\\d.afp", "d", 10);
-  StatusRecorder status(Form().statBar);
+  StatusRecorder status(view);
   const int pumps = loop.PumpCount;
   Scan(1);
   // Events run after each listed file and once more at the end.
@@ -90,7 +88,7 @@ TEST_F(IntakeTest, FiveFilesIntoDepthTwoTakeTheTwoOldest) {
   const std::string in = temp.Win("In1");
   const std::string store = temp.Win("JobStore\\Dorrow_Laser");
   EXPECT_EQ(Queued(1), (std::vector<std::string>{"c.afp", "a.afp"}));
-  EXPECT_EQ(Engine().JobsInFlight[1], 2);
+  EXPECT_EQ(Ledger().JobsInFlight[1], 2);
   EXPECT_EQ(Engine().FreeCapacity[1], 0);
   EXPECT_TRUE(Engine().MoreFilesWaiting[1]);
   EXPECT_FALSE(Engine().Scanning);
@@ -142,7 +140,7 @@ TEST_F(IntakeTest, FullSlotTakesNothingAndRemembersWhatItLeft) {
   NewLogEntries();
   Scan(2);
   EXPECT_EQ(Queued(2), std::vector<std::string>{"first.afp"});
-  EXPECT_EQ(Form().statBar.SimpleText(), "Input folder processing completed.");
+  EXPECT_EQ(view.Status(), "Input folder processing completed.");
   EXPECT_EQ(NewLogEntries(),
             std::vector<std::string>{"[Shell] Monitored file change in " + temp.Win("In2") + "\\"});
   EXPECT_EQ(temp.FilesIn("In2"), std::vector<std::string>{"second.afp"});
@@ -155,14 +153,15 @@ TEST_F(IntakeTest, FolderOfNoSlotEndsReady) {
   const std::string texts[] = {"C:\\Nowhere", temp.Win("IN1"), temp.Win("In1\\")};
   for (const std::string& folder : texts) {
     SCOPED_TRACE(folder);
-    Form().statBar.SetSimpleText("");
-    Form().ScanInputFolder(nullptr, TFileChanges{}, folder);
-    EXPECT_EQ(Form().statBar.SimpleText(), "Ready.");
+    view.ShowStatusText("");
+    Server().ScanInputFolder(folder);
+    EXPECT_EQ(view.Status(), "Ready.");
     EXPECT_TRUE(NewLogEntries().empty());
     EXPECT_TRUE(Queued(1).empty());
   }
   // A disabled slot is still found by its folder.
-  Engine().Slots[1].EnableIPDSEmulation = false;
+  settings.Slots[1].EnableIPDSEmulation = false;
+  Apply();
   Scan(1);
   EXPECT_EQ(Queued(1), std::vector<std::string>{"a.afp"});
 }
@@ -171,19 +170,20 @@ TEST_F(IntakeTest, EmptyFolderLogsOnlyTheMonitoredLine) {
   Scan(1);
   EXPECT_EQ(NewLogEntries(),
             std::vector<std::string>{"[Shell] Monitored file change in " + temp.Win("In1") + "\\"});
-  EXPECT_EQ(Form().statBar.SimpleText(), "Ready.");
-  EXPECT_EQ(Engine().JobsInFlight[1], 0);
+  EXPECT_EQ(view.Status(), "Ready.");
+  EXPECT_EQ(Ledger().JobsInFlight[1], 0);
   EXPECT_FALSE(Engine().MoreFilesWaiting[1]);
 }
 
 // Start watches the trimmed text of a stored folder that has spaces around it; the report for
 // that text still finds the slot.
 TEST_F(IntakeTest, StoredFolderWithSpacesAroundItFindsItsSlot) {
-  Engine().Slots[2].InputFolder = "  " + temp.Win("In2") + " ";
+  settings.Slots[2].InputFolder = "  " + temp.Win("In2") + " ";
+  Apply();
   temp.WriteFile("In2\\a.afp", "a", 10);
-  Form().ScanInputFolder(nullptr, TFileChanges{}, temp.Win("In2"));
+  Server().ScanInputFolder(temp.Win("In2"));
   EXPECT_EQ(Queued(2), std::vector<std::string>{"a.afp"});
-  EXPECT_EQ(Form().FindSlotByInputFolder(temp.Win("in2")), 0) << "folder texts compare with case";
+  EXPECT_EQ(Server().FindSlotByInputFolder(temp.Win("in2")), 0) << "folder texts compare with case";
 }
 
 TEST_F(IntakeTest, SubfoldersAreNeitherListedNorTaken) {
@@ -200,7 +200,8 @@ TEST_F(IntakeTest, SubfoldersAreNeitherListedNorTaken) {
 }
 
 TEST_F(IntakeTest, InputFolderWithTrailingDelimiterIsListedOnce) {
-  Engine().Slots[1].InputFolder = temp.Win("In1") + "\\";
+  settings.Slots[1].InputFolder = temp.Win("In1") + "\\";
+  Apply();
   temp.WriteFile("In1\\a.afp", "a");
   Scan(1);
   EXPECT_EQ(NewLogEntries()[0], "[Shell] Monitored file change in " + temp.Win("In1") + "\\");
@@ -226,7 +227,7 @@ TEST_F(IntakeTest, FileThatCannotBeMovedCostsNoCapacity) {
   files.FailMovesFrom(in + "\\held.afp", 32);
   Scan(2);
   EXPECT_EQ(Queued(2), std::vector<std::string>{"free.afp"});
-  EXPECT_EQ(Engine().JobsInFlight[2], 1);
+  EXPECT_EQ(Ledger().JobsInFlight[2], 1);
   EXPECT_TRUE(temp.Exists("In2\\held.afp"));
   EXPECT_TRUE(temp.Exists("In2\\later.afp"));
   EXPECT_TRUE(Engine().MoreFilesWaiting[2]);
@@ -260,14 +261,14 @@ TEST_F(IntakeTest, HeldFileIsLoggedOnceAndTriedAgainQuietlyUntilItCanBeTaken) {
 
   for (int second = 1; second < 60; ++second) {
     clock.Advance(1);
-    Form().Timer1Timer();
+    Server().StatusTick();
   }
   std::vector<std::string> minute = NewLogEntries();
   EXPECT_EQ(count(minute, "[DeviceStatus] Print jobs in queue: 0"), 59);
   EXPECT_EQ(minute.size(), 59u) << "nothing but the job count in a minute";
 
   clock.Advance(1);
-  Form().Timer1Timer();
+  Server().StatusTick();
   minute = NewLogEntries();
   EXPECT_EQ(count(minute, "Monitored file change in " + temp.Win("In1")), 1);
   EXPECT_EQ(count(minute, "MoveFileEx ERROR"), 0);
@@ -275,12 +276,12 @@ TEST_F(IntakeTest, HeldFileIsLoggedOnceAndTriedAgainQuietlyUntilItCanBeTaken) {
 
   files.FailMovesFrom(held, 5);
   clock.Advance(60);
-  Form().Timer1Timer();
+  Server().StatusTick();
   EXPECT_EQ(count(NewLogEntries(), "MoveFileEx ERROR (Access is denied.)"), 1);
 
   files.FailMovesFrom(held, 0);
   clock.Advance(60);
-  Form().Timer1Timer();
+  Server().StatusTick();
   EXPECT_EQ(Queued(1), std::vector<std::string>{"held.afp"});
   EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\held.afp"), "held");
   EXPECT_TRUE(Engine().FailedMoves[1].empty());
@@ -298,7 +299,7 @@ TEST_F(IntakeTest, FileNamedLikeAPendingJobWaitsUncounted) {
   NewLogEntries();
   Scan(1);
   EXPECT_EQ(Queued(1), (std::vector<std::string>{"same.afp", "other.afp"}));
-  EXPECT_EQ(Engine().JobsInFlight[1], 2);
+  EXPECT_EQ(Ledger().JobsInFlight[1], 2);
   EXPECT_EQ(temp.ReadFile("In1\\same.afp"), "second");
   EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\same.afp"), "first");
   EXPECT_FALSE(Engine().MoreFilesWaiting[1]);
@@ -314,28 +315,28 @@ TEST_F(IntakeTest, FileNamedLikeAPendingJobWaitsUncounted) {
 TEST_F(IntakeTest, FileWaitingForAnEarlierRunsJobIsRescannedOnlyWhenThatJobEnds) {
   const std::string key = ToLowerAscii(temp.Win("JobStore\\Dorrow_Laser\\again.afp"));
   {
-    std::lock_guard lock(Engine().RunMutex);
-    Engine().PendingJobFiles.emplace(key, key);
+    std::lock_guard lock(Ledger().Mutex);
+    Ledger().PendingJobFiles.emplace(key, key);
   }
   temp.WriteFile("In1\\again.afp", "again");
   Scan(1);
   EXPECT_TRUE(Queued(1).empty());
   EXPECT_EQ(NewLogEntries(),
             std::vector<std::string>{"[Shell] Monitored file change in " + temp.Win("In1") + "\\"});
-  ASSERT_EQ(Engine().JobsInFlight[1], 0);
-  for (int tick = 0; tick < 5; ++tick) Form().PollStatus();
+  ASSERT_EQ(Ledger().JobsInFlight[1], 0);
+  for (int tick = 0; tick < 5; ++tick) Server().PollStatus();
   for (const std::string& entry : NewLogEntries())
     EXPECT_EQ(entry, "[DeviceStatus] Print jobs in queue: 0");
 
   {
-    std::lock_guard lock(Engine().RunMutex);
-    Engine().PendingJobFiles.erase(key);
+    std::lock_guard lock(Ledger().Mutex);
+    Ledger().PendingJobFiles.erase(key);
   }
-  Form().PollStatus();
+  Server().PollStatus();
   EXPECT_EQ(Queued(1), std::vector<std::string>{"again.afp"});
   EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\again.afp"), "again");
-  Form().PollStatus();
-  Form().PollStatus();
+  Server().PollStatus();
+  Server().PollStatus();
   const std::vector<std::string> later = NewLogEntries();
   EXPECT_EQ(std::count(later.begin(), later.end(),
                        "[Shell] Monitored file change in " + temp.Win("In1") + "\\"),
@@ -374,7 +375,7 @@ TEST_F(IntakeTest, FileThatAMoveOnlyCopiedIsNotTakenUntilItChanges) {
   Scan(1);
   Scan(1);
   EXPECT_TRUE(Queued(1).empty());
-  EXPECT_EQ(Engine().JobsInFlight[1], 0);
+  EXPECT_EQ(Ledger().JobsInFlight[1], 0);
   EXPECT_TRUE(temp.FilesIn("JobStore\\Dorrow_Laser").empty());
   EXPECT_EQ(temp.ReadFile("In1\\kept.afp"), "kept");
   std::vector<std::string> errors;
@@ -441,18 +442,17 @@ TEST_F(IntakeTest, ReportsDuringAScanAreScannedRightAfterIt) {
 // bar says what is wrong with the log.
 TEST_F(IntakeTest, UnwritableLogDoesNotStopTheScan) {
   temp.WriteFile("In1\\a.afp", "a");
-  const std::string log = Form().Log.CurrentLogFile();
+  const std::string log = Server().Log().CurrentLogFile();
   files.FailAppendsTo(log, 3);
   EXPECT_NO_THROW(Scan(1));
   EXPECT_FALSE(Engine().Scanning);
   EXPECT_EQ(Queued(1), std::vector<std::string>{"a.afp"});
   EXPECT_TRUE(temp.Exists("JobStore\\Dorrow_Laser\\a.afp"));
-  Form().Timer1Timer();
-  EXPECT_EQ(Form().statBar.SimpleText(),
-            "The log file " + log + " cannot be written: Path not found");
+  Server().StatusTick();
+  EXPECT_EQ(view.Status(), "The log file " + log + " cannot be written: Path not found");
   files.FailAppendsTo(log, 0);
-  Form().Timer1Timer();
-  EXPECT_EQ(Form().statBar.SimpleText(), "Ready.");
+  Server().StatusTick();
+  EXPECT_EQ(view.Status(), "Ready.");
 }
 
 TEST_F(IntakeTest, StopHandledDuringAScanLeavesEveryFileInPlace) {
@@ -460,7 +460,7 @@ TEST_F(IntakeTest, StopHandledDuringAScanLeavesEveryFileInPlace) {
   temp.WriteFile("In1\\b.afp", "b", 10);
   bool stopped = false;
   loop.OnPump = [&] {
-    if (!stopped) Form().btnStopClick();
+    if (!stopped) Server().Stop();
     stopped = true;
   };
   Scan(1);
@@ -469,9 +469,9 @@ TEST_F(IntakeTest, StopHandledDuringAScanLeavesEveryFileInPlace) {
   EXPECT_FALSE(Engine().Scanning);
   EXPECT_EQ(temp.FilesIn("In1"), (std::vector<std::string>{"a.afp", "b.afp"}));
   EXPECT_EQ(Engine().JobQueue[1], nullptr);
-  EXPECT_EQ(Engine().JobsInFlight[1], 0);
+  EXPECT_EQ(Ledger().JobsInFlight[1], 0);
   EXPECT_TRUE(files.Moves().empty());
-  EXPECT_EQ(Form().statBar.SimpleText(), "Idle.");
+  EXPECT_EQ(view.Status(), "Idle.");
 }
 
 // The interrupted scan takes nothing; the new Start's scan of the folder, which must wait for
@@ -483,8 +483,8 @@ TEST_F(IntakeTest, StopAndStartHandledDuringAScanTakeTheFilesAfterIt) {
   loop.OnPump = [&] {
     if (restarted) return;
     restarted = true;
-    Form().btnStopClick();
-    Form().btnStartClick();
+    Server().Stop();
+    Start();
     EXPECT_TRUE(Queued(1).empty()) << "the new Start's scan runs after the interrupted one";
   };
   Scan(1);
@@ -493,9 +493,9 @@ TEST_F(IntakeTest, StopAndStartHandledDuringAScanTakeTheFilesAfterIt) {
   EXPECT_FALSE(Engine().Scanning);
   EXPECT_TRUE(temp.FilesIn("In1").empty());
   EXPECT_EQ(Queued(1), (std::vector<std::string>{"a.afp", "b.afp"}));
-  EXPECT_EQ(Engine().JobsInFlight[1], 2);
+  EXPECT_EQ(Ledger().JobsInFlight[1], 2);
   EXPECT_EQ(files.Moves().size(), 2u);
-  EXPECT_EQ(Form().statBar.SimpleText(), "Ready.");
+  EXPECT_EQ(view.Status(), "Ready.");
 }
 
 TEST_F(IntakeTest, WatcherReportReachesTheScanThroughTheNotifier) {
@@ -504,7 +504,7 @@ TEST_F(IntakeTest, WatcherReportReachesTheScanThroughTheNotifier) {
   ASSERT_NE(script, nullptr);
   script->Feed({ChangeOf(TFileChange::fcFileName), Timeout()});
   ASSERT_TRUE(watch.WaitForPosts(1));
-  watch.DeliverAll(*Form().Notifier);
+  watch.DeliverAll(*Server().Notifier());
   EXPECT_EQ(Queued(2), std::vector<std::string>{"dropped.afp"});
   EXPECT_EQ(temp.ReadFile("JobStore\\Pellam_Ink\\dropped.afp"), "x");
 }

@@ -9,12 +9,12 @@
 #include <thread>
 #include <vector>
 
-#include "tests/fakes/form_harness.h"
+#include "tests/fakes/fake_platform.h"
 
 namespace corvale {
 namespace {
 
-class JobStoreRecoveryTest : public ::testing::Test, protected testing::FormHarness {
+class JobStoreRecoveryTest : public ::testing::Test, protected testing::ServerHarness {
  protected:
   JobStoreRecoveryTest() {
     printers.Add("Dorrow_Laser");
@@ -25,7 +25,6 @@ class JobStoreRecoveryTest : public ::testing::Test, protected testing::FormHarn
     ConfigureSlot(1, "In1", "Done1", 5);
   }
 
-  EngineState& Engine() { return Form().Engine; }
   std::string Store(const std::string& relative) { return temp.Win("JobStore\\" + relative); }
   std::vector<std::string> Queued(int n) {
     std::vector<std::string> names;
@@ -45,11 +44,11 @@ TEST_F(JobStoreRecoveryTest, FilesLeftBehindGoBackToTheirInputFolderAndAreTakenA
   temp.WriteFile("JobStore\\Dorrow_Laser\\b.afp", "b", 10);
   temp.WriteFile("JobStore\\Dorrow_Laser\\Failed\\f.afp", "failed");
   temp.WriteFile("JobStore\\Dorrow_Laser\\Printed\\p.afp", "printed");
-  Form().btnStartClick();
+  Start();
   EXPECT_EQ(Queued(1),
             (std::vector<std::string>{Store("Dorrow_Laser\\a.afp"), Store("Dorrow_Laser\\b.afp")}));
   EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\a.afp"), "a");
-  EXPECT_EQ(Engine().JobsInFlight[1], 2);
+  EXPECT_EQ(Ledger().JobsInFlight[1], 2);
   const std::vector<std::string> moves = LogMessages("MoveFile");
   ASSERT_GE(moves.size(), 4u);
   EXPECT_EQ(moves[0], Left("Dorrow_Laser\\a.afp") + "moved back to " + temp.Win("In1\\a.afp"));
@@ -65,7 +64,7 @@ TEST_F(JobStoreRecoveryTest, FilesLeftBehindGoBackToTheirInputFolderAndAreTakenA
 TEST_F(JobStoreRecoveryTest, NameTakenInTheInputFolderPrintsTheLeftFileFromTheJobStore) {
   temp.WriteFile("JobStore\\Dorrow_Laser\\same.afp", "left");
   temp.WriteFile("In1\\same.afp", "dropped since");
-  Form().btnStartClick();
+  Start();
   EXPECT_EQ(Queued(1), std::vector<std::string>{Store("Dorrow_Laser\\same.afp")});
   EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\same.afp"), "left");
   EXPECT_EQ(temp.ReadFile("In1\\same.afp"), "dropped since");
@@ -74,10 +73,10 @@ TEST_F(JobStoreRecoveryTest, NameTakenInTheInputFolderPrintsTheLeftFileFromTheJo
                 " holds another file of that name, so it is printed from the job store");
 
   shell.SetAutoFinish(true);
-  Form().Timer2Timer();
+  Server().DispatchTick();
   WaitForRunnersIdle();
   EXPECT_EQ(temp.ReadFile("Done1\\same.afp"), "left");
-  Form().PollStatus();
+  Server().PollStatus();
   EXPECT_EQ(Queued(1), std::vector<std::string>{Store("Dorrow_Laser\\same.afp")});
   EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\same.afp"), "dropped since");
 }
@@ -86,9 +85,9 @@ TEST_F(JobStoreRecoveryTest, NameTakenInTheInputFolderPrintsTheLeftFileFromTheJo
 TEST_F(JobStoreRecoveryTest, FilesOfPrintersNotServedStayWithALine) {
   temp.WriteFile("JobStore\\Pellam_Ink\\p.afp", "p");
   temp.WriteFile("JobStore\\Removed Printer\\r.afp", "r");
-  Form().btnStartClick();
-  Form().btnStopClick();
-  Form().btnStartClick();
+  Start();
+  Server().Stop();
+  Start();
   EXPECT_EQ(temp.ReadFile("JobStore\\Pellam_Ink\\p.afp"), "p");
   EXPECT_EQ(temp.ReadFile("JobStore\\Removed Printer\\r.afp"), "r");
   const std::string stays = "it stays there, since no watched printer takes it now";
@@ -103,20 +102,20 @@ TEST_F(JobStoreRecoveryTest, FilesOfPrintersNotServedStayWithALine) {
 
 // A job whose print utility still runs after a Stop is left where it is by the next Start.
 TEST_F(JobStoreRecoveryTest, JobStillPrintingFromBeforeIsLeftAlone) {
-  Form().btnStartClick();
+  Start();
   temp.WriteFile("In1\\printing.afp", "p");
-  Form().ScanInputFolder(nullptr, {}, Engine().Slots[1].InputFolder);
+  Server().ScanInputFolder(settings.Slots[1].InputFolder);
   // Stop and Start come while the dispatch pass waits for the print utility, on its thread.
   std::promise<void> restarted;
   bool done = false;
   loop.OnPump = [&] {
     if (done) return;
     done = true;
-    Form().btnStopClick();
-    Form().btnStartClick();
+    Server().Stop();
+    Start();
     restarted.set_value();
   };
-  std::thread pass([&] { Form().Timer2Timer(); });
+  std::thread pass([&] { Server().DispatchTick(); });
   ASSERT_TRUE(shell.WaitForLaunches(1));
   ASSERT_EQ(restarted.get_future().wait_for(std::chrono::seconds(20)), std::future_status::ready);
   EXPECT_TRUE(temp.Exists("JobStore\\Dorrow_Laser\\printing.afp"));
@@ -131,7 +130,7 @@ TEST_F(JobStoreRecoveryTest, JobStillPrintingFromBeforeIsLeftAlone) {
 TEST_F(JobStoreRecoveryTest, FileThatCannotGoBackStaysWithTheSystemsReason) {
   temp.WriteFile("JobStore\\Dorrow_Laser\\stuck.afp", "s");
   files.FailMovesFrom(Store("Dorrow_Laser\\stuck.afp"), 5);
-  Form().btnStartClick();
+  Start();
   EXPECT_TRUE(temp.Exists("JobStore\\Dorrow_Laser\\stuck.afp"));
   EXPECT_EQ(LogMessages("MoveFile").front(),
             "MoveFileEx ERROR (Access is denied.): " + Store("Dorrow_Laser\\stuck.afp") +

@@ -43,13 +43,13 @@ TEST_F(MainWindowTest, SelectingAnUnconfiguredPrinterShowsItsDefaults) {
   EXPECT_FALSE(form.cbDeleteAFP.Checked());
   EXPECT_TRUE(form.edtDoneFolder.Enabled());
   EXPECT_EQ(form.edtQueueDepth.Text(), "1");
-  const TRec& pellam = form.Engine.Slots[2];
+  const TRec& pellam = form.Config.Slots[2];
   EXPECT_FALSE(pellam.EnableIPDSEmulation);
   EXPECT_EQ(pellam.InputFolder, "");
   EXPECT_EQ(pellam.QueueDepth, 1);
 
   // The first printer kept everything; selecting it again shows it.
-  const TRec& dorrow = form.Engine.Slots[1];
+  const TRec& dorrow = form.Config.Slots[1];
   EXPECT_TRUE(dorrow.EnableIPDSEmulation);
   EXPECT_EQ(dorrow.InputFolder, "C:\\Hot\\Dorrow");
   EXPECT_EQ(dorrow.DoneFolder, "C:\\Done\\Dorrow");
@@ -65,8 +65,8 @@ TEST_F(MainWindowTest, SelectingAnUnconfiguredPrinterShowsItsDefaults) {
 
 TEST_F(MainWindowTest, TypingAnotherPrintersInputFolderIsRefusedAtThatKeystroke) {
   TForm1& form = Create();
-  form.Engine.Slots[2].InputFolder = "C:\\Hot\\B";
-  form.Engine.Slots[3].InputFolder = "C:\\Old";
+  form.Config.Slots[2].InputFolder = "C:\\Hot\\B";
+  form.Config.Slots[3].InputFolder = "C:\\Old";
   form.cmbPrinter.Select(2);
   ASSERT_EQ(form.edtInputFolder.Text(), "C:\\Old");
 
@@ -78,22 +78,22 @@ TEST_F(MainWindowTest, TypingAnotherPrintersInputFolderIsRefusedAtThatKeystroke)
             "\r\nPlease use another folder.");
   EXPECT_EQ(form.edtInputFolder.Text(), "");
   // What the box held before the last keystroke.
-  EXPECT_EQ(form.Engine.Slots[3].InputFolder, "C:\\Hot\\");
-  EXPECT_EQ(form.Engine.Slots[2].InputFolder, "C:\\Hot\\B");
+  EXPECT_EQ(form.Config.Slots[3].InputFolder, "C:\\Hot\\");
+  EXPECT_EQ(form.Config.Slots[2].InputFolder, "C:\\Hot\\B");
 }
 
 TEST_F(MainWindowTest, DoneFolderIsComparedWithDoneFoldersOnly) {
   TForm1& form = Create();
-  form.Engine.Slots[1].InputFolder = "C:\\Shared";
-  form.Engine.Slots[1].DoneFolder = "C:\\Done\\A";
+  form.Config.Slots[1].InputFolder = "C:\\Shared";
+  form.Config.Slots[1].DoneFolder = "C:\\Done\\A";
   form.cmbPrinter.Select(1);
 
   // Another printer's input folder is fine as this one's done folder, and the reverse.
   form.edtDoneFolder.SetText("C:\\Shared");
   form.edtInputFolder.SetText("C:\\Done\\A");
   EXPECT_TRUE(dialogs.Messages().empty());
-  EXPECT_EQ(form.Engine.Slots[2].DoneFolder, "C:\\Shared");
-  EXPECT_EQ(form.Engine.Slots[2].InputFolder, "C:\\Done\\A");
+  EXPECT_EQ(form.Config.Slots[2].DoneFolder, "C:\\Shared");
+  EXPECT_EQ(form.Config.Slots[2].InputFolder, "C:\\Done\\A");
 
   // Spaces around the text are not part of the folder.
   form.edtDoneFolder.SetText("  C:\\Done\\A ");
@@ -102,16 +102,16 @@ TEST_F(MainWindowTest, DoneFolderIsComparedWithDoneFoldersOnly) {
             "1\r\n1\r\nThe done folder C:\\Done\\A has already been assigned to Dorrow_Laser."
             "\r\nPlease use another folder.");
   EXPECT_EQ(form.edtDoneFolder.Text(), "");
-  EXPECT_EQ(form.Engine.Slots[2].DoneFolder, "C:\\Shared");
+  EXPECT_EQ(form.Config.Slots[2].DoneFolder, "C:\\Shared");
 }
 
 TEST_F(MainWindowTest, ComparisonIsExactAndIncludesDisabledSlots) {
   TForm1& form = Create();
-  form.Engine.Slots[2].InputFolder = "C:\\Hot\\B";  // emulation off
+  form.Config.Slots[2].InputFolder = "C:\\Hot\\B";  // emulation off
   form.edtInputFolder.SetText("c:\\hot\\b");
   form.edtInputFolder.SetText("C:\\Hot\\B\\");
   EXPECT_TRUE(dialogs.Messages().empty());
-  EXPECT_EQ(form.Engine.Slots[1].InputFolder, "C:\\Hot\\B\\");
+  EXPECT_EQ(form.Config.Slots[1].InputFolder, "C:\\Hot\\B\\");
   form.edtInputFolder.SetText("C:\\Hot\\B");
   EXPECT_EQ(dialogs.Messages().size(), 1u);
 }
@@ -122,20 +122,20 @@ TEST_F(MainWindowTest, EmptyingAFolderBoxKeepsTheSlotsFolder) {
   form.edtDoneFolder.SetText("C:\\Done");
   form.edtInputFolder.SetText("   ");
   form.edtDoneFolder.SetText("");
-  EXPECT_EQ(form.Engine.Slots[1].InputFolder, "C:\\Hot");
-  EXPECT_EQ(form.Engine.Slots[1].DoneFolder, "C:\\Done");
+  EXPECT_EQ(form.Config.Slots[1].InputFolder, "C:\\Hot");
+  EXPECT_EQ(form.Config.Slots[1].DoneFolder, "C:\\Done");
 }
 
 TEST_F(MainWindowTest, ShowingAStoredDuplicateRaisesTheMessage) {
   TForm1& form = Create();
   // Two printers with one input folder, as the wizard can leave them.
-  form.Engine.Slots[1].InputFolder = "C:\\Hot\\a_b";
-  form.Engine.Slots[3].InputFolder = "C:\\Hot\\a_b";
+  form.Config.Slots[1].InputFolder = "C:\\Hot\\a_b";
+  form.Config.Slots[3].InputFolder = "C:\\Hot\\a_b";
   form.cmbPrinter.Select(2);
   ASSERT_EQ(dialogs.Messages().size(), 1u);
   EXPECT_EQ(dialogs.Messages()[0].substr(0, 6), "2\r\n1\r\n");
   EXPECT_EQ(form.edtInputFolder.Text(), "");
-  EXPECT_EQ(form.Engine.Slots[3].InputFolder, "C:\\Hot\\a_b");
+  EXPECT_EQ(form.Config.Slots[3].InputFolder, "C:\\Hot\\a_b");
 }
 
 // The three number boxes share one rule, each with its own target and message.
@@ -149,13 +149,13 @@ struct NumberBox {
 
 const NumberBox kNumberBoxes[] = {
     {"queue depth", &TForm1::edtQueueDepth, &TForm1::edtQueueDepthExit,
-     [](TForm1& form) { return form.Engine.Slots[1].QueueDepth; },
+     [](TForm1& form) { return form.Config.Slots[1].QueueDepth; },
      "Invalid queue depth!\r\nQueue depth should be an integer value and larger than zero."},
     {"MB", &TForm1::edtMB, &TForm1::edtMBExit,
-     [](TForm1& form) { return form.LogOptions.KeepLogFileSize; },
+     [](TForm1& form) { return form.Config.Log.KeepLogFileSize; },
      "Invalid value!\r\nThis threshold value should be an integer value and larger than zero."},
     {"days", &TForm1::edtDays, &TForm1::edtDaysExit,
-     [](TForm1& form) { return form.LogOptions.DeleteLogFileDays; },
+     [](TForm1& form) { return form.Config.Log.DeleteLogFileDays; },
      "Invalid value!\r\nThis value should be an integer value and larger than zero."},
 };
 
@@ -222,9 +222,9 @@ TEST_F(MainWindowTest, QueueDepthGoesToTheSelectedSlotOnly) {
   form.cmbPrinter.Select(2);
   form.edtQueueDepth.SetText("3");
   form.edtQueueDepthExit();
-  EXPECT_EQ(form.Engine.Slots[3].QueueDepth, 3);
-  EXPECT_EQ(form.Engine.Slots[1].QueueDepth, 1);
-  EXPECT_EQ(form.Engine.Slots[2].QueueDepth, 1);
+  EXPECT_EQ(form.Config.Slots[3].QueueDepth, 3);
+  EXPECT_EQ(form.Config.Slots[1].QueueDepth, 1);
+  EXPECT_EQ(form.Config.Slots[2].QueueDepth, 1);
 }
 
 TEST_F(MainWindowTest, DeleteBoxDisablesTheDoneFolderAndItsLabelButNotItsButton) {
@@ -233,11 +233,11 @@ TEST_F(MainWindowTest, DeleteBoxDisablesTheDoneFolderAndItsLabelButNotItsButton)
   EXPECT_FALSE(form.Label3.Enabled());
   EXPECT_FALSE(form.edtDoneFolder.Enabled());
   EXPECT_TRUE(form.btnBrowseDoneFolder.Enabled());
-  EXPECT_TRUE(form.Engine.Slots[1].DeleteInputFileWhenDone);
+  EXPECT_TRUE(form.Config.Slots[1].DeleteInputFileWhenDone);
   form.cbDeleteAFP.SetChecked(false);
   EXPECT_TRUE(form.Label3.Enabled());
   EXPECT_TRUE(form.edtDoneFolder.Enabled());
-  EXPECT_FALSE(form.Engine.Slots[1].DeleteInputFileWhenDone);
+  EXPECT_FALSE(form.Config.Slots[1].DeleteInputFileWhenDone);
 }
 
 TEST_F(MainWindowTest, LogCheckBoxesEnableTheirControls) {
@@ -255,7 +255,7 @@ TEST_F(MainWindowTest, LogCheckBoxesEnableTheirControls) {
   EXPECT_FALSE(form.edtMB.Enabled());
   form.cbLogDeleteBySize.SetChecked(true);
   EXPECT_TRUE(form.edtMB.Enabled());
-  EXPECT_TRUE(form.LogOptions.KeepLogFileSmall);
+  EXPECT_TRUE(form.Config.Log.KeepLogFileSmall);
 
   // Deleting old files by age needs date stamps in the name.
   EXPECT_FALSE(form.cbLogDeleteByDay.Enabled());
@@ -265,12 +265,12 @@ TEST_F(MainWindowTest, LogCheckBoxesEnableTheirControls) {
   EXPECT_FALSE(form.edtDays.Enabled());
   form.cbLogDeleteByDay.SetChecked(true);
   EXPECT_TRUE(form.edtDays.Enabled());
-  EXPECT_TRUE(form.LogOptions.DeleteLogFile);
+  EXPECT_TRUE(form.Config.Log.DeleteLogFile);
   form.cbTimeStamp.SetChecked(false);
-  EXPECT_FALSE(form.LogOptions.AppendLogDate);
+  EXPECT_FALSE(form.Config.Log.AppendLogDate);
   EXPECT_FALSE(form.cbLogDeleteByDay.Enabled());
   EXPECT_TRUE(form.cbLogDeleteByDay.Checked());
-  EXPECT_TRUE(form.LogOptions.DeleteLogFile);
+  EXPECT_TRUE(form.Config.Log.DeleteLogFile);
   EXPECT_TRUE(form.edtDays.Enabled());
 }
 
@@ -279,7 +279,7 @@ TEST(MainWindowWithoutPrintersTest, ControlsKeepTheirTextsAndChangeNoSlot) {
   harness.printers.Add("Varnell");
   harness.printers.Add("AFP Printer");
   TForm1& form = harness.Create();
-  ASSERT_EQ(form.Engine.SlotCount, 0);
+  ASSERT_EQ(form.Config.SlotCount(), 0);
   EXPECT_EQ(form.edtQueueDepth.Text(), "2");
   EXPECT_EQ(form.edtInputFolder.Text(), "");
 
@@ -292,7 +292,7 @@ TEST(MainWindowWithoutPrintersTest, ControlsKeepTheirTextsAndChangeNoSlot) {
   const TRec untouched;
   for (int n = 0; n <= 2; ++n) {
     SCOPED_TRACE(n);
-    const TRec& slot = form.Engine.Slots[n];
+    const TRec& slot = form.Config.Slots[n];
     EXPECT_EQ(slot.EnableIPDSEmulation, untouched.EnableIPDSEmulation);
     EXPECT_EQ(slot.InputFolder, untouched.InputFolder);
     EXPECT_EQ(slot.DoneFolder, untouched.DoneFolder);
@@ -345,7 +345,7 @@ TEST_F(MainWindowTest, BrowseStartsInTheBoxesFolderWithCaptionAndPrompt) {
   EXPECT_EQ(folders.window.selected, std::vector<std::string>{temp.Win("Hot")});
   EXPECT_EQ(folders.window.texts, std::vector<std::string>{"Choose Folder"});
   EXPECT_EQ(form.edtInputFolder.Text(), temp.Win("Hot"));
-  EXPECT_EQ(form.Engine.Slots[1].InputFolder, temp.Win("Hot"));
+  EXPECT_EQ(form.Config.Slots[1].InputFolder, temp.Win("Hot"));
 
   form.edtDoneFolder.SetText(temp.Win("Done"));
   folders.AnswerOk();
@@ -383,13 +383,13 @@ TEST_F(MainWindowTest, BrowseFallsBackToTheCurrentFolderAndRemembersTheLastChoic
 TEST_F(MainWindowTest, ChosenFolderGoesThroughTheDuplicateCheck) {
   temp.WriteFile("Hot\\keep.txt", "");
   TForm1& form = Create();
-  form.Engine.Slots[2].InputFolder = temp.Win("Hot");
+  form.Config.Slots[2].InputFolder = temp.Win("Hot");
   form.edtInputFolder.SetText("C:\\Mine");
   folders.AnswerFolder(temp.Win("Hot"));
   form.btnBrowseInputFolder.Click();
   ASSERT_EQ(dialogs.Messages().size(), 1u);
   EXPECT_EQ(form.edtInputFolder.Text(), "");
-  EXPECT_EQ(form.Engine.Slots[1].InputFolder, "C:\\Mine");
+  EXPECT_EQ(form.Config.Slots[1].InputFolder, "C:\\Mine");
 }
 
 TEST_F(MainWindowTest, SaveDialogStartsInTheLogFilesFolder) {
@@ -403,7 +403,7 @@ TEST_F(MainWindowTest, SaveDialogStartsInTheLogFilesFolder) {
   ASSERT_EQ(dialogs.SaveRequests().size(), 1u);
   EXPECT_EQ(dialogs.SaveRequests()[0].initial_dir, temp.Win("Logs") + "\\");
   EXPECT_EQ(form.edtLogFile.Text(), temp.Win("Logs\\new.log"));
-  EXPECT_EQ(form.Log.CurrentLogFile(), temp.Win("Logs\\new.log"));
+  EXPECT_EQ(form.Server.Log().CurrentLogFile(), temp.Win("Logs\\new.log"));
 
   // A missing folder leaves the starting folder as it was; a cancel leaves the box.
   dialogs.OnSaveFile = nullptr;
@@ -431,14 +431,14 @@ TEST_F(MainWindowTest, AutoStartRunsOnceAndMinimizesAfterASuccessfulStart) {
   form.OnMinimize = [&] { ++minimized; };
   ASSERT_TRUE(form.TimerAutoRun.Enabled());
   form.TimerAutoRun.Tick();
-  EXPECT_TRUE(form.ServerRunning());
+  EXPECT_TRUE(form.Server.Running());
   EXPECT_EQ(minimized, 1);
   EXPECT_FALSE(form.TimerAutoRun.Enabled());
 
   // Stopping and starting again by hand does not arm it again.
   form.btnStop.Click();
   form.btnStart.Click();
-  EXPECT_TRUE(form.ServerRunning());
+  EXPECT_TRUE(form.Server.Running());
   EXPECT_FALSE(form.TimerAutoRun.Enabled());
   form.TimerAutoRun.Tick();
   EXPECT_EQ(minimized, 1);

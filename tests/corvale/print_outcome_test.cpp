@@ -22,17 +22,17 @@ class PrintOutcomeTest : public testing::DispatchTest {
  protected:
   // Puts the print settings in force the way the operator does: stored, then Start.
   void Restart(const std::string& success_codes, int32_t timeout_minutes = 0) {
-    Form().PrintOptions.PrintSuccessExitCodes = success_codes;
-    Form().PrintOptions.PrintTimeoutMinutes = timeout_minutes;
-    Form().btnStopClick();
-    Form().btnStartClick();
-    ASSERT_TRUE(Form().ServerRunning());
+    settings.Print.PrintSuccessExitCodes = success_codes;
+    settings.Print.PrintTimeoutMinutes = timeout_minutes;
+    Server().Stop();
+    Start();
+    ASSERT_TRUE(Server().Running());
   }
 
   // A pass whose utilities all end at once with `exit_code`.
   void PrintAll(uint32_t exit_code) {
     shell.SetAutoFinish(true, exit_code);
-    Form().Timer2Timer();
+    Server().DispatchTick();
     WaitForRunnersIdle();
     loop.RunPosted();
   }
@@ -70,7 +70,7 @@ TEST_F(PrintOutcomeTest, ExitCodesInTheSuccessListFinishTheJobAndOthersFailIt) {
     PrintAll(c.exit_code);
     if (!c.failure) {
       EXPECT_EQ(temp.ReadFile("Done1\\" + name), name);
-      EXPECT_EQ(Form().statBar.SimpleText(), job + " is processed successfully.");
+      EXPECT_EQ(view.Status(), job + " is processed successfully.");
       continue;
     }
     EXPECT_FALSE(temp.Exists("Done1\\" + name));
@@ -79,15 +79,16 @@ TEST_F(PrintOutcomeTest, ExitCodesInTheSuccessListFinishTheJobAndOthersFailIt) {
         Lines("JobStatus", "Printing ERROR").back(),
         "Printing ERROR (" + std::string(c.failure) + "): " + kUtility + " did not print " + job);
     EXPECT_EQ(LogMessages("MoveFile").back(), "MoveFile OK: Moved " + job + " to " + Failed(name));
-    EXPECT_EQ(Form().statBar.SimpleText(),
+    EXPECT_EQ(view.Status(),
               job + " was not printed (" + c.failure + "); it is in " + Failed(name) + ".");
-    EXPECT_EQ(Engine().JobsInFlight[1], 0);
+    EXPECT_EQ(Ledger().JobsInFlight[1], 0);
   }
 }
 
 // "Delete when done" is for printed files: a failed job's file is kept, whatever the option says.
 TEST_F(PrintOutcomeTest, FailedJobIsNeverDeletedWhateverTheDeleteOption) {
-  Engine().Slots[1].DeleteInputFileWhenDone = true;
+  settings.Slots[1].DeleteInputFileWhenDone = true;
+  Apply();
   Drop(1, "keep.afp");
   PrintAll(3);
   EXPECT_TRUE(files.Deletes().empty());
@@ -117,9 +118,8 @@ TEST_F(PrintOutcomeTest, FailedJobThatCannotBeSetAsideStaysWithALine) {
   EXPECT_EQ(LogMessages("MoveFile").back(), "MoveFile ERROR (Access is denied.): Failed to move " +
                                                 job + " to " + Failed("a.afp") +
                                                 "; it stays in the job store");
-  EXPECT_EQ(Form().statBar.SimpleText(),
-            job + " was not printed (exit code 3); it stays in the job store.");
-  EXPECT_EQ(Engine().JobsInFlight[1], 0);
+  EXPECT_EQ(view.Status(), job + " was not printed (exit code 3); it stays in the job store.");
+  EXPECT_EQ(Ledger().JobsInFlight[1], 0);
 }
 
 TEST_F(PrintOutcomeTest, ReplacedDoneFileIsNamedInTheLine) {
@@ -184,21 +184,21 @@ TEST_F(PrintOutcomeTest, MissingPrinterKeepsItsJobsQueuedUntilItIsBack) {
   EXPECT_EQ(temp.FilesIn("Done2"), std::vector<std::string>{"d.afp"});
   EXPECT_EQ(shell.LaunchCount(), 1u);
   ASSERT_EQ(Engine().JobQueue[1]->size(), 1u);
-  EXPECT_EQ(Engine().JobsInFlight[1], 1);
+  EXPECT_EQ(Ledger().JobsInFlight[1], 1);
   const std::string waiting =
       "Printer Dorrow_Laser is not listed; its jobs wait in the queue and print once it can be "
       "used";
   EXPECT_EQ(Lines("JobStatus", "Printer Dorrow_Laser"), std::vector<std::string>{waiting});
-  Form().Timer1Timer();
-  EXPECT_EQ(Form().statBar.SimpleText(), "Printer Dorrow_Laser is not listed; 1 job waits.");
+  Server().StatusTick();
+  EXPECT_EQ(view.Status(), "Printer Dorrow_Laser is not listed; 1 job waits.");
 
   for (int tick = 0; tick < 29; ++tick) {
     clock.Advance(2);
-    Form().Timer2Timer();
+    Server().DispatchTick();
   }
   EXPECT_EQ(Lines("JobStatus", "Printer Dorrow_Laser").size(), 1u) << "one line a minute";
   clock.Advance(2);
-  Form().Timer2Timer();
+  Server().DispatchTick();
   EXPECT_EQ(Lines("JobStatus", "Printer Dorrow_Laser").size(), 2u);
 
   printers.Add("Dorrow_Laser", "Dorrow PCL", "IP_10.0.0.5");
@@ -206,8 +206,8 @@ TEST_F(PrintOutcomeTest, MissingPrinterKeepsItsJobsQueuedUntilItIsBack) {
   EXPECT_EQ(temp.FilesIn("Done1"), std::vector<std::string>{"a.afp"});
   EXPECT_EQ(Lines("JobStatus", "Printer Dorrow_Laser").back(),
             "Printer Dorrow_Laser can be used again; its jobs print");
-  Form().Timer1Timer();
-  EXPECT_EQ(Form().statBar.SimpleText(), JobFile(1, "a.afp") + " is processed successfully.");
+  Server().StatusTick();
+  EXPECT_EQ(view.Status(), JobFile(1, "a.afp") + " is processed successfully.");
 }
 
 // A default printer that does not take (Windows or another program keeps one of its own) is
@@ -249,37 +249,67 @@ TEST(UtilityPathArgumentTest, ShortFormOrThePathItselfQuotedWhenItHasASpace) {
   }
 }
 
-// Closing waits a bounded time for a utility that still runs, then leaves its job in the job
-// store for the next Start, with a line, rather than hang unseen.
+// Closing while a utility still runs leaves the dispatch pass's wait at once, waits a bounded
+// time, then leaves the job in the job store for the next Start, with a line, rather than hang
+// unseen; the utility that ends afterwards changes nothing.
 TEST_F(PrintOutcomeTest, CloseLeavesAJobStillPrintingInTheJobStore) {
-  Form().CloseWaitMs = 0;
   Drop(1, "a.afp");
   const std::string job = JobFile(1, "a.afp");
   // The window closes while the pass waits for the utility, on the pass's thread.
-  std::promise<void> closed;
-  bool done = false;
+  bool closed = false;
   loop.OnPump = [&] {
-    if (done) return;
-    done = true;
-    Form().FormCloseQuery();
-    Form().FormClose();
-    closed.set_value();
+    if (closed) return;
+    closed = true;
+    Server().Close(/*limit_ms=*/0);
   };
   StartPass();
   ASSERT_TRUE(shell.WaitForLaunches(1));
-  ASSERT_EQ(closed.get_future().wait_for(std::chrono::seconds(20)), std::future_status::ready);
-  EXPECT_TRUE(Form().RunnersAbandoned());
-  shell.Finish(0);
-  EndPass();
+  // The pass ends although its utility still runs.
+  ASSERT_EQ(pass_ended_.get_future().wait_for(std::chrono::seconds(20)), std::future_status::ready);
+  main_.join();
+  EXPECT_TRUE(closed);
   EXPECT_EQ(Lines("JobStatus", "A job is still printing"),
             std::vector<std::string>{"A job is still printing as Corvale closes: " + job +
                                      " stays in the job store, and the next Start takes it again"});
+  shell.Finish(0);
+  WaitForRunnersIdle();
+  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\a.afp"), "a.afp");
+  EXPECT_TRUE(temp.FilesIn("Done1").empty());
+  EXPECT_TRUE(Lines("MoveFile", "MoveFile OK: Moved " + job).empty());
+}
+
+// A utility that ends while closing waits for it has its job finished before the close returns:
+// the file is in its done folder, and the next Start prints nothing again.
+TEST_F(PrintOutcomeTest, UtilityEndingDuringTheCloseWaitHasItsFileMovedFirst) {
+  Drop(1, "a.afp");
+  view.OnStatus = [&](const std::string& text) {
+    if (text == "Waiting for the print utility to end ...") shell.Finish(0);
+  };
+  bool closed = false;
+  loop.OnPump = [&] {
+    if (closed) return;
+    closed = true;
+    Server().Close(kCloseWaitMs);
+    EXPECT_EQ(temp.ReadFile("Done1\\a.afp"), "a.afp");
+  };
+  StartPass();
+  EndPass();
+  view.OnStatus = nullptr;
+  ASSERT_TRUE(closed);
+  EXPECT_TRUE(Lines("JobStatus", "A job is still printing").empty());
+  EXPECT_TRUE(temp.FilesIn("JobStore\\Dorrow_Laser").empty());
+
+  DestroyServer();
+  Create();
+  ConfigureSlot(1, "In1", "Done1", 3);
+  ServerHarness::Start();
+  EXPECT_EQ(Engine().JobQueue[1]->size(), 0u);
+  EXPECT_EQ(shell.LaunchCount(), 1u);
 }
 
 TEST_F(PrintOutcomeTest, CloseWithNothingPrintingDoesNotWait) {
-  Form().FormCloseQuery();
-  Form().FormClose();
-  EXPECT_FALSE(Form().RunnersAbandoned());
+  Server().Close(kCloseWaitMs);
+  EXPECT_NE(view.Status(), "Waiting for the print utility to end ...");
   EXPECT_TRUE(Lines("JobStatus", "A job is still printing").empty());
 }
 
@@ -304,8 +334,8 @@ TEST_F(PrintOutcomeTest, StartWarnsWhenWindowsManagesTheDefaultPrinter) {
       registry.PutDword(RegistryHive::kCurrentUser, kKey, "LegacyDefaultPrinterMode",
                         *c.legacy_mode);
     const size_t before = Lines("General", warning).size();
-    Form().btnStopClick();
-    Form().btnStartClick();
+    Server().Stop();
+    Start();
     EXPECT_EQ(Lines("General", warning).size() - before, c.warned ? 1u : 0u);
   }
 }

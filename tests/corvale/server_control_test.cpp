@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/fakes/form_harness.h"
+#include "tests/fakes/fake_platform.h"
 
 namespace corvale {
 namespace {
@@ -25,7 +25,7 @@ std::string LoopMessage(const std::string& printer) {
          "watched.";
 }
 
-class ServerControlTest : public ::testing::Test, protected testing::FormHarness {
+class ServerControlTest : public ::testing::Test, protected testing::ServerHarness {
  protected:
   ServerControlTest() {
     printers.Add("Dorrow_Laser");
@@ -33,8 +33,6 @@ class ServerControlTest : public ::testing::Test, protected testing::FormHarness
     printers.Add("Office Laser 2");
   }
   void SetUp() override { Create(); }
-
-  EngineState& Engine() { return Form().Engine; }
 
   std::vector<std::string> WatchedFolders() {
     std::vector<std::string> folders;
@@ -45,35 +43,29 @@ class ServerControlTest : public ::testing::Test, protected testing::FormHarness
   }
 
   void ExpectStopped() {
-    EXPECT_FALSE(Form().ServerRunning());
-    EXPECT_TRUE(Form().btnStart.Enabled());
-    EXPECT_FALSE(Form().btnStop.Enabled());
-    for (Timer* timer : {&Form().Timer1, &Form().Timer2, &Form().Timer3})
-      EXPECT_FALSE(timer->Enabled()) << timer->Name();
+    EXPECT_FALSE(Server().Running());
+    EXPECT_FALSE(view.ShownRunning());
   }
 };
 
 TEST_F(ServerControlTest, StartWatchesEnabledFoldersAndLogsEachStep) {
   ConfigureSlot(1, "In1", "Done1", 2);
   ConfigureSlot(3, "In3", "Done3", 1);
-  Form().btnStartClick();
+  Start();
 
-  EXPECT_TRUE(dialogs.Messages().empty());
-  EXPECT_TRUE(Form().ServerRunning());
-  EXPECT_FALSE(Form().btnStart.Enabled());
-  EXPECT_TRUE(Form().btnStop.Enabled());
-  for (Timer* timer : {&Form().Timer1, &Form().Timer2, &Form().Timer3})
-    EXPECT_TRUE(timer->Enabled()) << timer->Name();
-  EXPECT_EQ(Form().statBar.SimpleText(), "Ready.");
-  EXPECT_EQ(Form().Notifier->FolderCount(), 2);
-  EXPECT_TRUE(Form().Notifier->Active());
-  EXPECT_TRUE(static_cast<bool>(Form().Notifier->OnFileChange));
+  EXPECT_TRUE(view.Messages().empty());
+  EXPECT_TRUE(Server().Running());
+  EXPECT_TRUE(view.ShownRunning());
+  EXPECT_EQ(view.Status(), "Ready.");
+  EXPECT_EQ(Server().Notifier()->FolderCount(), 2);
+  EXPECT_TRUE(Server().Notifier()->Active());
+  EXPECT_TRUE(static_cast<bool>(Server().Notifier()->OnFileChange));
   EXPECT_EQ(WatchedFolders(), (std::vector<std::string>{temp.Win("In1"), temp.Win("In3")}));
   for (int n = 1; n <= 3; ++n) {
     SCOPED_TRACE(n);
     ASSERT_NE(Engine().JobQueue[n], nullptr);
     EXPECT_TRUE(Engine().JobQueue[n]->empty());
-    EXPECT_EQ(Engine().JobsInFlight[n], 0);
+    EXPECT_EQ(Ledger().JobsInFlight[n], 0);
     EXPECT_FALSE(Engine().MoreFilesWaiting[n]);
   }
   EXPECT_EQ(Engine().DepthInForce[1], 2);
@@ -92,10 +84,10 @@ TEST_F(ServerControlTest, StartWatchesEnabledFoldersAndLogsEachStep) {
 }
 
 TEST_F(ServerControlTest, StartWithEverySlotDisabledRefuses) {
-  Form().btnStartClick();
-  EXPECT_EQ(dialogs.Messages(), std::vector<std::string>{kNothingEnabled});
+  Start();
+  EXPECT_EQ(view.Messages(), std::vector<std::string>{kNothingEnabled});
   ExpectStopped();
-  EXPECT_EQ(Form().Notifier->FolderCount(), 0);
+  EXPECT_EQ(Server().Notifier()->FolderCount(), 0);
   EXPECT_EQ(LogMessages("General"),
             (std::vector<std::string>{"Check for the availibility of input and done folder",
                                       "Folder Availibility check completed"}));
@@ -139,14 +131,14 @@ TEST_F(ServerControlTest, MissingFolderTextsAreReportedAndTheirSlotsSkipped) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    dialogs.Clear();
+    view.ClearMessages();
     ConfigureSlot(1, c.input, c.done, 1, c.delete_when_done);
     ConfigureSlot(2, "In2", "Done2", 1);
-    Form().btnStartClick();
-    EXPECT_EQ(dialogs.Messages(), c.messages);
-    EXPECT_TRUE(Form().ServerRunning());
-    EXPECT_EQ(Form().Notifier->FolderCount(), c.watched);
-    Form().btnStopClick();
+    Start();
+    EXPECT_EQ(view.Messages(), c.messages);
+    EXPECT_TRUE(Server().Running());
+    EXPECT_EQ(Server().Notifier()->FolderCount(), c.watched);
+    Server().Stop();
   }
 }
 
@@ -159,18 +151,18 @@ TEST_F(ServerControlTest, MissingFoldersAreCreatedAndWatched) {
     SCOPED_TRACE(c.delete_when_done);
     std::filesystem::remove_all(temp.Native("Deep"));
     ConfigureSlot(1, "Deep\\In\\Nested", "Deep\\Done", 1, c.delete_when_done);
-    Form().btnStartClick();
+    Start();
     EXPECT_TRUE(std::filesystem::is_directory(temp.Native("Deep\\In\\Nested")));
     EXPECT_EQ(std::filesystem::is_directory(temp.Native("Deep\\Done")), c.done_created);
     EXPECT_EQ(WatchedFolders(), std::vector<std::string>{temp.Win("Deep\\In\\Nested")});
-    Form().btnStopClick();
+    Server().Stop();
   }
 }
 
 TEST_F(ServerControlTest, InputFolderIsTrimmedBeforeItIsWatched) {
   ConfigureSlot(1, "In1", "Done1", 1);
-  Engine().Slots[1].InputFolder = "  " + temp.Win("In1") + "\\ ";
-  Form().btnStartClick();
+  settings.Slots[1].InputFolder = "  " + temp.Win("In1") + "\\ ";
+  Start();
   EXPECT_TRUE(std::filesystem::is_directory(temp.Native("In1")));
   EXPECT_EQ(WatchedFolders(), std::vector<std::string>{temp.Win("In1") + "\\"});
   EXPECT_EQ(LogMessages("Shell"),
@@ -186,36 +178,36 @@ TEST_F(ServerControlTest, QueueDepthOfZeroOrLessIsUsedAsOne) {
   for (const Case& c : {Case{0, 1}, Case{-4, 1}, Case{1, 1}, Case{5, 5}}) {
     SCOPED_TRACE(c.depth);
     ConfigureSlot(1, "In1", "Done1", c.depth);
-    Form().btnStartClick();
+    Start();
     EXPECT_EQ(Engine().DepthInForce[1], c.in_force);
-    Form().btnStopClick();
+    Server().Stop();
   }
   // A slot whose depth is 0 takes one file at a time.
   ConfigureSlot(1, "In1", "Done1", 0);
-  Form().btnStartClick();
+  Start();
   temp.WriteFile("In1\\a.afp", "a", 20);
   temp.WriteFile("In1\\b.afp", "b", 10);
-  Form().ScanInputFolder(nullptr, {}, Engine().Slots[1].InputFolder);
-  EXPECT_EQ(Engine().JobsInFlight[1], 1);
+  Server().ScanInputFolder(settings.Slots[1].InputFolder);
+  EXPECT_EQ(Ledger().JobsInFlight[1], 1);
   EXPECT_TRUE(Engine().MoreFilesWaiting[1]);
 }
 
 TEST_F(ServerControlTest, StopUndoesStartAndShowsIdle) {
   ConfigureSlot(1, "In1", "Done1", 2);
   ConfigureSlot(2, "In2", "Done2", 2);
-  Form().btnStartClick();
+  Start();
   temp.WriteFile("In1\\a.afp", "a");
-  Form().ScanInputFolder(nullptr, {}, Engine().Slots[1].InputFolder);
-  Form().PollStatus();
-  ASSERT_EQ(Form().lblJobStatus.Caption(), "1");
+  Server().ScanInputFolder(settings.Slots[1].InputFolder);
+  Server().PollStatus();
+  ASSERT_EQ(view.JobsInQueue(), "1");
   const size_t before = LogEntries().size();
 
-  Form().btnStopClick();
+  Server().Stop();
   ExpectStopped();
-  EXPECT_EQ(Form().lblJobStatus.Caption(), "0");
-  EXPECT_EQ(Form().statBar.SimpleText(), "Idle.");
-  EXPECT_FALSE(Form().Notifier->Active());
-  EXPECT_EQ(Form().Notifier->FolderCount(), 0);
+  EXPECT_EQ(view.JobsInQueue(), "0");
+  EXPECT_EQ(view.Status(), "Idle.");
+  EXPECT_FALSE(Server().Notifier()->Active());
+  EXPECT_EQ(Server().Notifier()->FolderCount(), 0);
   EXPECT_TRUE(WatchedFolders().empty());
   EXPECT_EQ(Engine().JobQueue[1], nullptr);
   EXPECT_EQ(Engine().JobQueue[2], nullptr);
@@ -231,10 +223,10 @@ TEST_F(ServerControlTest, StopUndoesStartAndShowsIdle) {
                                 "[General] Varnell server application stopped successfully."}));
 
   // A new Start watches the folders afresh, not in addition, and takes the file again.
-  Form().btnStartClick();
-  EXPECT_EQ(Form().Notifier->FolderCount(), 2);
+  Start();
+  EXPECT_EQ(Server().Notifier()->FolderCount(), 2);
   EXPECT_EQ(WatchedFolders().size(), 2u);
-  EXPECT_EQ(Engine().JobsInFlight[1], 1);
+  EXPECT_EQ(Ledger().JobsInFlight[1], 1);
   EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\a.afp"), "a");
 }
 
@@ -242,15 +234,15 @@ TEST_F(ServerControlTest, StopUndoesStartAndShowsIdle) {
 TEST_F(ServerControlTest, CloseWithJobsQueuedMovesTheirFilesBack) {
   ConfigureSlot(1, "In1", "Done1", 5);
   ConfigureSlot(2, "In2", "Done2", 5);
-  Form().btnStartClick();
+  Start();
   for (const char* name : {"a.afp", "b.afp", "c.afp"})
     temp.WriteFile(std::string("In1\\") + name, name);
   temp.WriteFile("In2\\d.afp", "d");
-  Form().ScanInputFolder(nullptr, {}, Engine().Slots[1].InputFolder);
-  Form().ScanInputFolder(nullptr, {}, Engine().Slots[2].InputFolder);
-  ASSERT_EQ(Engine().JobsInFlight[1] + Engine().JobsInFlight[2], 4);
+  Server().ScanInputFolder(settings.Slots[1].InputFolder);
+  Server().ScanInputFolder(settings.Slots[2].InputFolder);
+  ASSERT_EQ(Ledger().JobsInFlight[1] + Ledger().JobsInFlight[2], 4);
 
-  EXPECT_TRUE(Form().FormCloseQuery());
+  Server().Close(kCloseWaitMs);
   EXPECT_EQ(temp.FilesIn("In1"), (std::vector<std::string>{"a.afp", "b.afp", "c.afp"}));
   EXPECT_EQ(temp.FilesIn("In2"), std::vector<std::string>{"d.afp"});
   EXPECT_TRUE(temp.FilesIn("JobStore\\Dorrow_Laser").empty());
@@ -270,11 +262,11 @@ TEST_F(ServerControlTest, CloseWithJobsQueuedMovesTheirFilesBack) {
 // the job store, and the log says so and why.
 TEST_F(ServerControlTest, QueuedFileThatCannotGoBackStaysWithALineNamingWhere) {
   ConfigureSlot(1, "In1", "Done1", 2);
-  Form().btnStartClick();
+  Start();
   temp.WriteFile("In1\\same.afp", "queued");
-  Form().ScanInputFolder(nullptr, {}, Engine().Slots[1].InputFolder);
+  Server().ScanInputFolder(settings.Slots[1].InputFolder);
   temp.WriteFile("In1\\same.afp", "newer");
-  Form().btnStopClick();
+  Server().Stop();
   EXPECT_EQ(temp.ReadFile("In1\\same.afp"), "newer");
   EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\same.afp"), "queued");
   const std::string job = temp.Win("JobStore\\Dorrow_Laser\\same.afp");
@@ -288,84 +280,84 @@ TEST_F(ServerControlTest, QueuedFileThatCannotGoBackStaysWithALineNamingWhere) {
 TEST_F(ServerControlTest, StartTakesTheFilesAlreadyInEachWatchedFolder) {
   ConfigureSlot(1, "In1", "Done1", 1);
   ConfigureSlot(2, "In2", "Done2", 3);
-  Engine().Slots[3].InputFolder = temp.Win("In3");  // not enabled: not watched, not scanned
+  settings.Slots[3].InputFolder = temp.Win("In3");  // not enabled: not watched, not scanned
   temp.WriteFile("In1\\old.afp", "old", 20);
   temp.WriteFile("In1\\older.afp", "older", 30);
   temp.WriteFile("In2\\left.afp", "left");
   temp.WriteFile("In3\\other.afp", "other");
-  Form().btnStartClick();
+  Start();
   EXPECT_EQ(temp.FilesIn("In1"), std::vector<std::string>{"old.afp"});
   EXPECT_TRUE(Engine().MoreFilesWaiting[1]);
   EXPECT_TRUE(temp.FilesIn("In2").empty());
   EXPECT_EQ(temp.FilesIn("In3"), std::vector<std::string>{"other.afp"});
-  EXPECT_EQ(Engine().JobsInFlight[1], 1);
-  EXPECT_EQ(Engine().JobsInFlight[2], 1);
+  EXPECT_EQ(Ledger().JobsInFlight[1], 1);
+  EXPECT_EQ(Ledger().JobsInFlight[2], 1);
   const std::vector<std::string> shell_lines = LogMessages("Shell");
   EXPECT_EQ(std::count(shell_lines.begin(), shell_lines.end(),
                        "Monitored file change in " + temp.Win("In1") + "\\"),
             1);
-  EXPECT_EQ(Form().statBar.SimpleText(), "Ready.");
+  EXPECT_EQ(view.Status(), "Ready.");
 }
 
 TEST_F(ServerControlTest, StartFixesTheLogFileNameForTheRun) {
   ConfigureSlot(1, "In1", "Done1", 1);
-  Form().edtLogFile.SetText(temp.Win("run.log"));
-  Form().LogOptions.AppendLogDate = true;
-  Form().btnStartClick();
-  EXPECT_EQ(Form().Log.CurrentLogFile(), temp.Win("run_20240307_14.log"));
+  settings.LogFile = temp.Win("run.log");
+  settings.Log.AppendLogDate = true;
+  Start();
+  EXPECT_EQ(Server().Log().CurrentLogFile(), temp.Win("run_20240307_14.log"));
   EXPECT_TRUE(temp.Exists("run_20240307_14.log"));
-  Form().btnStopClick();
+  Server().Stop();
 
-  Form().LogOptions.AppendLogDate = false;
-  Form().edtLogFile.SetText(" " + temp.Win("plain.log") + "  ");
-  Form().btnStartClick();
-  EXPECT_EQ(Form().Log.CurrentLogFile(), temp.Win("plain.log"));
+  settings.Log.AppendLogDate = false;
+  settings.LogFile = " " + temp.Win("plain.log") + "  ";
+  Start();
+  EXPECT_EQ(Server().Log().CurrentLogFile(), temp.Win("plain.log"));
 }
 
 TEST_F(ServerControlTest, CloseWhileRunningStopsFirst) {
   ConfigureSlot(1, "In1", "Done1", 1);
-  Form().btnStartClick();
-  EXPECT_TRUE(Form().FormCloseQuery());
+  Start();
+  Server().Close(kCloseWaitMs);
   ExpectStopped();
   EXPECT_EQ(LogMessages("General").back(), "Varnell server application stopped successfully.");
 
   const size_t before = LogEntries().size();
-  EXPECT_TRUE(Form().FormCloseQuery());
+  Server().Close(kCloseWaitMs);
   EXPECT_EQ(LogEntries().size(), before);
 }
 
 TEST_F(ServerControlTest, StatusTickLogsTheJobCountEverySecond) {
   ConfigureSlot(1, "In1", "Done1", 2);
   ConfigureSlot(2, "In2", "Done2", 2);
-  Form().btnStartClick();
-  for (int i = 0; i < 3; ++i) Form().Timer1.Tick();
+  Start();
+  for (int i = 0; i < 3; ++i) Server().StatusTick();
   EXPECT_EQ(LogMessages("DeviceStatus"), std::vector<std::string>(3, "Print jobs in queue: 0"));
-  EXPECT_EQ(Form().lblJobStatus.Caption(), "0");
+  EXPECT_EQ(view.JobsInQueue(), "0");
 
   temp.WriteFile("In1\\a.afp", "a");
   temp.WriteFile("In2\\b.afp", "b", 20);
   temp.WriteFile("In2\\c.afp", "c", 10);
-  Form().ScanInputFolder(nullptr, {}, Engine().Slots[1].InputFolder);
-  Form().ScanInputFolder(nullptr, {}, Engine().Slots[2].InputFolder);
-  Form().Timer1.Tick();
+  Server().ScanInputFolder(settings.Slots[1].InputFolder);
+  Server().ScanInputFolder(settings.Slots[2].InputFolder);
+  Server().StatusTick();
   EXPECT_EQ(LogMessages("DeviceStatus").back(), "Print jobs in queue: 3");
-  EXPECT_EQ(Form().lblJobStatus.Caption(), "3");
+  EXPECT_EQ(view.JobsInQueue(), "3");
 }
 
 TEST_F(ServerControlTest, NegativeTotalIsShownAsZero) {
   ConfigureSlot(1, "In1", "Done1", 2);
-  Form().btnStartClick();
-  Engine().JobsInFlight[1] = -1;
-  Form().PollStatus();
+  Start();
+  Ledger().JobsInFlight[1] = -1;
+  Server().PollStatus();
   const std::vector<std::string> log = LogEntries();
   ASSERT_GE(log.size(), 2u);
   EXPECT_EQ(log[log.size() - 2], "[General] Memory defragmentation operation completed.");
   EXPECT_EQ(log.back(), "[DeviceStatus] Print jobs in queue: 0");
-  EXPECT_EQ(Form().lblJobStatus.Caption(), "0");
-  EXPECT_EQ(Engine().JobsInFlight[1], -1);
+  EXPECT_EQ(view.JobsInQueue(), "0");
+  EXPECT_EQ(Ledger().JobsInFlight[1], -1);
 
-  Engine().JobsInFlight[2] = 3;
-  Form().PollStatus();
+  Ledger().JobsInFlight[2] = 3;
+  Server().PollStatus();
   EXPECT_EQ(LogEntries().back(), "[DeviceStatus] Print jobs in queue: 2");
   EXPECT_EQ(LogMessages("General").back(), "Memory defragmentation operation completed.");
   EXPECT_EQ(LogMessages("General").size(), 6u);
@@ -374,30 +366,30 @@ TEST_F(ServerControlTest, NegativeTotalIsShownAsZero) {
 TEST_F(ServerControlTest, SlotThatLeftFilesBehindIsRescannedOnceIdle) {
   shell.SetAutoFinish(true);
   ConfigureSlot(1, "In1", "Done1", 2);
-  Form().btnStartClick();
+  Start();
   for (int i = 0; i < 5; ++i)
     temp.WriteFile("In1\\f" + std::to_string(i) + ".afp", "x", 50 - 10 * i);
-  Form().ScanInputFolder(nullptr, {}, Engine().Slots[1].InputFolder);
+  Server().ScanInputFolder(settings.Slots[1].InputFolder);
   ASSERT_TRUE(Engine().MoreFilesWaiting[1]);
 
   // Still busy: no rescan.
-  Form().PollStatus();
+  Server().PollStatus();
   EXPECT_EQ(temp.FilesIn("In1").size(), 3u);
 
-  Form().Timer2Timer();
+  Server().DispatchTick();
   WaitForRunnersIdle();
-  ASSERT_EQ(Engine().JobsInFlight[1], 0);
+  ASSERT_EQ(Ledger().JobsInFlight[1], 0);
   EXPECT_EQ(temp.FilesIn("Done1"), (std::vector<std::string>{"f0.afp", "f1.afp"}));
-  Form().PollStatus();
+  Server().PollStatus();
   EXPECT_EQ(temp.FilesIn("In1"), std::vector<std::string>{"f4.afp"});
-  EXPECT_EQ(Engine().JobsInFlight[1], 2);
+  EXPECT_EQ(Ledger().JobsInFlight[1], 2);
   EXPECT_TRUE(Engine().MoreFilesWaiting[1]);
   EXPECT_EQ(LogMessages("Shell").back(),
             "New files found in " + temp.Win("In1") + ", will take 2 files.");
 
-  Form().Timer2Timer();
+  Server().DispatchTick();
   WaitForRunnersIdle();
-  Form().PollStatus();
+  Server().PollStatus();
   EXPECT_TRUE(temp.FilesIn("In1").empty());
   EXPECT_FALSE(Engine().MoreFilesWaiting[1]);
 }
@@ -405,18 +397,18 @@ TEST_F(ServerControlTest, SlotThatLeftFilesBehindIsRescannedOnceIdle) {
 TEST_F(ServerControlTest, OneSlotIsRescannedPerTick) {
   ConfigureSlot(1, "In1", "Done1", 1);
   ConfigureSlot(2, "In2", "Done2", 1);
-  Form().btnStartClick();
+  Start();
   temp.WriteFile("In1\\a.afp", "a");
   temp.WriteFile("In2\\b.afp", "b");
   Engine().MoreFilesWaiting[1] = true;
   Engine().MoreFilesWaiting[2] = true;
-  Form().PollStatus();
-  EXPECT_EQ(Engine().JobsInFlight[1], 1);
-  EXPECT_EQ(Engine().JobsInFlight[2], 0);
+  Server().PollStatus();
+  EXPECT_EQ(Ledger().JobsInFlight[1], 1);
+  EXPECT_EQ(Ledger().JobsInFlight[2], 0);
   EXPECT_FALSE(Engine().MoreFilesWaiting[1]);
   EXPECT_TRUE(Engine().MoreFilesWaiting[2]);
-  Form().PollStatus();
-  EXPECT_EQ(Engine().JobsInFlight[2], 1);
+  Server().PollStatus();
+  EXPECT_EQ(Ledger().JobsInFlight[2], 1);
   EXPECT_FALSE(Engine().MoreFilesWaiting[2]);
 }
 
@@ -445,27 +437,27 @@ TEST_F(ServerControlTest, DoneFoldersLeadingBackIntoWatchedInputsAreNotWatched) 
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    dialogs.Clear();
-    for (int n = 1; n <= 3; ++n) Engine().Slots[n].EnableIPDSEmulation = false;
+    view.ClearMessages();
+    for (int n = 1; n <= 3; ++n) settings.Slots[n].EnableIPDSEmulation = false;
     for (size_t i = 0; i < c.slots.size(); ++i) {
       const SlotSetup& s = c.slots[i];
       const int n = static_cast<int>(i) + 1;
       ConfigureSlot(n, s.input, "", 1, s.delete_when_done);
-      Engine().Slots[n].DoneFolder =
+      settings.Slots[n].DoneFolder =
           s.done.rfind(' ', 0) == 0 ? "  " + temp.Win(s.done.substr(2)) : temp.Win(s.done);
-      Engine().Slots[n].EnableIPDSEmulation = s.enabled;
+      settings.Slots[n].EnableIPDSEmulation = s.enabled;
     }
-    Form().btnStartClick();
+    Start();
 
     std::vector<std::string> expected_messages;
-    for (int n : c.looping) expected_messages.push_back(LoopMessage(Engine().Slots[n].PrinterName));
+    for (int n : c.looping) expected_messages.push_back(LoopMessage(settings.Slots[n].PrinterName));
     std::vector<std::string> expected_watched;
     for (int n : c.watched) expected_watched.push_back(temp.Win(c.slots[n - 1].input));
     if (expected_watched.empty()) expected_messages.push_back(kNothingEnabled);
-    EXPECT_EQ(dialogs.Messages(), expected_messages);
+    EXPECT_EQ(view.Messages(), expected_messages);
     EXPECT_EQ(WatchedFolders(), expected_watched);
-    if (Form().ServerRunning()) Form().btnStopClick();
-    Form().Notifier->ClearFolders();
+    if (Server().Running()) Server().Stop();
+    Server().Notifier()->ClearFolders();
   }
 }
 

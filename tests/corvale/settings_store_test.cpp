@@ -52,7 +52,7 @@ TEST_F(SettingsStoreTest, StoredSlotsReplaceTheDefaultsOfTheirPrinters) {
   StorePrinter("Pellam_Ink", "Pellam_Ink", "C:\\In\\Pellam", 3);
   registry.PutDword(kHKCU, DeviceKey("Pellam_Ink"), "DeleteInputFileWhenDone", 1);
   TForm1& form = Create();
-  const TRec& slot = form.Engine.Slots[2];
+  const TRec& slot = form.Config.Slots[2];
   EXPECT_TRUE(slot.EnableIPDSEmulation);
   EXPECT_EQ(slot.PrinterName, "Pellam_Ink");
   EXPECT_EQ(slot.InputFolder, "C:\\In\\Pellam");
@@ -60,8 +60,8 @@ TEST_F(SettingsStoreTest, StoredSlotsReplaceTheDefaultsOfTheirPrinters) {
   EXPECT_TRUE(slot.DeleteInputFileWhenDone);
   EXPECT_EQ(slot.QueueDepth, 3);
   // The other printers keep the defaults.
-  EXPECT_FALSE(form.Engine.Slots[1].EnableIPDSEmulation);
-  EXPECT_EQ(form.Engine.Slots[3].InputFolder, "");
+  EXPECT_FALSE(form.Config.Slots[1].EnableIPDSEmulation);
+  EXPECT_EQ(form.Config.Slots[3].InputFolder, "");
   EXPECT_TRUE(dialogs.Errors().empty());
 }
 
@@ -74,7 +74,7 @@ TEST_F(SettingsStoreTest, QueueDepthOfZeroOrLessLoadsAsOne) {
     SCOPED_TRACE(c.stored);
     StorePrinter("Dorrow_Laser", "Dorrow_Laser", "C:\\In", c.stored);
     TForm1& form = Create();
-    EXPECT_EQ(form.Engine.Slots[1].QueueDepth, c.loaded);
+    EXPECT_EQ(form.Config.Slots[1].QueueDepth, c.loaded);
     EXPECT_EQ(form.edtQueueDepth.Text(), std::to_string(c.loaded));
     DestroyForm();
   }
@@ -85,8 +85,8 @@ TEST_F(SettingsStoreTest, AnyNonZeroBooleanLoadsTrueAndIsSavedAsOne) {
   registry.PutDword(kHKCU, DeviceKey("Dorrow_Laser"), "EnableIPDSEmulation", 2);
   registry.PutDword(kHKCU, kVarnell, "AppendLogDate", 0xFFFFFFFF);
   TForm1& form = Create();
-  EXPECT_TRUE(form.Engine.Slots[1].EnableIPDSEmulation);
-  EXPECT_TRUE(form.LogOptions.AppendLogDate);
+  EXPECT_TRUE(form.Config.Slots[1].EnableIPDSEmulation);
+  EXPECT_TRUE(form.Config.Log.AppendLogDate);
   EXPECT_TRUE(form.cbTimeStamp.Checked());
   form.FormClose();
   EXPECT_EQ(Stored(DeviceKey("Dorrow_Laser"), "EnableIPDSEmulation")->number, 1u);
@@ -100,10 +100,10 @@ TEST_F(SettingsStoreTest, KeyOfAnUninstalledPrinterIsNeitherLoadedNorTouched) {
   // Nor is a key without a printer name.
   registry.PutString(kHKCU, DeviceKey("Office Laser 2"), "InputFolder", "C:\\In\\Nameless");
   TForm1& form = Create();
-  EXPECT_EQ(form.Engine.Slots[2].InputFolder, "");
-  EXPECT_EQ(form.Engine.Slots[2].PrinterName, "Pellam_Ink");
-  EXPECT_EQ(form.Engine.Slots[2].QueueDepth, 1);
-  EXPECT_EQ(form.Engine.Slots[3].InputFolder, "");
+  EXPECT_EQ(form.Config.Slots[2].InputFolder, "");
+  EXPECT_EQ(form.Config.Slots[2].PrinterName, "Pellam_Ink");
+  EXPECT_EQ(form.Config.Slots[2].QueueDepth, 1);
+  EXPECT_EQ(form.Config.Slots[3].InputFolder, "");
   form.FormClose();
   EXPECT_TRUE(registry.WritesUnder(kHKCU, DeviceKey("Gone")).empty());
   EXPECT_EQ(Stored(DeviceKey("Gone"), "InputFolder")->text, "C:\\In\\Gone");
@@ -113,7 +113,7 @@ TEST_F(SettingsStoreTest, KeyOfAnUninstalledPrinterIsNeitherLoadedNorTouched) {
 TEST_F(SettingsStoreTest, KeyNamesAndPrinterNamesCompareIgnoringCase) {
   StorePrinter("PELLAM_INK", "pellam_ink", "C:\\In\\Pellam", 2);
   TForm1& form = Create();
-  EXPECT_EQ(form.Engine.Slots[2].InputFolder, "C:\\In\\Pellam");
+  EXPECT_EQ(form.Config.Slots[2].InputFolder, "C:\\In\\Pellam");
   form.FormClose();
   // The save finds the same key again instead of adding a second one.
   EXPECT_EQ(registry.SubKeys(kHKCU, kDevices),
@@ -126,8 +126,8 @@ TEST_F(SettingsStoreTest, ExpandStringsAreReadAsTheyAre) {
   registry.PutExpandString(kHKCU, DeviceKey("Dorrow_Laser"), "InputFolder", "%TEMP%\\In");
   registry.PutExpandString(kHKCU, kVarnell, "LogFile", temp.Path() + "\\%USERNAME%.log");
   TForm1& form = Create();
-  EXPECT_EQ(form.Engine.Slots[1].InputFolder, "%TEMP%\\In");
-  EXPECT_EQ(form.Log.CurrentLogFile(), temp.Path() + "\\%USERNAME%.log");
+  EXPECT_EQ(form.Config.Slots[1].InputFolder, "%TEMP%\\In");
+  EXPECT_EQ(form.Server.Log().CurrentLogFile(), temp.Path() + "\\%USERNAME%.log");
   EXPECT_TRUE(dialogs.Errors().empty());
 }
 
@@ -168,12 +168,12 @@ TEST_F(SettingsStoreTest, LogSettingsAreLoadedAndShown) {
   EXPECT_TRUE(form.cbLogDeleteByDay.Checked());
   EXPECT_EQ(form.edtDays.Text(), "-3");
   EXPECT_FALSE(form.cbLog.Checked());
-  EXPECT_FALSE(form.Log.Enabled());
+  EXPECT_FALSE(form.Server.Log().Enabled());
   EXPECT_TRUE(form.cbAutoRun.Checked());
-  EXPECT_TRUE(form.LogOptions.KeepLogFileSmall);
-  EXPECT_EQ(form.LogOptions.KeepLogFileSize, 0);
-  EXPECT_TRUE(form.LogOptions.DeleteLogFile);
-  EXPECT_EQ(form.LogOptions.DeleteLogFileDays, -3);
+  EXPECT_TRUE(form.Config.Log.KeepLogFileSmall);
+  EXPECT_EQ(form.Config.Log.KeepLogFileSize, 0);
+  EXPECT_TRUE(form.Config.Log.DeleteLogFile);
+  EXPECT_EQ(form.Config.Log.DeleteLogFileDays, -3);
   // The stored flag does not arm the auto-start; only the command line does.
   EXPECT_FALSE(form.TimerAutoRun.Enabled());
 }
@@ -199,7 +199,7 @@ TEST_F(SettingsStoreTest, WrongTypedSlotValueTakesItsDefaultAndTheLoadGoesOn) {
   };
   for (int n = 1; n <= 3; ++n) {
     SCOPED_TRACE(n);
-    const TRec& slot = form.Engine.Slots[n];
+    const TRec& slot = form.Config.Slots[n];
     const TRec& want = expected[n - 1];
     EXPECT_EQ(slot.EnableIPDSEmulation, want.EnableIPDSEmulation);
     EXPECT_EQ(slot.PrinterName, want.PrinterName);
@@ -208,9 +208,9 @@ TEST_F(SettingsStoreTest, WrongTypedSlotValueTakesItsDefaultAndTheLoadGoesOn) {
     EXPECT_EQ(slot.QueueDepth, want.QueueDepth);
   }
   EXPECT_EQ(form.edtMB.Text(), "25");
-  EXPECT_EQ(form.Log.CurrentLogFile(), temp.Win("stored.log"));
-  EXPECT_EQ(form.Engine.JobStoreRoot, temp.Win("JobStore"));
-  EXPECT_NE(form.Notifier, nullptr);
+  EXPECT_EQ(form.Server.Log().CurrentLogFile(), temp.Win("stored.log"));
+  EXPECT_EQ(form.Server.Engine().JobStoreRoot, temp.Win("JobStore"));
+  EXPECT_NE(form.Server.Notifier(), nullptr);
 
   form.FormClose();
   EXPECT_EQ(Stored(DeviceKey("Dorrow_Laser"), "QueueDepth")->number, 2u);
@@ -239,8 +239,8 @@ TEST_F(SettingsStoreTest, WrongTypedValueDoesNotKeepTheAutoStartFromStarting) {
   EXPECT_EQ(form.statBar.SimpleText(), "Invalid data type for 'DeleteInputFileWhenDone'");
   ASSERT_TRUE(form.TimerAutoRun.Enabled());
   form.TimerAutoRun.Tick();
-  EXPECT_TRUE(form.ServerRunning());
-  EXPECT_EQ(form.Engine.Slots[1].InputFolder, temp.Win("In"));
+  EXPECT_TRUE(form.Server.Running());
+  EXPECT_EQ(form.Config.Slots[1].InputFolder, temp.Win("In"));
 }
 
 TEST_F(SettingsStoreTest, WrongTypedValueIsNamedInTheError) {
@@ -298,15 +298,15 @@ TEST_F(SettingsStoreTest, WrongTypedLogValueKeepsItsDefaultAndTheRestLoads) {
 TEST_F(SettingsStoreTest, SaveWritesEveryListedPrinterAndTheOptionsInOrder) {
   files.SetShortPaths([](const std::string&) { return std::string("C:\\CORVALE.EXE"); });
   TForm1& form = Create();
-  form.Engine.Slots[1] = TRec{true, "Dorrow_Laser", " C:\\In ", "C:\\Done\\", false, 4};
-  form.Engine.Slots[2].DeleteInputFileWhenDone = true;
+  form.Config.Slots[1] = TRec{true, "Dorrow_Laser", " C:\\In ", "C:\\Done\\", false, 4};
+  form.Config.Slots[2].DeleteInputFileWhenDone = true;
   form.cmbPrinter.SetItemIndex(1);
   form.edtLogFile.SetText("  " + temp.Win("new.log") + " ");
   form.cbLog.SetChecked(false);
   form.cbAutoRun.SetChecked(true);
   form.cbLogDeleteBySize.SetChecked(true);
-  form.LogOptions.KeepLogFileSize = 3;
-  form.LogOptions.DeleteLogFileDays = 9;
+  form.Config.Log.KeepLogFileSize = 3;
+  form.Config.Log.DeleteLogFileDays = 9;
   registry.ClearRecords();
   form.FormClose();
 
@@ -395,9 +395,9 @@ TEST_F(SettingsStoreTest, PrintSettingsLoadTakeEffectAtStartAndAreSavedAsStored)
     };
     const auto before = complaints();
     form.btnStartClick();
-    ASSERT_TRUE(form.ServerRunning());
-    EXPECT_EQ(form.Policy.SuccessExitCodes, c.in_force);
-    EXPECT_EQ(form.Policy.TimeoutMinutes, 15);
+    ASSERT_TRUE(form.Server.Running());
+    EXPECT_EQ(form.Server.Policy().SuccessExitCodes, c.in_force);
+    EXPECT_EQ(form.Server.Policy().TimeoutMinutes, 15);
     EXPECT_EQ(complaints() - before, c.logged ? 1 : 0);
     form.FormCloseQuery();
     form.FormClose();
@@ -467,7 +467,7 @@ TEST_F(SettingsStoreTest, KeyThatCannotBeOpenedIsSkippedWithItsValues) {
 TEST_F(SettingsStoreTest, NetworkPrinterRoundTripsThroughItsKey) {
   printers.Add("\\\\srv\\q");
   TForm1& form = Create();
-  form.Engine.Slots[4] = TRec{true, "\\\\srv\\q", "C:\\In\\Q", "C:\\Done\\Q", true, 6};
+  form.Config.Slots[4] = TRec{true, "\\\\srv\\q", "C:\\In\\Q", "C:\\Done\\Q", true, 6};
   form.cmbPrinter.SetItemIndex(3);
   form.FormClose();
   const std::string key = DeviceKey("##srv#q");
@@ -478,7 +478,7 @@ TEST_F(SettingsStoreTest, NetworkPrinterRoundTripsThroughItsKey) {
 
   TForm1& again = Create();
   EXPECT_EQ(again.cmbPrinter.ItemIndex(), 3);
-  const TRec& slot = again.Engine.Slots[4];
+  const TRec& slot = again.Config.Slots[4];
   EXPECT_TRUE(slot.EnableIPDSEmulation);
   EXPECT_EQ(slot.PrinterName, "\\\\srv\\q");
   EXPECT_EQ(slot.InputFolder, "C:\\In\\Q");
@@ -491,7 +491,7 @@ TEST(SettingsStoreWithoutPrintersTest, SaveWritesAnEmptyDefaultPrinterAndNoPrint
   testing::FormHarness harness;
   harness.printers.Add("Varnell");
   TForm1& form = harness.Create();
-  EXPECT_EQ(form.Engine.SlotCount, 0);
+  EXPECT_EQ(form.Config.SlotCount(), 0);
   EXPECT_EQ(form.cmbPrinter.ItemIndex(), -1);
   form.FormClose();
   std::optional<RegistryValue> remembered =

@@ -31,14 +31,14 @@ TEST(PrinterListTest, RemovesFirstVarnellAndAfpPrinterIgnoringCase) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.reported));
-    EXPECT_EQ(TForm1::PrinterListForSlots(c.reported), c.listed);
+    EXPECT_EQ(PrinterListForSlots(c.reported), c.listed);
   }
 }
 
 TEST(PrinterListTest, KeepsTheFirst256Printers) {
   std::vector<std::string> reported{"Varnell"};
   for (int i = 0; i < 300; ++i) reported.push_back("P" + std::to_string(i));
-  std::vector<std::string> listed = TForm1::PrinterListForSlots(reported);
+  std::vector<std::string> listed = PrinterListForSlots(reported);
   ASSERT_EQ(listed.size(), 256u);
   EXPECT_EQ(listed.front(), "P0");
   EXPECT_EQ(listed.back(), "P255");
@@ -64,11 +64,11 @@ TEST_F(StartupTest, FirstStartShowsDefaultsAndLeavesTheServerStopped) {
   TForm1& form = Create();
   EXPECT_EQ(form.cmbPrinter.Items(), (std::vector<std::string>{"Dorrow_Laser", "Pellam_Ink"}));
   EXPECT_EQ(form.cmbPrinter.ItemIndex(), 0);
-  EXPECT_EQ(form.Engine.SlotCount, 2);
-  EXPECT_EQ(form.Engine.StartupDefaultPrinter, "Dorrow_Laser");
+  EXPECT_EQ(form.Config.SlotCount(), 2);
+  EXPECT_EQ(form.Server.Engine().StartupDefaultPrinter, "Dorrow_Laser");
   for (int n = 1; n <= 2; ++n) {
     SCOPED_TRACE(n);
-    const TRec& slot = form.Engine.Slots[n];
+    const TRec& slot = form.Config.Slots[n];
     EXPECT_FALSE(slot.EnableIPDSEmulation);
     EXPECT_EQ(slot.PrinterName, form.cmbPrinter.Items()[n - 1]);
     EXPECT_EQ(slot.InputFolder, "");
@@ -84,12 +84,12 @@ TEST_F(StartupTest, FirstStartShowsDefaultsAndLeavesTheServerStopped) {
   EXPECT_TRUE(form.cbLog.Checked());
   EXPECT_FALSE(form.cbAutoRun.Checked());
   EXPECT_EQ(form.edtLogFile.Text(), temp.Win("Varnell.log"));
-  EXPECT_EQ(form.Log.CurrentLogFile(), temp.Win("Varnell.log"));
-  EXPECT_EQ(form.Engine.JobStoreRoot, temp.Win("JobStore"));
+  EXPECT_EQ(form.Server.Log().CurrentLogFile(), temp.Win("Varnell.log"));
+  EXPECT_EQ(form.Server.Engine().JobStoreRoot, temp.Win("JobStore"));
 
-  ASSERT_NE(form.Notifier, nullptr);
-  EXPECT_TRUE(form.Notifier->Active());
-  EXPECT_EQ(form.Notifier->FolderCount(), 0);
+  ASSERT_NE(form.Server.Notifier(), nullptr);
+  EXPECT_TRUE(form.Server.Notifier()->Active());
+  EXPECT_EQ(form.Server.Notifier()->FolderCount(), 0);
   EXPECT_TRUE(form.btnStart.Enabled());
   EXPECT_FALSE(form.btnStop.Enabled());
   for (Timer* timer : {&form.Timer1, &form.Timer2, &form.Timer3, &form.TimerAutoRun})
@@ -104,9 +104,9 @@ TEST_F(StartupTest, MoreThan256PrintersFillEverySlotAndNoMore) {
   for (int i = 0; i < 300; ++i) printers.Add("P" + std::to_string(i));
   TForm1& form = Create();
   ASSERT_EQ(form.cmbPrinter.Items().size(), 256u);
-  EXPECT_EQ(form.Engine.SlotCount, 256);
-  EXPECT_EQ(form.Engine.Slots[256].PrinterName, "P253");
-  EXPECT_EQ(form.Engine.Slots[256].QueueDepth, 1);
+  EXPECT_EQ(form.Config.SlotCount(), 256);
+  EXPECT_EQ(form.Config.Slots[256].PrinterName, "P253");
+  EXPECT_EQ(form.Config.Slots[256].QueueDepth, 1);
   form.FormClose();
   EXPECT_EQ(registry.SubKeys(kHKCU, "SOFTWARE\\Varnell\\Devices").size(), 256u);
   EXPECT_TRUE(dialogs.Errors().empty());
@@ -148,7 +148,7 @@ TEST_F(StartupTest, RefusedAutoStartIsLoggedAndTriedAgainEveryMinute) {
   form.TimerAutoRun.Tick();
   EXPECT_EQ(minimized, 1);
   EXPECT_TRUE(dialogs.Messages().empty());
-  EXPECT_FALSE(form.ServerRunning());
+  EXPECT_FALSE(form.Server.Running());
   const std::string refusal =
       "No printer is emulated to be an IPDS printer. Please enable AFP and IPDS Printer "
       "Emulation for at least one printer.";
@@ -160,7 +160,7 @@ TEST_F(StartupTest, RefusedAutoStartIsLoggedAndTriedAgainEveryMinute) {
   // The next try finds a printer to serve (its input folder was not there a minute ago).
   ConfigureSlot(1, "In1", "Done1", 1);
   form.TimerAutoRun.Tick();
-  EXPECT_TRUE(form.ServerRunning());
+  EXPECT_TRUE(form.Server.Running());
   EXPECT_FALSE(form.TimerAutoRun.Enabled());
   EXPECT_EQ(minimized, 1);
   EXPECT_TRUE(dialogs.Messages().empty());
@@ -180,19 +180,19 @@ TEST_F(StartupTest, OperatorEndsTheTriesAndATickLeavesARunningServerAlone) {
   TForm1& again = Create();
   ConfigureSlot(1, "In1", "Done1", 5);
   again.btnStartClick();
-  ASSERT_TRUE(again.ServerRunning());
+  ASSERT_TRUE(again.Server.Running());
   EXPECT_FALSE(again.TimerAutoRun.Enabled());
   temp.WriteFile("In1\\queued.afp", "q");
-  again.ScanInputFolder(nullptr, {}, again.Engine.Slots[1].InputFolder);
-  ASSERT_EQ(again.Engine.JobsInFlight[1], 1);
+  again.Server.ScanInputFolder(again.Config.Slots[1].InputFolder);
+  ASSERT_EQ(again.Server.Ledger().JobsInFlight[1], 1);
   const size_t starts = LogMessages("General").size();
   // A tick that was already due when the operator pressed Start.
   again.TimerAutoRun.SetEnabled(true);
   again.TimerAutoRun.Tick();
   again.btnStartClick();
-  EXPECT_EQ(again.Engine.JobsInFlight[1], 1);
-  ASSERT_TRUE(again.Engine.JobQueue[1]);
-  EXPECT_EQ(again.Engine.JobQueue[1]->size(), 1u);
+  EXPECT_EQ(again.Server.Ledger().JobsInFlight[1], 1);
+  ASSERT_TRUE(again.Server.Engine().JobQueue[1]);
+  EXPECT_EQ(again.Server.Engine().JobQueue[1]->size(), 1u);
   EXPECT_EQ(LogMessages("General").size(), starts);
   EXPECT_FALSE(again.TimerAutoRun.Enabled());
 }
@@ -210,8 +210,8 @@ TEST_F(StartupTest, RegistryViewFollowsWow64) {
     SCOPED_TRACE(static_cast<int>(c.answer));
     system.wow64 = c.answer;
     TForm1& form = Create();
-    EXPECT_EQ(form.Engine.RunningUnderWow64, c.wow64);
-    EXPECT_EQ(form.Engine.RegistryViewFlag, c.view);
+    EXPECT_EQ(form.Server.Engine().RunningUnderWow64, c.wow64);
+    EXPECT_EQ(form.Server.Engine().RegistryViewFlag, c.view);
     DestroyForm();
   }
 }
@@ -220,8 +220,8 @@ TEST_F(StartupTest, FailedWow64QueryIsShownAndStartUpCompletes) {
   system.wow64 = Wow64Answer::kCallFailed;
   TForm1& form = Create();
   EXPECT_EQ(dialogs.Errors(), std::vector<std::string>{"IsWow64: bad process handle"});
-  EXPECT_EQ(form.Log.CurrentLogFile(), temp.Win("Varnell.log"));
-  EXPECT_EQ(form.Engine.JobStoreRoot, temp.Win("JobStore"));
+  EXPECT_EQ(form.Server.Log().CurrentLogFile(), temp.Win("Varnell.log"));
+  EXPECT_EQ(form.Server.Engine().JobStoreRoot, temp.Win("JobStore"));
   EXPECT_TRUE(temp.Exists("JobStore"));
 }
 
@@ -239,7 +239,7 @@ TEST_F(StartupTest, StoredLogFileIsKeptInsteadOfTheDefault) {
   registry.PutString(kHKCU, "SOFTWARE\\Varnell", "LogFile", temp.Win("stored.log"));
   TForm1& form = Create();
   EXPECT_EQ(form.edtLogFile.Text(), temp.Win("stored.log"));
-  EXPECT_EQ(form.Log.CurrentLogFile(), temp.Win("stored.log"));
+  EXPECT_EQ(form.Server.Log().CurrentLogFile(), temp.Win("stored.log"));
 }
 
 TEST_F(StartupTest, CloseRestoresDefaultPrinterThenSavesThenWritesRunEntry) {
@@ -248,7 +248,7 @@ TEST_F(StartupTest, CloseRestoresDefaultPrinterThenSavesThenWritesRunEntry) {
   });
   TForm1& form = Create();
   // A job made another printer the default meanwhile.
-  form.SetWindowsDefaultPrinter("Pellam_Ink", true);
+  form.Server.SetWindowsDefaultPrinter("Pellam_Ink", true);
   form.cbAutoRun.SetChecked(true);
   form.FormClose();
 
@@ -290,16 +290,16 @@ TEST_F(StartupTest, EndOfSessionClosesLikeTheWindowWithoutABox) {
   form.btnStartClick();
   temp.WriteFile("In1\\a.afp", "a");
   temp.WriteFile("In1\\b.afp", "b");
-  form.ScanInputFolder(nullptr, {}, form.Engine.Slots[1].InputFolder);
-  ASSERT_EQ(form.Engine.JobsInFlight[1], 2);
-  form.SetWindowsDefaultPrinter("Pellam_Ink", true);
+  form.Server.ScanInputFolder(form.Config.Slots[1].InputFolder);
+  ASSERT_EQ(form.Server.Ledger().JobsInFlight[1], 2);
+  form.Server.SetWindowsDefaultPrinter("Pellam_Ink", true);
   form.cbAutoRun.SetChecked(true);
   form.edtMB.SetText("7");
   form.edtMB.Exit();
   registry.FailWritesOf("DeleteLogFileDays");
 
   form.EndSession();
-  EXPECT_FALSE(form.ServerRunning());
+  EXPECT_FALSE(form.Server.Running());
   EXPECT_EQ(temp.FilesIn("In1"), (std::vector<std::string>{"a.afp", "b.afp"}));
   EXPECT_TRUE(temp.FilesIn("JobStore\\Dorrow_Laser").empty());
   EXPECT_EQ(printers.CurrentDefault(), "Dorrow_Laser");

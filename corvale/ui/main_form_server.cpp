@@ -1,14 +1,49 @@
-// The handler boundary: an error raised by an event handler ends that handler and never reaches
-// the message loop. Every such error is logged; one raised by what an operator did is also shown
-// in a box, one box at a time, while one raised on the unattended path (timer ticks, change
-// reports, posted calls, a start at logon, the end of the session) only reaches the status bar.
+// The main window and its print server: Start and Stop, the ticks, what the server shows, and
+// the boundary at which a handler's error ends that handler.
 #include <exception>
 
-#include "corvale/engine/errors.h"
 #include "corvale/platform/dialogs.h"
 #include "corvale/ui/server_main_unit.h"
 
 namespace corvale {
+
+void TForm1::btnStartClick() {
+  // The operator's Start ends the tries of a start at logon.
+  TimerAutoRun.SetEnabled(false);
+  Server.Start(Config, StartMode::kOperator);
+}
+
+void TForm1::btnStopClick() {
+  // The operator's Stop ends the tries of a start at logon too.
+  TimerAutoRun.SetEnabled(false);
+  Server.Stop();
+}
+
+void TForm1::Timer1Timer() {
+  Server.StatusTick();
+}
+
+void TForm1::Timer2Timer() {
+  Server.DispatchTick();
+}
+
+void TForm1::Timer3Timer() {
+  Server.LogTick();
+}
+
+void TForm1::ShowJobsInQueue(int32_t count) {
+  lblJobStatus.SetCaption(std::to_string(count));
+}
+
+void TForm1::RunningChanged(bool running) {
+  btnStart.SetEnabled(!running);
+  btnStop.SetEnabled(running);
+  for (Timer* timer : {&Timer1, &Timer2, &Timer3}) timer->SetEnabled(running);
+}
+
+void TForm1::ShowStartMessage(const std::string& text) {
+  platform_.dialogs.ShowMessage(text);
+}
 
 void TForm1::Guarded(const std::function<void()>& handler) {
   HandleError(handler, /*operator_action=*/!unattended_);
@@ -35,8 +70,7 @@ void TForm1::HandleError(const std::function<void()>& handler, bool operator_act
     deferred_errors_->push_back(message);
     return;
   }
-  WriteLog("ERROR: " + message, "General");
-  SetStatusText(message);
+  Server.ReportError(message);
   if (!operator_action || error_box_open_) return;
   error_box_open_ = true;
   struct Closed {
@@ -44,10 +78,6 @@ void TForm1::HandleError(const std::function<void()>& handler, bool operator_act
     ~Closed() { open = false; }
   } closed{error_box_open_};
   platform_.dialogs.ShowError(message);
-}
-
-HandlerBoundary TForm1::UnattendedBoundary() {
-  return [this](const std::function<void()>& handler) { GuardedUnattended(handler); };
 }
 
 }  // namespace corvale
