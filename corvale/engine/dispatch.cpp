@@ -40,6 +40,10 @@ void PrintServer::DispatchTick() {
 
   for (int n = 1; n <= settings_.SlotCount() && serving(); ++n) {
     while (serving() && engine_.JobQueue[n] && !engine_.JobQueue[n]->empty()) {
+      // While the print utility is not there (not installed yet, removed by an upgrade), every
+      // job waits in its queue.
+      const std::string program = LocatePrintUtility();
+      if (!PrintUtilityThere(program)) return;
       const std::string printer = settings_.Printers[static_cast<size_t>(n - 1)];
       // A job is printed on its own printer or not at all: while that printer cannot be made
       // the default, the slot's jobs wait in their queue and the other slots' jobs go on.
@@ -54,12 +58,9 @@ void PrintServer::DispatchTick() {
       try {
         ledger_->RunnerBusy = true;
         WriteLog("Printing " + path + " to " + printer + " ...", "JobStatus");
-        PrintJob print{LocatePrintUtility(),
-                       UtilityPathArgument(ShortPathOf(path), path) + "  /N /P",
-                       path,
-                       job.DoneFolder,
-                       action,
-                       n,
+        PrintJob print{program, UtilityPathArgument(ShortPathOf(path), path) + "  /N /P",
+                       path,    job.DoneFolder,
+                       action,  n,
                        policy_};
         TOpenFile::Start(ledger_, std::move(print));
       } catch (...) {
@@ -93,8 +94,28 @@ bool PrintServer::PrinterReadyForSlot(int n, const std::string& printer) {
                                     platform_.printers.DefaultPrinter() + ")";
   notices_.Set(
       cause, why + "; " + std::to_string(waiting) + (waiting == 1 ? " job waits." : " jobs wait."));
-  if (throttle_.Due(cause, platform_.clock.NowUtcFileTime())) {
+  if (throttle_.Due(cause, platform_.clock.Ticks())) {
     WriteLog(why + "; its jobs wait in the queue and print once it can be used", "JobStatus");
+  }
+  return false;
+}
+
+bool PrintServer::PrintUtilityThere(const std::string& program) {
+  constexpr char kCause[] = "print utility";
+  if (platform_.files.FileExists(program)) {
+    if (notices_.Has(kCause)) {
+      notices_.Clear(kCause);
+      WriteLog("The print utility " + program + " is there; the jobs that waited print",
+               "JobStatus");
+    }
+    throttle_.Forget(kCause);
+    return true;
+  }
+  notices_.Set(kCause, "The print utility " + program + " is not there; jobs wait until it is.");
+  if (throttle_.Due(kCause, platform_.clock.Ticks())) {
+    WriteLog("The print utility " + program +
+                 " is not there; jobs wait in the queue and print once it is there",
+             "JobStatus");
   }
   return false;
 }

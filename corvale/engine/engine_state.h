@@ -36,9 +36,14 @@ struct EngineState {
   // Job files (lower case) of pending jobs that a file of the same name in the slot's input
   // folder waits for; the slot is rescanned once one of them is no longer pending.
   SlotArray<std::set<std::string>> WaitingForJobFiles;
-  // The last failed move of each file of the slot's input folder: its path and the error code,
-  // so that the same failure again is not logged again.
-  SlotArray<std::map<std::string, uint32_t>> FailedMoves;
+  // The last failed move of each file of the slot's input folder, by its path: the error code,
+  // so that the same failure again is not logged again, and the file's last-write time, so that
+  // it is tried again when it changes (or at the minute's look) and not at every scan.
+  struct FailedMove {
+    uint32_t error = 0;
+    int64_t last_write = 0;
+  };
+  SlotArray<std::map<std::string, FailedMove>> FailedMoves;
   // Files of the slot's input folder that a move copied without removing them (a read-only
   // file, a share where Corvale may read but not delete), by path, with their last-write time:
   // such a file is not taken again until it changes.
@@ -46,6 +51,9 @@ struct EngineState {
   // Folders whose change report (or rescan) came while a scan ran, or whose scan ended with an
   // error: each is scanned as soon as no scan runs.
   std::deque<std::string> RememberedScans;
+  // Folders whose next scan tries again the files whose move failed (the minute's look, a
+  // folder watched again).
+  std::set<std::string> RetryFailedMoves;
 
   bool Scanning = false;
   bool Dispatching = false;

@@ -9,6 +9,7 @@
 #include "corvale/platform/event_loop.h"
 #include "corvale/platform/file_system.h"
 #include "corvale/platform/system_info.h"
+#include "corvale/engine/job_store.h"
 #include "corvale/engine/print_server.h"
 
 namespace corvale {
@@ -94,6 +95,7 @@ void PrintServer::ScanSlotFolder(const std::string& folder) {
     return;
   }
   const uint64_t run = ledger_->RunGeneration;
+  const bool retry_failed_moves = engine_.RetryFailedMoves.erase(folder) > 0;
 
   // CheckFolder: the folder given, which is the one watched for the slot.
   scan_list_.clear();
@@ -101,7 +103,7 @@ void PrintServer::ScanSlotFolder(const std::string& folder) {
   const std::string listed = input_folder + "\\";
   SetStatusText("Checking ... " + listed);
   WriteLog("Monitored file change in " + listed, "Shell");
-  folders_.Scanned(folder, platform_.clock.NowUtcFileTime());
+  folders_.Scanned(folder, platform_.clock.Ticks());
   // ListFolderFiles
   std::map<std::string, int64_t> write_times;
   for (const FileEntry& entry : platform_.files.ListFolder(listed)) {
@@ -120,22 +122,30 @@ void PrintServer::ScanSlotFolder(const std::string& folder) {
   std::stable_sort(scan_list_.begin(), scan_list_.end(), CompareByFileTime);
 
   const TRec& slot = settings_.Slots[n];
-  const std::string store = engine_.JobStoreRoot + "\\" + PrinterKeyName(slot.PrinterName);
+  const std::string store = engine_.JobStoreRoot + "\\" + JobStoreFolderName(slot.PrinterName);
   ForgetFailedMovesOfFilesGone(n);
 
   // A file named like a job that still waits or prints stays in the input folder until that
   // job is done; it is neither counted nor taken. So does a file that a move could only copy,
-  // until it changes.
+  // until it changes, and one whose move failed, until it changes or the minute's look comes:
+  // counted, it would make the slot look full and be rescanned every second.
   std::vector<const ScanEntry*> candidates;
   {
     std::lock_guard lock(ledger_->Mutex);
     for (const ScanEntry& entry : scan_list_) {
       const std::string key = varnell::ToLowerAscii(store + "\\" + entry.FileName);
-      const auto copied = engine_.CopiedNotMoved[n].find(input_folder + "\\" + entry.FileName);
+      const std::string path = input_folder + "\\" + entry.FileName;
+      const int64_t last_write = write_times[entry.FileName];
+      const auto copied = engine_.CopiedNotMoved[n].find(path);
+      const auto failed = engine_.FailedMoves[n].find(path);
       if (ledger_->PendingJobFiles.count(key)) {
         engine_.WaitingForJobFiles[n].insert(key);
-      } else if (copied == engine_.CopiedNotMoved[n].end() ||
-                 copied->second != write_times[entry.FileName]) {
+      } else if (copied != engine_.CopiedNotMoved[n].end() && copied->second == last_write) {
+        continue;
+      } else if (!retry_failed_moves && failed != engine_.FailedMoves[n].end() &&
+                 failed->second.last_write == last_write) {
+        continue;
+      } else {
         candidates.push_back(&entry);
       }
     }
@@ -144,8 +154,10 @@ void PrintServer::ScanSlotFolder(const std::string& folder) {
   const int found = static_cast<int>(candidates.size());
   engine_.FreeCapacity[n] = engine_.DepthInForce[n] - ledger_->JobsInFlight[n];
   // Files left behind by a full slot are taken by a rescan once the slot is idle.
-  if (found > engine_.FreeCapacity[n]) engine_.MoreFilesWaiting[n] = true;
-  if (engine_.FreeCapacity[n] <= 0) return;
+  if (engine_.FreeCapacity[n] <= 0) {
+    if (found > 0) engine_.MoreFilesWaiting[n] = true;
+    return;
+  }
 
   const int take = std::min(found, engine_.FreeCapacity[n]);
   if (take == 1) {
@@ -155,12 +167,15 @@ void PrintServer::ScanSlotFolder(const std::string& folder) {
              "Shell");
   }
 
-  // A file that cannot be moved costs no capacity: the next one is taken in its place.
-  for (size_t i = 0; i < candidates.size() && engine_.FreeCapacity[n] >= 1; ++i) {
-    const ScanEntry& entry = *candidates[i];
+  // A file that cannot be moved costs no capacity: the next one is taken in its place. Only
+  // files that capacity left untried make a rescan once the slot is idle.
+  size_t tried = 0;
+  for (; tried < candidates.size() && engine_.FreeCapacity[n] >= 1; ++tried) {
+    const ScanEntry& entry = *candidates[tried];
     TakeFile(n, entry.Folder + "\\" + entry.FileName, store, write_times[entry.FileName]);
     engine_.FreeCapacity[n] = engine_.DepthInForce[n] - ledger_->JobsInFlight[n];
   }
+  if (tried < candidates.size()) engine_.MoreFilesWaiting[n] = true;
   SetStatusText("Ready.");
 }
 
@@ -180,10 +195,10 @@ void PrintServer::TakeFile(int n, const std::string& source, const std::string& 
     // The file stays and is taken when it can be (its writer has closed it): at its folder's
     // next change, or at the next rescan. The same failure is logged once, and a failure that
     // lasts at most once a minute.
-    auto [failure, first] = engine_.FailedMoves[n].try_emplace(source, error);
-    const bool changed = first || failure->second != error;
-    failure->second = error;
-    if (changed && throttle_.Due("move " + source, platform_.clock.NowUtcFileTime())) {
+    auto [failure, first] = engine_.FailedMoves[n].try_emplace(source);
+    const bool changed = first || failure->second.error != error;
+    failure->second = {error, last_write};
+    if (changed && throttle_.Due("move " + source, platform_.clock.Ticks())) {
       WriteLog("MoveFileEx ERROR (" + platform_.files.ErrorText(error) + "): Failed to move " +
                    source + " to " + target,
                "MoveFile");
@@ -193,7 +208,7 @@ void PrintServer::TakeFile(int n, const std::string& source, const std::string& 
   engine_.FailedMoves[n].erase(source);
   throttle_.Forget("move " + source);
   if (platform_.files.FileExists(source) &&
-      LastWriteOf(ExtractFileDir(source), ExtractFileName(source)) == last_write) {
+      LastWriteOf(platform_.files, ExtractFileDir(source), ExtractFileName(source)) == last_write) {
     // Copied across volumes, but the source could not be removed (a file of that name written
     // since, with another time, is a new file, and the one moved is the job): taken, it would
     // be printed again and again. The copy goes, the file stays until it changes.
@@ -217,16 +232,8 @@ void PrintServer::TakeFile(int n, const std::string& source, const std::string& 
   WriteLog("MoveFileEx OK: Moved " + source + " to " + target, "MoveFile");
 }
 
-// The last-write time of one file of a folder, or 0 when it is not there.
-int64_t PrintServer::LastWriteOf(const std::string& folder, const std::string& name) {
-  for (const FileEntry& entry : platform_.files.ListFolder(folder + "\\")) {
-    if (!entry.is_directory && entry.name == name) return entry.last_write_utc;
-  }
-  return 0;
-}
-
 void PrintServer::ForgetFailedMovesOfFilesGone(int n) {
-  std::map<std::string, uint32_t>& failed = engine_.FailedMoves[n];
+  std::map<std::string, EngineState::FailedMove>& failed = engine_.FailedMoves[n];
   std::map<std::string, int64_t>& copied = engine_.CopiedNotMoved[n];
   if (failed.empty() && copied.empty()) return;
   std::set<std::string> listed;

@@ -18,6 +18,7 @@ namespace corvale {
 namespace {
 
 constexpr uint32_t kMinuteMs = 60000;
+constexpr SystemError kAccessDenied = 5;
 
 std::string Minutes(int minutes) {
   return std::to_string(minutes) + (minutes == 1 ? " minute" : " minutes");
@@ -60,13 +61,24 @@ void TOpenFile::LogLine(const std::string& message, const std::string& category)
 }
 
 void TOpenFile::Execute() {
+  std::string error;
   try {
     Run();
+  } catch (const std::exception& e) {
+    error = e.what();
   } catch (...) {
+    error = "Unknown error";
+  }
+  if (!error.empty()) {
     // Nothing may end the process from a runner thread: the dispatcher is released and the
-    // capacity given back all the same.
+    // capacity given back all the same, and the log says where the job was left.
     ledger_->RunnerBusy = false;
-    if (entered_ || (entered_ = ledger_->Enter())) ledger_->WakeMainThread();
+    if (entered_ || (entered_ = ledger_->Enter())) {
+      ledger_->WakeMainThread();
+      LogLine("ERROR (" + error + "): the job " + job_.JobFile +
+                  " was not finished; its file stays where it is now",
+              "JobStatus");
+    }
   }
   if (entered_) ledger_->Leave();
   Complete();
@@ -116,9 +128,10 @@ std::optional<std::string> TOpenFile::Print() {
       ledger_->PostStatus(text + ".");
     }
   }
-  const uint32_t exit_code = utility->ExitCode();
-  if (job_.Policy.IsSuccess(exit_code)) return std::string();
-  return "exit code " + std::to_string(static_cast<int32_t>(exit_code));
+  const std::optional<uint32_t> exit_code = utility->ExitCode();
+  if (!exit_code) return std::string("its exit code cannot be read");
+  if (job_.Policy.IsSuccess(*exit_code)) return std::string();
+  return "exit code " + std::to_string(static_cast<int32_t>(*exit_code));
 }
 
 std::string TOpenFile::FinishFile() {
@@ -129,14 +142,19 @@ std::string TOpenFile::FinishFile() {
       const std::string target = job_.DoneFolder + "\\" + ExtractFileName(job_file);
       const bool replacing = files.FileExists(target);
       const SystemError error = files.MoveFile(job_file, target);
-      if (error == 0) {
+      // A move across volumes of a file that cannot be removed (read-only) copies it and says it
+      // moved it: the file that stays would print again.
+      const bool stayed = error == 0 && files.FileExists(job_file);
+      if (error == 0 && !stayed) {
         LogLine("MoveFile OK: Moved " + job_file + " to " + target +
                     (replacing ? " (replacing the file of that name that was there)" : ""),
                 "MoveFile");
         return job_file + " is processed successfully.";
       }
-      LogLine("MoveFile ERROR (" + files.ErrorText(error) + "): Failed to move " + job_file +
-                  " to " + target,
+      LogLine("MoveFile ERROR (" +
+                  (stayed ? std::string("the file was copied but cannot be removed")
+                          : files.ErrorText(error)) +
+                  "): Failed to move " + job_file + " to " + target,
               "MoveFile");
       return SetAside(kPrintedFolder, "is printed but could not be moved to " + target);
     }
@@ -158,7 +176,9 @@ std::string TOpenFile::FinishFile() {
 // it; the status text says what became of it and where it is.
 std::string TOpenFile::SetAside(const std::string& subfolder, const std::string& what) {
   FileSystem& files = ledger_->Files;
-  const SetAsideResult moved = SetJobFileAside(files, job_.JobFile, subfolder);
+  SetAsideResult moved = SetJobFileAside(files, job_.JobFile, subfolder);
+  // A move that copied and could not remove the file set nothing aside.
+  if (moved.error == 0 && files.FileExists(job_.JobFile)) moved.error = kAccessDenied;
   if (moved.error == 0) {
     LogLine("MoveFile OK: Moved " + job_.JobFile + " to " + moved.target, "MoveFile");
     return job_.JobFile + " " + what + "; it is in " + moved.target + ".";
@@ -166,6 +186,16 @@ std::string TOpenFile::SetAside(const std::string& subfolder, const std::string&
   LogLine("MoveFile ERROR (" + files.ErrorText(moved.error) + "): Failed to move " + job_.JobFile +
               " to " + moved.target + "; it stays in the job store",
           "MoveFile");
+  // A printed file that stays where the next Start looks for jobs is noted as printed.
+  if (subfolder == kPrintedFolder) {
+    const int64_t last_write =
+        LastWriteOf(files, ExtractFileDir(job_.JobFile), ExtractFileName(job_.JobFile));
+    if (SystemError noted = NoteAsPrinted(files, job_.JobFile, last_write)) {
+      LogLine("ERROR (" + files.ErrorText(noted) + "): " + job_.JobFile +
+                  " cannot be noted as printed; the next Start may print it again",
+              "JobStatus");
+    }
+  }
   return job_.JobFile + " " + what + "; it stays in the job store.";
 }
 

@@ -14,6 +14,13 @@ class FileSystem;
 constexpr char kFailedFolder[] = "Failed";
 constexpr char kPrintedFolder[] = "Printed";
 
+// The name of a printer's folder in the job store: its key name ("\" written "#", as stored
+// folders have it), with each character a file name may not hold (and a trailing dot or space,
+// which Windows drops) written as "," and two hex digits, and a name Windows keeps for a device
+// (CON, PRN, LPT1, ...) with "," before it. Printer names hold no ",": no two printers share a
+// folder, and a name that needs none of this keeps the folder it always had.
+std::string JobStoreFolderName(const std::string& printer_name);
+
 // `name` with " (<number>)" put before its extension: "a.afp", 2 gives "a (2).afp".
 std::string NumberedName(const std::string& name, int number);
 
@@ -29,5 +36,15 @@ SetAsideResult SetJobFileAside(FileSystem& files, const std::string& job_file,
 
 // True for the errors of a move that found its target taken.
 bool IsTargetTaken(SystemError error);
+
+// The last-write time (FILETIME) of a file of `folder`, or 0 when it is not there.
+int64_t LastWriteOf(FileSystem& files, const std::string& folder, const std::string& name);
+
+// A printed job's file that could be neither finished nor set aside stays where it is; a note in
+// "Printed" keeps the next Start from printing it again, for as long as the file is the one that
+// printed (its last-write time). The note's path, and writing and reading it.
+std::string PrintedNotePath(const std::string& job_file);
+SystemError NoteAsPrinted(FileSystem& files, const std::string& job_file, int64_t last_write);
+bool NotedAsPrinted(FileSystem& files, const std::string& job_file, int64_t last_write);
 
 }  // namespace corvale

@@ -15,7 +15,7 @@ std::vector<std::pair<size_t, TCTPQueueItem>> JobStoreRecovery::Run() {
   // Folder names compare as the file system compares them: without regard to case.
   std::map<std::string, size_t> slot_by_key;
   for (size_t i = 0; i < Slots.size(); ++i)
-    slot_by_key.emplace(varnell::ToLowerAscii(PrinterKeyName(Slots[i].PrinterName)), i);
+    slot_by_key.emplace(varnell::ToLowerAscii(JobStoreFolderName(Slots[i].PrinterName)), i);
 
   std::vector<std::pair<size_t, TCTPQueueItem>> printed_from_store;
   for (const FileEntry& printer_folder : Files.ListFolder(JobStoreRoot)) {
@@ -27,10 +27,17 @@ std::vector<std::pair<size_t, TCTPQueueItem>> JobStoreRecovery::Run() {
     std::stable_sort(entries.begin(), entries.end(), [](const FileEntry& a, const FileEntry& b) {
       return a.last_write_utc < b.last_write_utc;
     });
+    ForgetNotesOfFilesGone(store, entries);
     for (const FileEntry& entry : entries) {
       if (entry.is_directory) continue;
       const std::string job_file = store + "\\" + entry.name;
       if (Pending.count(varnell::ToLowerAscii(job_file))) continue;
+      if (NotedAsPrinted(Files, job_file, entry.last_write_utc)) {
+        Log(job_file +
+            " was printed by an earlier run but could not be moved or deleted; it stays there "
+            "and is not printed again");
+        continue;
+      }
       if (served == slot_by_key.end()) {
         Log(job_file +
             " was left in the job store by an earlier run; it stays there, since no "
@@ -42,21 +49,39 @@ std::vector<std::pair<size_t, TCTPQueueItem>> JobStoreRecovery::Run() {
       const SystemError error = Files.MoveFileNoReplace(job_file, target);
       if (error == 0) {
         Log(job_file + " was left in the job store by an earlier run; moved back to " + target);
-      } else if (IsTargetTaken(error)) {
-        // The other file of that name waits in the input folder until this one has printed.
-        printed_from_store.push_back(
-            {served->second, TCTPQueueItem{entry.name, slot.DoneFolder, slot.InputFolder, store}});
+        continue;
+      }
+      // Where it cannot go back (another file of that name waits in the input folder until
+      // this one has printed; the input folder's share is not up yet), it prints from here.
+      printed_from_store.push_back(
+          {served->second, TCTPQueueItem{entry.name, slot.DoneFolder, slot.InputFolder, store}});
+      if (IsTargetTaken(error)) {
         Log(job_file + " was left in the job store by an earlier run; " + target +
             " holds another file of that name, so it is printed from the job store");
       } else {
         Log("MoveFileEx ERROR (" + Files.ErrorText(error) + "): " + job_file +
-            " was left in the job store by an earlier run and stays there; it could not be "
-            "moved back to " +
-            target);
+            " was left in the job store by an earlier run and could not be moved back to " +
+            target + "; it is printed from the job store");
       }
     }
   }
   return printed_from_store;
+}
+
+void JobStoreRecovery::ForgetNotesOfFilesGone(const std::string& store,
+                                              const std::vector<FileEntry>& entries) {
+  const std::string printed = store + "\\" + kPrintedFolder;
+  for (const FileEntry& note : Files.ListFolder(printed)) {
+    const std::string suffix = ".printed";
+    if (note.is_directory || note.name.size() <= suffix.size() ||
+        note.name.compare(note.name.size() - suffix.size(), suffix.size(), suffix) != 0)
+      continue;
+    const std::string job = note.name.substr(0, note.name.size() - suffix.size());
+    const bool there = std::any_of(entries.begin(), entries.end(), [&](const FileEntry& entry) {
+      return !entry.is_directory && entry.name == job;
+    });
+    if (!there) Files.DeleteFile(printed + "\\" + note.name);
+  }
 }
 
 void PrintServer::RecoverJobStore() {

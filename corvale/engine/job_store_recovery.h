@@ -1,7 +1,7 @@
 // At Start, the files that an earlier run left in the job store (a crash, a kill, a power cut,
 // a log-off it did not see, a move back that failed) go back into the input folder of their
-// slot, where the scan takes them again. The places beside the waiting jobs ("Failed",
-// "Printed") are left alone.
+// slot, where the scan takes them again, or print from the job store where they cannot go back.
+// The places beside the waiting jobs ("Failed", "Printed") are left alone.
 #pragma once
 
 #include <functional>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "corvale/engine/engine_state.h"
+#include "corvale/platform/file_system.h"
 
 namespace corvale {
 
@@ -30,10 +31,15 @@ struct JobStoreRecovery {
   std::set<std::string> Pending;
   std::function<void(const std::string& message)> Log;
 
-  // Moves every file back; a file whose input folder holds a newer one of that name stays in
-  // the job store and is returned here, as the job that prints it from there, each with the
-  // index of its slot in `Slots`.
+  // Moves every file back; a file that cannot go back (its input folder holds a newer one of
+  // that name, or cannot be reached) stays in the job store and is returned here, as the job
+  // that prints it from there, each with the index of its slot in `Slots`. A printed file noted
+  // as such stays where it is.
   std::vector<std::pair<size_t, TCTPQueueItem>> Run();
+
+ private:
+  // Notes of printed files that are no longer in `store` go.
+  void ForgetNotesOfFilesGone(const std::string& store, const std::vector<FileEntry>& entries);
 };
 
 }  // namespace corvale

@@ -14,8 +14,8 @@ constexpr int64_t kOneMinute = 60 * kFileTimeTicksPerSecond;
 
 class LogThrottle {
  public:
-  // True when a line for `cause` may be written at `now` (a FILETIME value); it is then counted
-  // as written.
+  // True when a line for `cause` may be written at `now` (the clock's steady ticks); it is then
+  // counted as written.
   bool Due(const std::string& cause, int64_t now, int64_t interval = kOneMinute) {
     auto [it, first] = last_.try_emplace(cause, now);
     if (first) return true;

@@ -21,6 +21,7 @@ PrintServer::PrintServer(ServerPlatform& platform, ServerView& view)
                                           platform.system, platform.loop)),
       status_receiver_(std::make_shared<std::function<void(const std::string&)>>(
           [this](const std::string& text) { SetStatusText(text); })),
+      probe_(platform.files, platform.loop),
       folders_(platform.files, settings_) {
   ledger_->SetStatusReceiver(status_receiver_);
   // Tasks handed to the main thread (the runners' status texts) run on the unattended path.
@@ -30,10 +31,20 @@ PrintServer::PrintServer(ServerPlatform& platform, ServerView& view)
   WatchedFolders::Actions folders;
   folders.StartWatching = [this](const std::string& folder) { notifier_->AddFolder(folder); };
   folders.StopWatching = [this](const std::string& folder) { notifier_->RemoveFolder(folder); };
-  folders.Scan = [this](int, const std::string& folder) { ScanInputFolder(folder); };
+  // The minute's look and a folder watched again try the moves that failed once more.
+  folders.Scan = [this](int, const std::string& folder) {
+    engine_.RetryFailedMoves.insert(folder);
+    ScanInputFolder(folder);
+  };
   folders.SlotIdle = [this](int n) { return ledger_->JobsInFlight[n] == 0; };
   folders.Log = [this](const std::string& message) { WriteLog(message, "Shell"); };
   folders.ErrorText = [this](uint32_t error) { return platform_.files.ErrorText(error); };
+  folders.Look = [this](std::vector<FolderProbe::Request> requests) {
+    return probe_.Look(std::move(requests), [this](const std::vector<FolderProbe::Result>& looks) {
+      folders_.Looked(looks, platform_.clock.Ticks());
+      ShowNotices();
+    });
+  };
   folders_.SetActions(std::move(folders));
 
   StartUp();
@@ -98,7 +109,9 @@ void PrintServer::WriteLog(const std::string& message, const std::string& catego
 }
 
 void PrintServer::ReportError(const std::string& message) {
-  WriteLog("ERROR: " + message, "General");
+  // An error that stands (a tick that fails every second) makes one line a minute.
+  if (throttle_.Due("error " + message, platform_.clock.Ticks()))
+    WriteLog("ERROR: " + message, "General");
   SetStatusText(message);
 }
 
@@ -125,6 +138,7 @@ void PrintServer::Close(uint32_t limit_ms) {
   if (engine_.Running) Stop();
   notifier_.reset();
   WaitForPrintingJobs(limit_ms);
+  server_lock_.reset();
 }
 
 void PrintServer::WaitForPrintingJobs(uint32_t limit_ms) {

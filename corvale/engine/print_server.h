@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "corvale/engine/engine_state.h"
+#include "corvale/engine/folder_probe.h"
 #include "corvale/engine/gx_file_notify.h"
 #include "corvale/engine/job_ledger.h"
 #include "corvale/engine/log_throttle.h"
@@ -20,6 +21,7 @@
 #include "corvale/engine/status_notices.h"
 #include "corvale/engine/watched_folders.h"
 #include "corvale/platform/event_loop.h"
+#include "corvale/platform/file_system.h"
 #include "corvale/settings/settings.h"
 
 namespace corvale {
@@ -58,6 +60,8 @@ enum class StartMode { kOperator, kUnattended };
 // How long closing waits for a print utility that still runs, and at the end of a session.
 constexpr uint32_t kCloseWaitMs = 30000;
 constexpr uint32_t kSessionEndWaitMs = 5000;
+// The file in the job store that the serving Corvale holds.
+constexpr char kServerLockName[] = "Corvale.lock";
 
 class PrintServer {
  public:
@@ -83,6 +87,10 @@ class PrintServer {
   bool Start(const Settings& settings, StartMode mode);
   void Stop();
   bool Running() const { return engine_.Running; }
+  // Who serves this computer when the last Start was refused because another Corvale does;
+  // empty otherwise. Such a refusal lasts until that one closes: trying again every minute
+  // would only repeat it.
+  const std::string& ServedElsewhere() const { return served_elsewhere_; }
 
   // The ticks while the server runs: status (every second), dispatch (every two seconds) and
   // log limits (every minute).
@@ -104,7 +112,8 @@ class PrintServer {
   void Close(uint32_t limit_ms);
   bool Closing() const { return closing_; }
 
-  // An error raised on the unattended path: logged, and shown in the status text.
+  // An error raised on the unattended path: logged (the same error at most once a minute), and
+  // shown in the status text.
   void ReportError(const std::string& message);
   // Runs `handler` so that an error it raises is reported as above, never unwinding further.
   void RunUnattended(const std::function<void()>& handler);
@@ -131,10 +140,17 @@ class PrintServer {
   TGXThreadFileNotifier* Notifier() { return notifier_.get(); }
   const PrintPolicy& Policy() const { return policy_; }
   const std::vector<ScanEntry>& ScanList() const { return scan_list_; }
+  // Whether the folders' health check waits for its look at the folders.
+  bool FolderLookUnderWay() const { return folders_.LookUnderWay(); }
 
  private:
   void StartUp();
   void StartMessage(const std::string& text, StartMode mode);
+  // The lock one Corvale per computer holds from its first Start until it closes; false, with a
+  // line, the status text and (for an operator) a box, when another holds it.
+  bool TakeServerLock(StartMode mode);
+  // False, with a message, when two served printers share an input folder.
+  bool InputFoldersApart(StartMode mode);
   void CheckFolderAvailability(StartMode mode);
   std::vector<bool> SlotsInReprintLoop() const;
   void WarnWhenWindowsManagesTheDefaultPrinter();
@@ -143,6 +159,8 @@ class PrintServer {
   void ShowNotices();
   bool JobFileReleased(int n);
   bool PrinterReadyForSlot(int n, const std::string& printer);
+  // Whether the print utility is there; while it is not, a standing notice and a line a minute.
+  bool PrintUtilityThere(const std::string& program);
   void WaitForRunner();
   void WaitForPrintingJobs(uint32_t limit_ms);
   void RememberScan(const std::string& folder);
@@ -150,7 +168,6 @@ class PrintServer {
   void ScanFolderNow(const std::string& folder);
   void ScanSlotFolder(const std::string& folder);
   void TakeFile(int n, const std::string& source, const std::string& store, int64_t last_write);
-  int64_t LastWriteOf(const std::string& folder, const std::string& name);
   void ForgetFailedMovesOfFilesGone(int n);
   std::string ProgramFolder() const;
 
@@ -164,7 +181,9 @@ class PrintServer {
   std::unique_ptr<TGXThreadFileNotifier> notifier_;
   // The print utility's success codes and time limit as Start put them in force.
   PrintPolicy policy_;
-  // The input folders the running server watches, and their health.
+  // The input folders the running server watches, and their health, looked at off the main
+  // thread by the probe.
+  FolderProbe probe_;
   WatchedFolders folders_;
   // What the status text keeps showing while it lasts, and the causes whose lines are kept to
   // one a minute.
@@ -172,6 +191,8 @@ class PrintServer {
   LogThrottle throttle_;
   std::vector<ScanEntry> scan_list_;
   std::vector<std::string> startup_errors_;
+  std::unique_ptr<HeldFile> server_lock_;
+  std::string served_elsewhere_;
   std::string status_text_;
   // The notices the status text showed at the last status tick.
   std::string shown_notices_;

@@ -20,6 +20,16 @@ std::string FolderKey(const std::string& folder) {
   return varnell::ToLowerAscii(varnell::WithoutTrailingDelimiter(varnell::Trim(folder)));
 }
 
+constexpr SystemError kAccessDenied = 5;
+constexpr SystemError kSharingViolation = 32;
+
+// "The Corvale of <user> in session <n>" from the lock's text "<user>\t<session>".
+std::string ServerLockHolder(const std::string& text) {
+  const size_t tab = text.find('\t');
+  if (text.empty() || tab == std::string::npos) return "Another Corvale";
+  return "The Corvale of " + text.substr(0, tab) + " in session " + text.substr(tab + 1);
+}
+
 }  // namespace
 
 // A slot whose printed files come back into its own input folder, directly or through the done
@@ -64,6 +74,7 @@ bool PrintServer::Start(StartMode mode) {
   const std::string log_box = varnell::Trim(settings_.LogFile);
   Log().SetCurrentLogFile(
       settings_.Log.AppendLogDate ? DateStampedName(log_box, platform_.clock.Now()) : log_box);
+  if (!TakeServerLock(mode) || !InputFoldersApart(mode)) return false;
   CheckFolderAvailability(mode);
   notifier_->ClearFolders();
   folders_.Clear();
@@ -85,8 +96,9 @@ bool PrintServer::Start(StartMode mode) {
     }
   }
   engine_.RememberedScans.clear();
+  engine_.RetryFailedMoves.clear();
 
-  const int64_t now = platform_.clock.NowUtcFileTime();
+  const int64_t now = platform_.clock.Ticks();
   std::vector<std::string> watched;
   try {
     const std::vector<bool> in_loop = SlotsInReprintLoop();
@@ -126,12 +138,14 @@ bool PrintServer::Start(StartMode mode) {
   policy_ = PolicyOf(settings_.Print, complaint);
   if (!complaint.empty()) WriteLog(complaint, "General");
   WarnWhenWindowsManagesTheDefaultPrinter();
+  // Said now rather than at the first job; the jobs wait for it all the same.
+  RunUnattended([&] { PrintUtilityThere(LocatePrintUtility()); });
 
   notifier_->OnFileChange = [this](TGXThreadFileNotifier&, TFileChanges,
                                    const std::string& folder) { ScanInputFolder(folder); };
   notifier_->OnWatchEnded = [this](TGXThreadFileNotifier&, const std::string& folder, bool deleted,
                                    uint32_t error) {
-    folders_.WatchEnded(folder, deleted, error, platform_.clock.NowUtcFileTime());
+    folders_.WatchEnded(folder, deleted, error, platform_.clock.Ticks());
   };
   notifier_->SetActive(true);
 
@@ -147,6 +161,52 @@ bool PrintServer::Start(StartMode mode) {
   for (const std::string& folder : watched) RememberScan(folder);
   RunRememberedScans();
   return true;
+}
+
+bool PrintServer::InputFoldersApart(StartMode mode) {
+  // Two printers on one folder would split its files at random; the file system does not tell
+  // "D:\Hot" from "d:\hot\".
+  std::map<std::string, int> slot_by_input;
+  for (int n = 1; n <= settings_.SlotCount(); ++n) {
+    const TRec& slot = settings_.Slots[n];
+    const std::string folder = varnell::Trim(slot.InputFolder);
+    if (!slot.EnableIPDSEmulation || folder.empty()) continue;
+    const auto [first, fresh] = slot_by_input.emplace(FolderKey(folder), n);
+    if (fresh) continue;
+    StartMessage("The input folder " + folder + " is given to both " +
+                     settings_.Slots[first->second].PrinterName + " and " + slot.PrinterName +
+                     ".\r\nGive each printer an input folder of its own.",
+                 mode);
+    return false;
+  }
+  return true;
+}
+
+bool PrintServer::TakeServerLock(StartMode mode) {
+  if (server_lock_) return true;
+  served_elsewhere_.clear();
+  const std::string path = engine_.JobStoreRoot + "\\" + kServerLockName;
+  const std::string holder =
+      platform_.system.UserName() + "\t" + std::to_string(platform_.system.SessionId());
+  SystemError error = 0;
+  server_lock_ = platform_.files.HoldFile(path, holder, error);
+  if (server_lock_) return true;
+  std::string text;
+  if (error == kSharingViolation || error == kAccessDenied) {
+    // Held by another Corvale of this computer, whichever session it runs in; one this account
+    // may not even open counts as such.
+    served_elsewhere_ = ServerLockHolder(platform_.files.ReadTextFile(path).value_or(""));
+    text = served_elsewhere_ +
+           " serves this computer; this Corvale does not start and leaves "
+           "the job store alone";
+  } else {
+    text = "The server lock " + path + " cannot be made (" + platform_.files.ErrorText(error) +
+           "); this Corvale does not start";
+  }
+  WriteLog(text, "General");
+  SetStatusText(text);
+  if (mode == StartMode::kOperator) view_.ShowStartMessage(text);
+  return false;
 }
 
 void PrintServer::StartMessage(const std::string& text, StartMode mode) {
@@ -226,7 +286,7 @@ void PrintServer::MoveBackToInputFolder(const TCTPQueueItem& job) {
 
 void PrintServer::StatusTick() {
   PollStatus();
-  folders_.Check(platform_.clock.NowUtcFileTime());
+  folders_.Check(platform_.clock.Ticks());
   ShowNotices();
 }
 

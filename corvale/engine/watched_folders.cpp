@@ -10,6 +10,7 @@ namespace corvale {
 void WatchedFolders::Clear() {
   entries_.clear();
   last_check_ = 0;
+  // A look still under way finds none of its folders when it comes back.
 }
 
 void WatchedFolders::Add(int slot, const std::string& folder, int64_t now) {
@@ -64,19 +65,33 @@ void WatchedFolders::WatchEnded(const std::string& folder, bool deleted, uint32_
 }
 
 void WatchedFolders::Check(int64_t now) {
-  if (now - last_check_ < kFolderCheckInterval) return;
+  for (Entry& entry : entries_) NoteEditedInputFolder(entry);
+  if (look_under_way_ || now - last_check_ < kFolderCheckInterval) return;
   last_check_ = now;
-  // The actions may scan, and a scan lets events run: work on copies of the folder names.
-  std::vector<std::string> folders;
-  for (const Entry& entry : entries_) folders.push_back(entry.folder);
-  for (const std::string& folder : folders) {
-    if (Entry* entry = Find(folder)) CheckEntry(*entry, now);
+  std::vector<FolderProbe::Request> requests;
+  for (Entry& entry : entries_) {
+    if (entry.gone && now - entry.last_look < kGoneFolderCheckInterval) continue;
+    entry.last_look = now;
+    requests.push_back({entry.folder, MinuteLookDue(entry, now)});
+  }
+  if (!requests.empty()) look_under_way_ = actions_.Look(std::move(requests));
+}
+
+void WatchedFolders::Looked(const std::vector<FolderProbe::Result>& results, int64_t now) {
+  look_under_way_ = false;
+  // The actions may scan, and a scan lets events run: each folder is found afresh.
+  for (const FolderProbe::Result& look : results) {
+    if (Entry* entry = Find(look.folder)) CheckEntry(*entry, look, now);
   }
 }
 
-void WatchedFolders::CheckEntry(Entry& entry, int64_t now) {
-  NoteEditedInputFolder(entry);
-  const std::string identity = files_.FolderIdentity(entry.folder);
+bool WatchedFolders::MinuteLookDue(const Entry& entry, int64_t now) const {
+  return entry.watching && now - entry.last_scan >= kFolderRescanInterval &&
+         actions_.SlotIdle(entry.slot);
+}
+
+void WatchedFolders::CheckEntry(Entry& entry, const FolderProbe::Result& look, int64_t now) {
+  const std::string& identity = look.identity;
   if (identity.empty()) {
     // A watch on a folder that went away sees nothing of the folder that may come back under
     // its name: it is ended now and made afresh then.
@@ -102,12 +117,10 @@ void WatchedFolders::CheckEntry(Entry& entry, int64_t now) {
   }
   // Watching since the last check: a watch that failed before has come good.
   entry.watch_failures = 0;
-  if (now - entry.last_scan >= kFolderRescanInterval && actions_.SlotIdle(entry.slot)) {
+  if (look.listed && MinuteLookDue(entry, now)) {
     entry.last_scan = now;
-    // An empty folder costs one listing and no log line.
-    bool has_files = false;
-    for (const FileEntry& file : files_.ListFolder(entry.folder)) has_files |= !file.is_directory;
-    if (has_files) actions_.Scan(entry.slot, entry.folder);
+    // An empty folder costs one listing, off the main thread, and no log line.
+    if (look.has_files) actions_.Scan(entry.slot, entry.folder);
   }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +24,12 @@ struct FileEntry {
 
 // Result of a call that may fail: 0 is success, otherwise the system's error code.
 using SystemError = uint32_t;
+
+// A file held open for writing while others may only read it; let go when destroyed.
+class HeldFile {
+ public:
+  virtual ~HeldFile() = default;
+};
 
 class FileSystem {
  public:
@@ -46,6 +53,13 @@ class FileSystem {
   virtual SystemError EmptyFile(const std::string& path) = 0;
   // Size of a file opened for reading while denying other writers.
   virtual SystemError FileSizeDenyingWriters(const std::string& path, uint64_t& size) = 0;
+  // The bytes of a small file; nothing when it cannot be read.
+  virtual std::optional<std::string> ReadTextFile(const std::string& path) = 0;
+  // Opens `path` for writing, creating it, while denying others write access, and puts `text`
+  // in it in place of what was there. Nothing, with the system's error in `error`, when another
+  // holds it (or may not be let in). The hold ends with the process at the latest.
+  virtual std::unique_ptr<HeldFile> HoldFile(const std::string& path, const std::string& text,
+                                             SystemError& error) = 0;
   // The short (8.3) form of an existing path, at most 259 characters; empty when unavailable.
   virtual std::string ShortPath(const std::string& path) = 0;
   virtual std::string ErrorText(SystemError code) = 0;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace corvale {
@@ -14,8 +15,8 @@ class StartedProgram {
   virtual ~StartedProgram() = default;
   // Waits up to `timeout_ms` for the process to end; true once it has ended.
   virtual bool WaitForExit(uint32_t timeout_ms) = 0;
-  // The exit code of the ended process.
-  virtual uint32_t ExitCode() = 0;
+  // The exit code of the ended process; nothing when the system cannot tell it.
+  virtual std::optional<uint32_t> ExitCode() = 0;
   // Ends the process, which then exits with `exit_code`.
   virtual void Terminate(uint32_t exit_code) = 0;
 };

@@ -19,6 +19,9 @@ class SystemInfo {
   virtual ~SystemInfo() = default;
   virtual std::string ProgramPath() = 0;             // full path of the program file
   virtual std::vector<std::string> Arguments() = 0;  // without the program name
+  // The account the process runs as, and the logon session it runs in.
+  virtual std::string UserName() = 0;
+  virtual uint32_t SessionId() = 0;
   // IsWow64Process looked up in kernel32 by name and called for the current process.
   virtual Wow64Answer IsWow64Process() = 0;
   // The major version of Windows as the system tells it, whatever the program's manifest says
@@ -38,6 +41,9 @@ class Clock {
   virtual LocalTime Now() = 0;
   // The current time as a FILETIME value (100 ns intervals since 1601-01-01 UTC).
   virtual int64_t NowUtcFileTime() = 0;
+  // A steady count in the same 100 ns units, for intervals: setting the clock changes nothing
+  // of it.
+  virtual int64_t Ticks() = 0;
 };
 
 }  // namespace corvale

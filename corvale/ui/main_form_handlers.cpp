@@ -112,8 +112,15 @@ std::string TForm1::ProgramFolder() const {
 void TForm1::ShowSlot(const std::string& printer_name) {
   for (int n = 1; n <= Config.SlotCount(); ++n) {
     if (Config.Slots[n].PrinterName != printer_name) continue;
-    // Copy first: each control's handler writes its value back into the selected slot.
+    // Copy first: each control's handler writes its value back into the selected slot. The
+    // folders shown are the slot's own, not the operator's typing: they raise no box (two
+    // printers on one folder are refused at Start).
     const TRec slot = Config.Slots[n];
+    showing_slot_ = true;
+    struct Shown {
+      bool& showing;
+      ~Shown() { showing = false; }
+    } shown{showing_slot_};
     cbEnableEmulation.SetChecked(slot.EnableIPDSEmulation);
     edtInputFolder.SetText(slot.InputFolder);
     edtDoneFolder.SetText(slot.DoneFolder);
@@ -155,7 +162,7 @@ void TForm1::FolderBoxChanged(EditBox& box, bool input) {
   const std::string folder = varnell::Trim(box.Text());
   if (folder.empty()) return;  // an emptied box keeps the slot's folder
   const int selected = SelectedSlot();
-  for (int k = 1; k <= Config.SlotCount(); ++k) {
+  for (int k = 1; k <= Config.SlotCount() && !showing_slot_; ++k) {
     if (k == selected) continue;
     const TRec& other = Config.Slots[k];
     if ((input ? other.InputFolder : other.DoneFolder) != folder) continue;

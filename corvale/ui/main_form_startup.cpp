@@ -121,7 +121,7 @@ void TForm1::TimerAutoRunTimer() {
     bool started = false;
     GuardedUnattended([&] { started = Server.Start(Config, StartMode::kUnattended); });
     unattended_ = false;
-    if (!started) {
+    if (!started && Server.ServedElsewhere().empty()) {
       TimerAutoRun.SetInterval(kRetryIntervalMs);
       TimerAutoRun.SetEnabled(true);
     }

@@ -173,6 +173,8 @@ class TForm1 : public ServerView {
 
   CorvalePlatform& platform_;
   bool error_box_open_ = false;
+  // Set while ShowSlot puts a slot's values into the controls.
+  bool showing_slot_ = false;
   // Set while the server starts by itself (at logon, or its retries) and while the session ends.
   bool unattended_ = false;
   // While start-up at logon runs, the errors it meets wait here for the log file to be known.

@@ -439,7 +439,9 @@ TEST_F(ConfigureUnitTest, TicksAndBaseFolderOfOneUseAreGoneAtTheNext) {
   EXPECT_EQ(dialogs.WizardPrinters().size(), 2u);
 }
 
-TEST_F(ConfigureUnitTest, PrintersGivenOneFolderShowTheDuplicateMessageInTheMainWindow) {
+// Printer names the wizard maps to one folder: the main window shows them without a box, and
+// Start refuses to serve both from one folder.
+TEST_F(ConfigureUnitTest, PrintersGivenOneFolderAreRefusedAtStart) {
   List({"Dorrow_Laser", "a/b", "a\\b"});
   TForm1& form = Create();
   dialogs.OnWizard = TickAndFinish("H:\\Hot", {1, 2});
@@ -450,18 +452,16 @@ TEST_F(ConfigureUnitTest, PrintersGivenOneFolderShowTheDuplicateMessageInTheMain
   EXPECT_TRUE(dialogs.Messages().empty());
 
   form.cmbPrinter.Select(2);
-  ASSERT_EQ(dialogs.Messages().size(), 2u);
-  EXPECT_EQ(dialogs.Messages()[0],
-            "2\r\n2\r\nThe input folder H:\\Hot\\a_b has already been assigned to a/b.\r\n"
-            "Please use another folder.");
-  EXPECT_EQ(dialogs.Messages()[1],
-            "2\r\n2\r\nThe done folder H:\\Hot\\a_b\\Completed Jobs has already been assigned to "
-            "a/b.\r\nPlease use another folder.");
-  EXPECT_EQ(form.edtInputFolder.Text(), "");
-  EXPECT_EQ(form.edtDoneFolder.Text(), "");
-  // The slot keeps what the wizard gave it.
+  EXPECT_TRUE(dialogs.Messages().empty());
+  EXPECT_EQ(form.edtInputFolder.Text(), "H:\\Hot\\a_b");
   EXPECT_EQ(form.Config.Slots[3].InputFolder, "H:\\Hot\\a_b");
   EXPECT_EQ(form.Config.Slots[3].DoneFolder, "H:\\Hot\\a_b\\Completed Jobs");
+
+  form.btnStartClick();
+  EXPECT_FALSE(form.Server.Running());
+  EXPECT_EQ(dialogs.Messages(),
+            std::vector<std::string>{"The input folder H:\\Hot\\a_b is given to both a/b and "
+                                     "a\\b.\r\nGive each printer an input folder of its own."});
 }
 
 }  // namespace

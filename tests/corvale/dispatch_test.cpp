@@ -54,7 +54,7 @@ TEST_F(DispatchTest, JobsPrintSlotBySlotEachWithItsPrinterAsDefault) {
   EXPECT_EQ(printers.DefaultWhenStarted(JobFile(1, "c.afp")), "Dorrow_Laser");
   EXPECT_EQ(printers.DefaultWhenStarted(JobFile(2, "d.afp")), "Pellam_Ink");
   for (const testing::FakeShell::Launch& launch : shell.Launches())
-    EXPECT_EQ(launch.program, kFallback32);
+    EXPECT_EQ(launch.program, PrintUtility());
   EXPECT_EQ(shell.MostRunningAtOnce(), 1);
 
   // The default printer stays the last job's printer.
@@ -248,7 +248,7 @@ TEST_F(DispatchTest, UtilityThatCannotStartFailsTheJob) {
   EXPECT_EQ(status_lines[0], "Printing " + job + " to Dorrow_Laser ...");
   EXPECT_EQ(status_lines[1],
             "Printing ERROR (cannot start: The system cannot find the file specified.): " +
-                std::string(kFallback32) + " did not print " + job);
+                PrintUtility() + " did not print " + job);
   EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\Failed\\a.afp"), "a.afp");
   EXPECT_TRUE(temp.FilesIn("Done1").empty());
   EXPECT_TRUE(files.Deletes().empty());

@@ -39,7 +39,7 @@ class FolderHealthTest : public ::testing::Test, protected testing::ServerHarnes
   void Ticks(int seconds) {
     for (int i = 0; i < seconds; ++i) {
       clock.Advance(1);
-      Server().StatusTick();
+      StatusTick();
       Deliver();
     }
   }
@@ -103,7 +103,8 @@ TEST_F(FolderHealthTest, FailingWatchIsMadeAgainAndLoggedOnce) {
 }
 
 // A watched folder deleted (its watcher reports it) counts as gone only after several checks in
-// a row have missed it; once it is back it is watched again and scanned, with a line each way.
+// a row have missed it; from then on it is looked for once a minute, and once it is back it is
+// watched again and scanned, with a line each way.
 TEST_F(FolderHealthTest, DeletedFolderIsWatchedAgainAndScannedWhenItIsBack) {
   Start();
   const std::string in2 = temp.Win("In2");
@@ -127,7 +128,9 @@ TEST_F(FolderHealthTest, DeletedFolderIsWatchedAgainAndScannedWhenItIsBack) {
   EXPECT_TRUE(NewLines().empty()) << "gone is said once";
 
   temp.WriteFile("In2\\while-away.afp", "w");
-  Ticks(3);
+  Ticks(29);
+  EXPECT_TRUE(NewLines().empty()) << "a folder that is gone is looked for once a minute";
+  Ticks(1);
   const std::vector<std::string> lines = NewLines();
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines[0], "[Shell] " + in2 + " is back; it is watched again");
@@ -194,6 +197,52 @@ TEST_F(FolderHealthTest, IdleFoldersAreLookedIntoOnceAMinute) {
   Ticks(120);
   EXPECT_EQ(Queued(1), 1u);
   EXPECT_TRUE(temp.Exists("In1\\second.afp"));
+}
+
+// A share whose server is off can hold a look at its folder for the network's time-out: the look
+// is made off the main thread, so the status tick, dispatch and the other folders go on; no second
+// look starts while one is under way, and what it finds is taken up once it returns.
+TEST_F(FolderHealthTest, LookThatHangsHoldsNothingOnTheMainThread) {
+  Start();
+  const std::string in2 = temp.Win("In2");
+  files.HoldLooksAt(in2);
+  clock.Advance(3);
+  Server().StatusTick();
+  ASSERT_TRUE(files.WaitForHeldLook());
+  ASSERT_TRUE(Server().FolderLookUnderWay());
+  temp.WriteFile("In1\\meanwhile.afp", "m");
+  for (int second = 0; second < 10; ++second) {
+    clock.Advance(1);
+    Server().StatusTick();
+  }
+  Server().ScanInputFolder(temp.Win("In1"));
+  EXPECT_EQ(Queued(1), 1u) << "intake went on while the look hung";
+  std::filesystem::remove_all(temp.Native("In2"));
+  files.ReleaseLooks();
+  while (Server().FolderLookUnderWay()) {
+    loop.WaitForEvents();
+    loop.RunPosted();
+  }
+  // The look that hung saw In2 there; the next ones miss it.
+  NewLines();
+  Ticks(9);
+  EXPECT_EQ(NewLines(), std::vector<std::string>{"[Shell] " + in2 +
+                                                 " cannot be reached; it is watched again when "
+                                                 "it is back"});
+}
+
+// Intervals are timed on a steady count: a clock set back an hour (a time service, daylight
+// saving in a bad setup) does not stop the checks for an hour.
+TEST_F(FolderHealthTest, ClockSetBackStopsNoCheck) {
+  Start();
+  LocalTime earlier = clock.Now();
+  earlier.hour -= 1;
+  clock.Set(earlier);
+  std::filesystem::remove_all(temp.Native("In1"));
+  Ticks(9);
+  EXPECT_EQ(NewLines(), std::vector<std::string>{"[Shell] " + temp.Win("In1") +
+                                                 " cannot be reached; it is watched again when "
+                                                 "it is back"});
 }
 
 // An input folder edited while the server runs: the folder watched since Start stays watched

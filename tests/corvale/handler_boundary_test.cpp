@@ -4,6 +4,7 @@
 // bar. A log that cannot be written stops nothing, and logging goes on by itself once it can.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -106,6 +107,28 @@ TEST_F(HandlerBoundaryTest, UnattendedErrorsAreLoggedAndShownWithoutABox) {
   EXPECT_EQ(Queued(1), 1u);
   EXPECT_EQ(Ledger().JobsInFlight[1], 1);
   EXPECT_EQ(shell.LaunchCount(), 0u);
+}
+
+// An error that stands (every tick fails the same way) is logged once a minute, not every second;
+// the status bar shows it at every tick, and another error is logged at once.
+TEST_F(HandlerBoundaryTest, StandingErrorIsLoggedOnceAMinute) {
+  auto failing_tick = [&](const std::string& error) {
+    Server().RunUnattended([&] { throw Error(error); });
+  };
+  auto logged = [&](const std::string& error) {
+    const std::vector<std::string> general = LogMessages("General");
+    return std::count(general.begin(), general.end(), "ERROR: " + error);
+  };
+  for (int second = 0; second < 60; ++second) {
+    failing_tick("the share is gone");
+    EXPECT_EQ(view.Status(), "the share is gone");
+    clock.Advance(1);
+  }
+  EXPECT_EQ(logged("the share is gone"), 1);
+  failing_tick("another cause");
+  EXPECT_EQ(logged("another cause"), 1);
+  failing_tick("the share is gone");
+  EXPECT_EQ(logged("the share is gone"), 2);
 }
 
 // The log cannot be written: intake, dispatch, the status tick and Start go on, the status bar

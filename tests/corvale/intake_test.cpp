@@ -261,14 +261,14 @@ TEST_F(IntakeTest, HeldFileIsLoggedOnceAndTriedAgainQuietlyUntilItCanBeTaken) {
 
   for (int second = 1; second < 60; ++second) {
     clock.Advance(1);
-    Server().StatusTick();
+    StatusTick();
   }
   std::vector<std::string> minute = NewLogEntries();
   EXPECT_EQ(count(minute, "[DeviceStatus] Print jobs in queue: 0"), 59);
   EXPECT_EQ(minute.size(), 59u) << "nothing but the job count in a minute";
 
   clock.Advance(1);
-  Server().StatusTick();
+  StatusTick();
   minute = NewLogEntries();
   EXPECT_EQ(count(minute, "Monitored file change in " + temp.Win("In1")), 1);
   EXPECT_EQ(count(minute, "MoveFileEx ERROR"), 0);
@@ -276,15 +276,45 @@ TEST_F(IntakeTest, HeldFileIsLoggedOnceAndTriedAgainQuietlyUntilItCanBeTaken) {
 
   files.FailMovesFrom(held, 5);
   clock.Advance(60);
-  Server().StatusTick();
+  StatusTick();
   EXPECT_EQ(count(NewLogEntries(), "MoveFileEx ERROR (Access is denied.)"), 1);
 
   files.FailMovesFrom(held, 0);
   clock.Advance(60);
-  Server().StatusTick();
+  StatusTick();
   EXPECT_EQ(Queued(1), std::vector<std::string>{"held.afp"});
   EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\held.afp"), "held");
   EXPECT_TRUE(Engine().FailedMoves[1].empty());
+}
+
+// More held files than the queue depth: a held file costs no capacity and is not counted, so the
+// slot does not look full, is not rescanned every second, and another slot's file is taken at
+// once. A minute of status ticks adds the minute's look and nothing else.
+TEST_F(IntakeTest, HeldFilesBeyondTheDepthMakeNoRescansAndDelayNoOtherSlot) {
+  for (const char* name : {"h1.afp", "h2.afp", "h3.afp"}) {
+    temp.WriteFile(std::string("In2\\") + name, name, 30);
+    files.FailMovesFrom(temp.Win(std::string("In2\\") + name), 32);
+  }
+  Scan(2);
+  EXPECT_FALSE(Engine().MoreFilesWaiting[2]);
+  EXPECT_EQ(Ledger().JobsInFlight[2], 0);
+  temp.WriteFile("In1\\other.afp", "o");
+  StatusTick();
+  Scan(1);
+  EXPECT_EQ(Queued(1), std::vector<std::string>{"other.afp"});
+  NewLogEntries();
+
+  for (int second = 1; second <= 60; ++second) {
+    clock.Advance(1);
+    StatusTick();
+  }
+  std::vector<std::string> lines;
+  for (const std::string& entry : NewLogEntries()) {
+    if (entry.rfind("[DeviceStatus] Print jobs in queue:", 0) != 0) lines.push_back(entry);
+  }
+  // The minute's look into the idle slot: one listing, the same failures not logged again.
+  EXPECT_LE(lines.size(), 3u) << ::testing::PrintToString(lines);
+  EXPECT_EQ(temp.FilesIn("In2"), (std::vector<std::string>{"h1.afp", "h2.afp", "h3.afp"}));
 }
 
 // A file named like a job that still waits or prints stays in the input folder, is not counted
@@ -448,10 +478,10 @@ TEST_F(IntakeTest, UnwritableLogDoesNotStopTheScan) {
   EXPECT_FALSE(Engine().Scanning);
   EXPECT_EQ(Queued(1), std::vector<std::string>{"a.afp"});
   EXPECT_TRUE(temp.Exists("JobStore\\Dorrow_Laser\\a.afp"));
-  Server().StatusTick();
+  StatusTick();
   EXPECT_EQ(view.Status(), "The log file " + log + " cannot be written: Path not found");
   files.FailAppendsTo(log, 0);
-  Server().StatusTick();
+  StatusTick();
   EXPECT_EQ(view.Status(), "Ready.");
 }
 

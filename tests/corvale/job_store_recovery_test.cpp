@@ -3,12 +3,16 @@
 // places beside the waiting jobs are left alone, and a job still printing is not touched.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <future>
+#include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "corvale/engine/job_store.h"
 #include "tests/fakes/fake_platform.h"
 
 namespace corvale {
@@ -127,17 +131,161 @@ TEST_F(JobStoreRecoveryTest, JobStillPrintingFromBeforeIsLeftAlone) {
   EXPECT_EQ(temp.ReadFile("Done1\\printing.afp"), "p");
 }
 
-TEST_F(JobStoreRecoveryTest, FileThatCannotGoBackStaysWithTheSystemsReason) {
+// A leftover whose input folder cannot be reached (a share not up yet at logon) is never
+// stranded: it prints from the job store, with the system's reason in the log.
+TEST_F(JobStoreRecoveryTest, FileThatCannotGoBackPrintsFromTheJobStore) {
   temp.WriteFile("JobStore\\Dorrow_Laser\\stuck.afp", "s");
   files.FailMovesFrom(Store("Dorrow_Laser\\stuck.afp"), 5);
   Start();
   EXPECT_TRUE(temp.Exists("JobStore\\Dorrow_Laser\\stuck.afp"));
   EXPECT_EQ(LogMessages("MoveFile").front(),
             "MoveFileEx ERROR (Access is denied.): " + Store("Dorrow_Laser\\stuck.afp") +
-                " was left in the job store by an earlier run and stays there; it could not be "
-                "moved back to " +
-                temp.Win("In1\\stuck.afp"));
+                " was left in the job store by an earlier run and could not be moved back to " +
+                temp.Win("In1\\stuck.afp") + "; it is printed from the job store");
+  EXPECT_EQ(Queued(1), std::vector<std::string>{Store("Dorrow_Laser\\stuck.afp")});
+  files.FailMovesFrom(Store("Dorrow_Laser\\stuck.afp"), 0);
+  shell.SetAutoFinish(true);
+  Server().DispatchTick();
+  WaitForRunnersIdle();
+  EXPECT_EQ(temp.ReadFile("Done1\\stuck.afp"), "s");
+}
+
+// Every printer name gets a job store folder of its own that Windows accepts: characters a file
+// name may not hold, a trailing dot or space and device names are written so that no two
+// printers meet in one folder, while a name that needs none of this keeps its folder.
+TEST(JobStoreFolderNameTest, EveryPrinterNameGetsAFolderOfItsOwn) {
+  struct Case {
+    const char* printer;
+    const char* folder;
+  };
+  const Case cases[] = {
+      {"Office Laser 2", "Office Laser 2"},
+      {"\\\\srv\\q", "##srv#q"},
+      {"a/b", "a,2Fb"},
+      {"HP: 4th floor?", "HP,3A 4th floor,3F"},
+      {"\"Big\" <A3>|*", ",22Big,22 ,3CA3,3E,7C,2A"},
+      {"Tab\there", "Tab,09here"},
+      {"Printer.", "Printer,2E"},
+      {"Printer ", "Printer,20"},
+      {"prn", ",prn"},
+      {"LPT1.old", ",LPT1.old"},
+      {"Console", "Console"},
+  };
+  std::set<std::string> folders;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.printer);
+    EXPECT_EQ(JobStoreFolderName(c.printer), c.folder);
+    folders.insert(JobStoreFolderName(c.printer));
+  }
+  EXPECT_EQ(folders.size(), std::size(cases));
+}
+
+// A printer whose name holds "/" keeps its jobs in one folder of the job store, where the next
+// Start finds what a kill left behind.
+TEST_F(JobStoreRecoveryTest, PrinterWithASlashInItsNameRecoversItsJobs) {
+  DestroyServer();
+  printers.Add("Floor 2/East");
+  Create();
+  ConfigureSlot(3, "In3", "Done3", 2);
+  Start();
+  temp.WriteFile("In3\\a.afp", "a");
+  Server().ScanInputFolder(settings.Slots[3].InputFolder);
+  EXPECT_EQ(temp.ReadFile("JobStore\\Floor 2,2FEast\\a.afp"), "a");
+  DestroyServer();  // as a kill would leave it: the job stays in the store
+  Create();
+  ConfigureSlot(3, "In3", "Done3", 2);
+  Start();
+  const std::vector<std::string> moves = LogMessages("MoveFile");
+  EXPECT_NE(std::find(moves.begin(), moves.end(),
+                      Left("Floor 2,2FEast\\a.afp") + "moved back to " + temp.Win("In3\\a.afp")),
+            moves.end());
+  EXPECT_EQ(Queued(3), std::vector<std::string>{Store("Floor 2,2FEast\\a.afp")});
+}
+
+// A printed file that could be neither moved to its done folder nor set aside in "Printed" is
+// noted as printed: the next Start leaves it where it is instead of printing it again, until it
+// is another file of that name.
+TEST_F(JobStoreRecoveryTest, PrintedFileNotedAsSuchIsNotPrintedAgain) {
+  const std::string job = Store("Dorrow_Laser\\stuck.afp");
+  temp.WriteFile("JobStore\\Dorrow_Laser\\stuck.afp", "s", 30);
+  const int64_t last_write = LastWriteOf(files, temp.Win("JobStore\\Dorrow_Laser"), "stuck.afp");
+  ASSERT_EQ(NoteAsPrinted(files, job, last_write), 0u);
+  Start();
   EXPECT_TRUE(Queued(1).empty());
+  EXPECT_FALSE(temp.Exists("In1\\stuck.afp"));
+  EXPECT_EQ(LogMessages("MoveFile")[0],
+            job +
+                " was printed by an earlier run but could not be moved or deleted; it stays "
+                "there and is not printed again");
+
+  Server().Stop();
+  temp.WriteFile("JobStore\\Dorrow_Laser\\stuck.afp", "another", 5);
+  Start();
+  EXPECT_EQ(Queued(1), std::vector<std::string>{job});
+  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\stuck.afp"), "another");
+}
+
+// One Corvale serves a computer: another, in any session, is refused at Start with the name of
+// who serves, and touches neither the job store nor the folders; once the first has closed, it
+// may serve.
+TEST_F(JobStoreRecoveryTest, SecondServerOfTheComputerIsRefusedAndTouchesNothing) {
+  Start();
+  temp.WriteFile("JobStore\\Dorrow_Laser\\left.afp", "left");
+
+  testing::FakeServerView second_view;
+  system.user_name = "nightshift";
+  system.session_id = 2;
+  auto second = std::make_unique<PrintServer>(server_platform, second_view);
+  second->ApplySettings(settings);
+  const size_t lines = LogEntries().size();
+  EXPECT_FALSE(second->Start(StartMode::kUnattended));
+  const std::string refusal =
+      "The Corvale of operator in session 1 serves this computer; this Corvale does not start "
+      "and leaves the job store alone";
+  EXPECT_EQ(second->ServedElsewhere(), "The Corvale of operator in session 1");
+  EXPECT_EQ(second_view.Status(), refusal);
+  EXPECT_EQ(LogEntries().size(), lines + 1);
+  EXPECT_EQ(LogEntries().back(), "[General] " + refusal);
+  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\left.afp"), "left");
+  EXPECT_FALSE(second->Running());
+  second->Start(StartMode::kOperator);
+  EXPECT_EQ(second_view.Messages(), std::vector<std::string>{refusal});
+
+  Server().Close(kCloseWaitMs);
+  EXPECT_TRUE(second->Start(StartMode::kUnattended));
+  EXPECT_TRUE(second->ServedElsewhere().empty());
+  EXPECT_EQ(LogEntries().back(), "[MoveFile] MoveFileEx OK: Moved " + temp.Win("In1\\left.afp") +
+                                     " to " + Store("Dorrow_Laser\\left.afp"));
+  second.reset();
+}
+
+// A lock this account may not open is someone else's as well: Start is refused, and the text says
+// so without a name. Any other failure refuses with its reason, and is tried again.
+TEST_F(JobStoreRecoveryTest, LockThatCannotBeHeldRefusesStart) {
+  const std::string lock = temp.Win("JobStore\\Corvale.lock");
+  struct Case {
+    SystemError error;
+    bool elsewhere;
+    std::string text;
+  };
+  const Case cases[] = {
+      {5, true,
+       "Another Corvale serves this computer; this Corvale does not start and leaves the "
+       "job store alone"},
+      {3, false,
+       "The server lock " + lock +
+           " cannot be made (The system cannot find the path specified.); this Corvale "
+           "does not start"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.error);
+    files.FailHoldOf(lock, c.error);
+    EXPECT_FALSE(Start(StartMode::kUnattended));
+    EXPECT_EQ(Server().ServedElsewhere().empty(), !c.elsewhere);
+    EXPECT_EQ(view.Status(), c.text);
+  }
+  files.FailHoldOf(lock, 0);
+  EXPECT_TRUE(Start(StartMode::kUnattended));
 }
 
 }  // namespace

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <future>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -15,8 +17,6 @@
 
 namespace corvale {
 namespace {
-
-constexpr char kUtility[] = "C:\\PROGRA~1\\IBM\\AFPWOR~1\\ftdwprt.exe";
 
 class PrintOutcomeTest : public testing::DispatchTest {
  protected:
@@ -75,14 +75,70 @@ TEST_F(PrintOutcomeTest, ExitCodesInTheSuccessListFinishTheJobAndOthersFailIt) {
     }
     EXPECT_FALSE(temp.Exists("Done1\\" + name));
     EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\Failed\\" + name), name);
-    EXPECT_EQ(
-        Lines("JobStatus", "Printing ERROR").back(),
-        "Printing ERROR (" + std::string(c.failure) + "): " + kUtility + " did not print " + job);
+    EXPECT_EQ(Lines("JobStatus", "Printing ERROR").back(),
+              "Printing ERROR (" + std::string(c.failure) + "): " + PrintUtility() +
+                  " did not print " + job);
     EXPECT_EQ(LogMessages("MoveFile").back(), "MoveFile OK: Moved " + job + " to " + Failed(name));
     EXPECT_EQ(view.Status(),
               job + " was not printed (" + c.failure + "); it is in " + Failed(name) + ".");
     EXPECT_EQ(Ledger().JobsInFlight[1], 0);
   }
+}
+
+// The utility's exit code that the system cannot tell is no success: the job fails with a text of
+// its own. An error inside a runner ends its job with a line saying where the file was left.
+TEST_F(PrintOutcomeTest, UnreadableExitCodeAndRunnerErrorsAreFailuresWithALine) {
+  Drop(1, "lost.afp");
+  shell.LoseExitCode(0);
+  PrintAll(0);
+  EXPECT_EQ(Lines("JobStatus", "Printing ERROR"),
+            std::vector<std::string>{"Printing ERROR (its exit code cannot be read): " +
+                                     PrintUtility() + " did not print " + JobFile(1, "lost.afp")});
+  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\Failed\\lost.afp"), "lost.afp");
+
+  Drop(1, "broken.afp");
+  const std::string job = JobFile(1, "broken.afp");
+  files.AfterMoveFrom(job, [] { throw std::runtime_error("the disk went away"); });
+  PrintAll(0);
+  EXPECT_EQ(Lines("JobStatus", "ERROR (the disk went away)"),
+            std::vector<std::string>{"ERROR (the disk went away): the job " + job +
+                                     " was not finished; its file stays where it is now"});
+  EXPECT_EQ(Ledger().JobsInFlight[1], 0);
+  EXPECT_FALSE(Ledger().RunnerBusy);
+}
+
+// The print utility not there (not installed yet, removed by an upgrade): Start says so, the jobs
+// wait in their queues with a standing notice and a line a minute, and each prints once as soon
+// as the utility is there again.
+TEST_F(PrintOutcomeTest, JobsWaitForAMissingPrintUtilityAndPrintOnceItIsThere) {
+  std::filesystem::remove(temp.Native("Workbench\\ftdwprt.exe"));
+  Server().Stop();
+  Start();
+  // Where the utility is looked for last, when no key names one that is there.
+  const std::string looked_for = "C:\\PROGRA~1\\IBM\\AFPWOR~1\\ftdwprt.exe";
+  const std::string missing = "The print utility " + looked_for +
+                              " is not there; jobs wait in the queue and print once it is there";
+  EXPECT_EQ(Lines("JobStatus", "The print utility"), std::vector<std::string>{missing});
+  Drop(1, "a.afp");
+  Drop(2, "d.afp");
+  for (int tick = 0; tick < 30; ++tick) {
+    clock.Advance(2);
+    PrintAll(0);
+  }
+  EXPECT_EQ(shell.LaunchCount(), 0u);
+  EXPECT_EQ(Engine().JobQueue[1]->size() + Engine().JobQueue[2]->size(), 2u);
+  EXPECT_EQ(Lines("JobStatus", "The print utility").size(), 2u) << "one line a minute";
+  Server().StatusTick();
+  EXPECT_EQ(view.Status(),
+            "The print utility " + looked_for + " is not there; jobs wait until it is.");
+
+  temp.WriteFile("Workbench\\ftdwprt.exe", "");
+  PrintAll(0);
+  EXPECT_EQ(shell.LaunchCount(), 2u);
+  EXPECT_EQ(temp.FilesIn("Done1"), std::vector<std::string>{"a.afp"});
+  EXPECT_EQ(temp.FilesIn("Done2"), std::vector<std::string>{"d.afp"});
+  EXPECT_EQ(Lines("JobStatus", "The print utility").back(),
+            "The print utility " + PrintUtility() + " is there; the jobs that waited print");
 }
 
 // "Delete when done" is for printed files: a failed job's file is kept, whatever the option says.
@@ -122,6 +178,41 @@ TEST_F(PrintOutcomeTest, FailedJobThatCannotBeSetAsideStaysWithALine) {
   EXPECT_EQ(Ledger().JobsInFlight[1], 0);
 }
 
+// A move to the done folder that copies the file and says it moved it (a read-only file across
+// volumes) is found out: the printed file that stayed is set aside in "Printed", or, where even
+// that fails, noted as printed, so that no Start prints it again.
+TEST_F(PrintOutcomeTest, PrintedFileThatAMoveOnlyCopiedNeverPrintsAgain) {
+  struct Case {
+    const char* name;
+    bool set_aside_fails;
+  };
+  for (const Case& c : {Case{"a.afp", false}, Case{"b.afp", true}}) {
+    SCOPED_TRACE(c.name);
+    const size_t launches = shell.LaunchCount();
+    Drop(1, c.name);
+    const std::string job = JobFile(1, c.name);
+    files.CopyInsteadOfMovingFrom(job, true);
+    // Only the move to the done folder, across volumes, copies.
+    files.AfterMoveFrom(job, [&] { files.CopyInsteadOfMovingFrom(job, false); });
+    const std::string printed = temp.Win("JobStore\\Dorrow_Laser\\Printed");
+    files.FailMovesInto(printed, c.set_aside_fails ? 5 : 0);
+    PrintAll(0);
+    EXPECT_EQ(temp.ReadFile(std::string("Done1\\") + c.name), c.name);
+    const std::string copied =
+        "MoveFile ERROR (the file was copied but cannot be removed): Failed to move " + job +
+        " to " + temp.Win(std::string("Done1\\") + c.name);
+    EXPECT_EQ(Lines("MoveFile", copied).size(), 1u);
+    EXPECT_EQ(temp.Exists(std::string("JobStore\\Dorrow_Laser\\Printed\\") + c.name),
+              !c.set_aside_fails);
+    EXPECT_EQ(temp.Exists(std::string("JobStore\\Dorrow_Laser\\") + c.name), c.set_aside_fails);
+    files.FailMovesInto(printed, 0);
+    Server().Stop();
+    Start();
+    EXPECT_TRUE(Engine().JobQueue[1]->empty());
+    EXPECT_EQ(shell.LaunchCount(), launches + 1);
+  }
+}
+
 TEST_F(PrintOutcomeTest, ReplacedDoneFileIsNamedInTheLine) {
   temp.WriteFile("Done1\\a.afp", "printed yesterday");
   Drop(1, "a.afp");
@@ -142,10 +233,10 @@ TEST_F(PrintOutcomeTest, LongPrintIsReportedAndOneBeyondTheLimitIsEnded) {
   ASSERT_TRUE(shell.WaitForLaunches(1));
   shell.PassMinutes(0, 24);
   ASSERT_TRUE(shell.WaitForWaits(0, 24));
-  EXPECT_EQ(
-      Lines("JobStatus", job + " is still printing"),
-      (std::vector<std::string>{job + " is still printing after 10 minutes (" + kUtility + ")",
-                                job + " is still printing after 20 minutes (" + kUtility + ")"}));
+  EXPECT_EQ(Lines("JobStatus", job + " is still printing"),
+            (std::vector<std::string>{
+                job + " is still printing after 10 minutes (" + PrintUtility() + ")",
+                job + " is still printing after 20 minutes (" + PrintUtility() + ")"}));
   EXPECT_FALSE(shell.TerminatedWith(0).has_value());
   shell.PassMinutes(0, 1);
   FinishLaunch(1);
@@ -154,7 +245,7 @@ TEST_F(PrintOutcomeTest, LongPrintIsReportedAndOneBeyondTheLimitIsEnded) {
   EXPECT_EQ(shell.TerminatedWith(0), kEndedByCorvaleExitCode);
   EXPECT_EQ(Lines("JobStatus", "Printing ERROR"),
             std::vector<std::string>{"Printing ERROR (still running after 25 minutes, ended): " +
-                                     std::string(kUtility) + " did not print " + job});
+                                     PrintUtility() + " did not print " + job});
   EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\Failed\\slow.afp"), "slow.afp");
   EXPECT_EQ(temp.ReadFile("Done1\\next.afp"), "next.afp");
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
 #include "tests/fakes/fake_platform.h"
 
 namespace corvale {
@@ -458,6 +459,44 @@ TEST_F(ServerControlTest, DoneFoldersLeadingBackIntoWatchedInputsAreNotWatched) 
     EXPECT_EQ(WatchedFolders(), expected_watched);
     if (Server().Running()) Server().Stop();
     Server().Notifier()->ClearFolders();
+  }
+}
+
+// Two served printers on one input folder would split its files at random. Folders are compared
+// as the file system compares them (case, a trailing "\", spaces around), and Start refuses the
+// pair by name, in a box for an operator and in the log when unattended.
+TEST_F(ServerControlTest, TwoPrintersOnOneInputFolderRefuseStart) {
+  struct Case {
+    const char* name;
+    std::string second_folder;
+    bool second_enabled;
+    bool refused;
+  };
+  const Case cases[] = {
+      {"same text", temp.Win("Hot"), true, true},
+      {"case differs", temp.Win("HOT"), true, true},
+      {"trailing delimiter", "  " + temp.Win("hot") + "\\ ", true, true},
+      {"the other is not served", temp.Win("Hot"), false, false},
+      {"another folder", temp.Win("Hot2"), true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    view.ClearMessages();
+    ConfigureSlot(1, "Hot", "Done1", 1);
+    ConfigureSlot(3, "", "Done3", 1);
+    settings.Slots[3].InputFolder = c.second_folder;
+    settings.Slots[3].EnableIPDSEmulation = c.second_enabled;
+    for (StartMode mode : {StartMode::kOperator, StartMode::kUnattended}) {
+      EXPECT_EQ(Start(mode), !c.refused);
+      if (Server().Running()) Server().Stop();
+    }
+    if (!c.refused) continue;
+    const std::string refusal = "The input folder " + varnell::Trim(c.second_folder) +
+                                " is given to both Dorrow_Laser and Office Laser 2.\r\nGive each "
+                                "printer an input folder of its own.";
+    EXPECT_EQ(view.Messages(), std::vector<std::string>{refusal});
+    EXPECT_EQ(LogMessages("General").back(), varnell::ReplaceAll(refusal, "\r\n", " "));
+    EXPECT_TRUE(WatchedFolders().empty());
   }
 }
 

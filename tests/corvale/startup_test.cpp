@@ -166,6 +166,25 @@ TEST_F(StartupTest, RefusedAutoStartIsLoggedAndTriedAgainEveryMinute) {
   EXPECT_TRUE(dialogs.Messages().empty());
 }
 
+// Another Corvale of this computer serves: the start at logon says so once and is not tried
+// again, since the next try would only be refused the same way.
+TEST_F(StartupTest, StartAtLogonWhileAnotherServesIsNotTriedAgain) {
+  SystemError error = 0;
+  temp.WriteFile("JobStore\\placeholder", "");
+  auto other = files.HoldFile(temp.Win("JobStore\\Corvale.lock"), "nightshift\t2", error);
+  ASSERT_NE(other, nullptr);
+  system.arguments = {"/LaunchOnStartup"};
+  TForm1& form = Create();
+  ConfigureSlot(1, "In1", "Done1", 1);
+  form.TimerAutoRun.Tick();
+  EXPECT_FALSE(form.Server.Running());
+  EXPECT_FALSE(form.TimerAutoRun.Enabled());
+  EXPECT_TRUE(dialogs.Messages().empty());
+  EXPECT_EQ(form.statBar.SimpleText(),
+            "The Corvale of nightshift in session 2 serves this computer; this Corvale does not "
+            "start and leaves the job store alone");
+}
+
 // The tries end when the operator presses Start or Stop, and a tick never starts a server that
 // runs already (a second Start would drop its queued jobs).
 TEST_F(StartupTest, OperatorEndsTheTriesAndATickLeavesARunningServerAlone) {

@@ -83,6 +83,9 @@ FakePlatform::FakePlatform() {
   shell.SetPrinters(&printers);
   registry.SetJournal(&journal);
   printers.SetJournal(&journal);
+  temp.WriteFile("Workbench\\ftdwprt.exe", "");
+  registry.PutString(RegistryHive::kLocalMachine, "SOFTWARE\\IBM\\AFP Workbench\\Default\\Misc",
+                     "HelpPath", temp.Win("Workbench\\afpwb.hlp"));
 }
 
 std::vector<std::string> FakePlatform::LogEntries() const {
@@ -143,6 +146,14 @@ PrintServer& ServerHarness::Create() {
 void ServerHarness::DestroyServer() {
   if (server_) EndRunners(*server_);
   server_.reset();
+}
+
+void ServerHarness::StatusTick() {
+  server_->StatusTick();
+  while (server_->FolderLookUnderWay()) {
+    loop.WaitForEvents();
+    loop.RunPosted();
+  }
 }
 
 void ServerHarness::ConfigureSlot(int n, const std::string& input, const std::string& done,

@@ -56,6 +56,8 @@ class FakePlatform {
   std::vector<std::string> LogEntries() const;
   // The messages of one category, in order.
   std::vector<std::string> LogMessages(const std::string& category) const;
+  // The print utility, in place where the machine's AFP Workbench key names it.
+  std::string PrintUtility() const { return temp.Win("Workbench\\ftdwprt.exe"); }
 
   TempFolder temp;
   StdFileSystem disk;
@@ -131,6 +133,8 @@ class ServerHarness : public FakePlatform {
   EngineState& Engine() { return server_->Engine(); }
   JobLedger& Ledger() { return server_->Ledger(); }
   void WaitForRunnersIdle() { FakePlatform::WaitForRunnersIdle(*server_); }
+  // One status tick, and the look at the folders it asks for, handed back to the server.
+  void StatusTick();
 
   FakeServerView view;
 

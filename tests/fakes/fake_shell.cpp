@@ -13,7 +13,7 @@ class FakeShell::Program : public StartedProgram {
   Program(FakeShell& shell, size_t index) : shell_(shell), index_(index) {}
   ~Program() override { shell_.Ended(index_); }
   bool WaitForExit(uint32_t timeout_ms) override { return shell_.WaitForExit(index_, timeout_ms); }
-  uint32_t ExitCode() override { return shell_.ExitCode(index_); }
+  std::optional<uint32_t> ExitCode() override { return shell_.ExitCode(index_); }
   void Terminate(uint32_t exit_code) override { shell_.Terminate(index_, exit_code); }
 
  private:
@@ -139,9 +139,16 @@ bool FakeShell::WaitForExit(size_t index, uint32_t /*timeout_ms*/) {
   return ended;
 }
 
-uint32_t FakeShell::ExitCode(size_t index) {
+std::optional<uint32_t> FakeShell::ExitCode(size_t index) {
   std::lock_guard lock(mutex_);
-  return ProcessOf(index).exit_code;
+  const Process& process = ProcessOf(index);
+  if (process.exit_code_lost) return std::nullopt;
+  return process.exit_code;
+}
+
+void FakeShell::LoseExitCode(size_t index) {
+  std::lock_guard lock(mutex_);
+  ProcessOf(index).exit_code_lost = true;
 }
 
 void FakeShell::Terminate(size_t index, uint32_t exit_code) {

@@ -47,6 +47,8 @@ class FakeShell : public Shell {
   // Blocks until the runner has waited for start `index` `count` times in all (a wait that a
   // passed minute ended counts once it has returned); false after 20 s.
   bool WaitForWaits(size_t index, int count);
+  // The exit code of start `index` cannot be read once it has ended.
+  void LoseExitCode(size_t index);
   // The exit code the runner ended start `index` with, if it did.
   std::optional<uint32_t> TerminatedWith(size_t index) const;
 
@@ -72,10 +74,11 @@ class FakeShell : public Shell {
     int minutes_to_pass = 0;
     int waits = 0;
     std::optional<uint32_t> terminated_with;
+    bool exit_code_lost = false;
   };
   Process& ProcessOf(size_t index);  // mutex_ held
   bool WaitForExit(size_t index, uint32_t timeout_ms);
-  uint32_t ExitCode(size_t index);
+  std::optional<uint32_t> ExitCode(size_t index);
   void Terminate(size_t index, uint32_t exit_code);
   void Ended(size_t index);
 

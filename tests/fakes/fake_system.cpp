@@ -42,6 +42,7 @@ LocalTime FakeClock::FromFileTime(int64_t filetime) {
 void FakeClock::Advance(int64_t seconds) {
   std::lock_guard lock(mutex_);
   now_ = FromFileTime(ToFileTime(now_) + seconds * kTicksPerSecond);
+  ticks_ += seconds * kTicksPerSecond;
 }
 
 std::string FakeSystemInfo::ToAnsiCodePage(const std::string& text) {

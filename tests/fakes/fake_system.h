@@ -13,6 +13,8 @@ class FakeSystemInfo : public SystemInfo {
  public:
   std::string program_path = "C:\\Program Files\\Corvale\\corvale.exe";
   std::vector<std::string> arguments;
+  std::string user_name = "operator";
+  uint32_t session_id = 1;
   Wow64Answer wow64 = Wow64Answer::kNo;
   uint32_t windows_major = 6;
   char date_separator = '/';
@@ -20,6 +22,8 @@ class FakeSystemInfo : public SystemInfo {
 
   std::string ProgramPath() override { return program_path; }
   std::vector<std::string> Arguments() override { return arguments; }
+  std::string UserName() override { return user_name; }
+  uint32_t SessionId() override { return session_id; }
   Wow64Answer IsWow64Process() override { return wow64; }
   uint32_t WindowsMajorVersion() override { return windows_major; }
   char DateSeparator() override { return date_separator; }
@@ -33,11 +37,12 @@ class FakeClock : public Clock {
  public:
   explicit FakeClock(LocalTime start = {2024, 3, 7, 14, 20, 0, 0}) { Set(start); }
 
+  // Sets the clock, as a user or a time service would: the steady ticks stay where they are.
   void Set(const LocalTime& local) {
     std::lock_guard lock(mutex_);
     now_ = local;
   }
-  // Moves time on by whole seconds (days, hours and months roll over).
+  // Lets whole seconds pass (days, hours and months roll over), on the clock and the ticks.
   void Advance(int64_t seconds);
 
   LocalTime Now() override {
@@ -48,6 +53,10 @@ class FakeClock : public Clock {
     std::lock_guard lock(mutex_);
     return ToFileTime(now_);
   }
+  int64_t Ticks() override {
+    std::lock_guard lock(mutex_);
+    return ticks_;
+  }
 
   // FILETIME value of a local time (the fake runs at UTC).
   static int64_t ToFileTime(const LocalTime& t);
@@ -56,6 +65,7 @@ class FakeClock : public Clock {
  private:
   std::mutex mutex_;
   LocalTime now_;
+  int64_t ticks_ = 1000 * 10000000LL;
 };
 
 }  // namespace corvale::testing

@@ -1,6 +1,8 @@
 // The recording file system.
 #include "tests/fakes/recording_file_system.h"
 
+#include <chrono>
+
 #include <algorithm>
 #include <filesystem>
 
@@ -35,6 +37,15 @@ void RecordingFileSystem::AfterMoveFrom(const std::string& source, std::function
   after_moves_[source] = std::move(after);
 }
 
+void RecordingFileSystem::FailMovesInto(const std::string& folder, SystemError code) {
+  std::lock_guard lock(mutex_);
+  if (code == 0) {
+    failing_targets_.erase(folder);
+  } else {
+    failing_targets_[folder] = code;
+  }
+}
+
 void RecordingFileSystem::SetFolderIdentity(const std::string& path, const std::string& identity) {
   std::lock_guard lock(mutex_);
   if (identity.empty()) {
@@ -44,7 +55,57 @@ void RecordingFileSystem::SetFolderIdentity(const std::string& path, const std::
   }
 }
 
+void RecordingFileSystem::HoldLooksAt(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  held_looks_.insert(path);
+}
+
+void RecordingFileSystem::ReleaseLooks() {
+  {
+    std::lock_guard lock(mutex_);
+    held_looks_.clear();
+  }
+  looks_changed_.notify_all();
+}
+
+bool RecordingFileSystem::WaitForHeldLook() {
+  std::unique_lock lock(mutex_);
+  return looks_changed_.wait_for(lock, std::chrono::seconds(20),
+                                 [&] { return looks_waiting_ > 0; });
+}
+
+void RecordingFileSystem::FailHoldOf(const std::string& path, SystemError code) {
+  std::lock_guard lock(mutex_);
+  if (code == 0) {
+    failing_holds_.erase(path);
+  } else {
+    failing_holds_[path] = code;
+  }
+}
+
+std::unique_ptr<HeldFile> RecordingFileSystem::HoldFile(const std::string& path,
+                                                        const std::string& text,
+                                                        SystemError& error) {
+  {
+    std::lock_guard lock(mutex_);
+    if (auto it = failing_holds_.find(path); it != failing_holds_.end()) {
+      error = it->second;
+      return nullptr;
+    }
+  }
+  return inner_.HoldFile(path, text, error);
+}
+
 std::string RecordingFileSystem::FolderIdentity(const std::string& path) {
+  {
+    std::unique_lock lock(mutex_);
+    if (held_looks_.count(path)) {
+      ++looks_waiting_;
+      looks_changed_.notify_all();
+      looks_changed_.wait(lock, [&] { return !held_looks_.count(path); });
+      --looks_waiting_;
+    }
+  }
   std::string identity = inner_.FolderIdentity(path);
   std::lock_guard lock(mutex_);
   auto it = identities_.find(path);
@@ -92,6 +153,11 @@ SystemError RecordingFileSystem::MoveFileNoReplace(const std::string& from, cons
   return Move(from, to, [&] { return inner_.MoveFileNoReplace(from, to); });
 }
 
+bool RecordingFileSystem::Copying(const std::string& from) {
+  std::lock_guard lock(mutex_);
+  return copying_moves_.count(from) > 0;
+}
+
 SystemError RecordingFileSystem::Move(const std::string& from, const std::string& to,
                                       const std::function<SystemError()>& move) {
   {
@@ -99,17 +165,22 @@ SystemError RecordingFileSystem::Move(const std::string& from, const std::string
     moves_.emplace_back(from, to);
     auto it = failing_moves_.find(from);
     if (it != failing_moves_.end()) return it->second;
-    if (copying_moves_.count(from)) {
-      auto native = [](std::string path) {
-        std::replace(path.begin(), path.end(), '\\', '/');
-        return std::filesystem::path(path);
-      };
-      std::error_code ec;
-      std::filesystem::copy_file(native(from), native(to), ec);
-      return ec ? kAccessDenied : 0;
+    for (const auto& [folder, code] : failing_targets_) {
+      if (to.rfind(folder + "\\", 0) == 0) return code;
     }
   }
-  const SystemError error = move();
+  SystemError error = 0;
+  if (Copying(from)) {
+    auto native = [](std::string path) {
+      std::replace(path.begin(), path.end(), '\\', '/');
+      return std::filesystem::path(path);
+    };
+    std::error_code ec;
+    std::filesystem::copy_file(native(from), native(to), ec);
+    error = ec ? kAccessDenied : 0;
+  } else {
+    error = move();
+  }
   std::function<void()> after;
   {
     std::lock_guard lock(mutex_);

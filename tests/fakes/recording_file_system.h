@@ -5,6 +5,7 @@
 // Safe for use from any thread.
 #pragma once
 
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <set>
@@ -23,6 +24,9 @@ class RecordingFileSystem : public FileSystem {
 
   // Moves from exactly `source` fail with `code` and move nothing (0: they work again).
   void FailMovesFrom(const std::string& source, SystemError code);
+  // Moves into `folder` (a target path that starts with it and "\\") fail with `code` and move
+  // nothing (0: they work again).
+  void FailMovesInto(const std::string& folder, SystemError code);
   // Moves from exactly `source` copy the file and leave it where it was, as a move across volumes
   // does when the source cannot be deleted (false: they move again). Works on the real files of
   // the inner file system's Windows-style paths.
@@ -30,12 +34,20 @@ class RecordingFileSystem : public FileSystem {
   // Appends to exactly `path` fail with `code` once `after` more have worked (0: they work
   // again).
   void FailAppendsTo(const std::string& path, SystemError code, int after = 0);
-  // Runs `after` once, right after the next move from exactly `source` has been made (a writer
-  // that drops a new file of that name at that moment).
+  // Runs `after` once, right after the next move (or copy in its place) from exactly `source` has
+  // been made (a writer that drops a new file of that name at that moment).
   void AfterMoveFrom(const std::string& source, std::function<void()> after);
   // The folder at exactly `path` tells this identity while it exists (empty: its own again), as
   // a folder made again under the same path does.
   void SetFolderIdentity(const std::string& path, const std::string& identity);
+  // Looks at the folder at exactly `path` (its identity) wait until ReleaseLooks, as on a share
+  // whose server is off.
+  void HoldLooksAt(const std::string& path);
+  void ReleaseLooks();
+  // Blocks until a look waits at a held folder; false after 20 s.
+  bool WaitForHeldLook();
+  // Holding exactly `path` (HoldFile) fails with `code` (0: it works again).
+  void FailHoldOf(const std::string& path, SystemError code);
   // Opening exactly `path` to take its size fails with `code` (0: it works again).
   void FailSizeOf(const std::string& path, SystemError code);
   // Replaces the short form of every path (an empty result means "no short form").
@@ -59,10 +71,16 @@ class RecordingFileSystem : public FileSystem {
   SystemError AppendToFile(const std::string& path, const std::string& bytes) override;
   SystemError EmptyFile(const std::string& path) override { return inner_.EmptyFile(path); }
   SystemError FileSizeDenyingWriters(const std::string& path, uint64_t& size) override;
+  std::optional<std::string> ReadTextFile(const std::string& path) override {
+    return inner_.ReadTextFile(path);
+  }
+  std::unique_ptr<HeldFile> HoldFile(const std::string& path, const std::string& text,
+                                     SystemError& error) override;
   std::string ShortPath(const std::string& path) override;
   std::string ErrorText(SystemError code) override { return inner_.ErrorText(code); }
 
  private:
+  bool Copying(const std::string& from);
   SystemError Move(const std::string& from, const std::string& to,
                    const std::function<SystemError()>& move);
 
@@ -72,6 +90,11 @@ class RecordingFileSystem : public FileSystem {
   std::set<std::string> copying_moves_;
   std::map<std::string, SystemError> failing_sizes_;
   std::map<std::string, std::string> identities_;
+  std::set<std::string> held_looks_;
+  int looks_waiting_ = 0;
+  std::condition_variable looks_changed_;
+  std::map<std::string, SystemError> failing_holds_;
+  std::map<std::string, SystemError> failing_targets_;
   std::map<std::string, std::function<void()>> after_moves_;
   struct FailingAppends {
     SystemError code;

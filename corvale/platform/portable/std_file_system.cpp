@@ -1,13 +1,18 @@
 // The file system over std::filesystem, with Windows paths and Windows error codes.
 #include "corvale/platform/portable/std_file_system.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <system_error>
 
 namespace corvale {
@@ -224,6 +229,48 @@ SystemError StdFileSystem::FileSizeDenyingWriters(const std::string& path, uint6
   if (ec) return MapError(ec, file);
   size = bytes;
   return 0;
+}
+
+std::optional<std::string> StdFileSystem::ReadTextFile(const std::string& path) {
+  std::ifstream in(ToPath(path), std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+namespace {
+
+class StdHeldFile : public HeldFile {
+ public:
+  explicit StdHeldFile(int fd) : fd_(fd) {}
+  ~StdHeldFile() override { close(fd_); }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<HeldFile> StdFileSystem::HoldFile(const std::string& path, const std::string& text,
+                                                  SystemError& error) {
+  const fs::path file = ToPath(path);
+  const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error = MapErrno(errno, file);
+    return nullptr;
+  }
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    close(fd);
+    error = kSharingViolation;
+    return nullptr;
+  }
+  auto held = std::make_unique<StdHeldFile>(fd);
+  if (ftruncate(fd, 0) != 0 ||
+      write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+    error = MapErrno(errno, file);
+    return nullptr;
+  }
+  error = 0;
+  return held;
 }
 
 std::string StdFileSystem::ShortPath(const std::string& path) {

@@ -22,6 +22,11 @@ class StdFileSystem : public FileSystem {
   SystemError EmptyFile(const std::string& path) override;
   // There is no deny-write open here: the size is taken from the file's status.
   SystemError FileSizeDenyingWriters(const std::string& path, uint64_t& size) override;
+  std::optional<std::string> ReadTextFile(const std::string& path) override;
+  // An advisory lock (flock) stands for the denied writers: two holds of one file fail, within
+  // one process as between processes.
+  std::unique_ptr<HeldFile> HoldFile(const std::string& path, const std::string& text,
+                                     SystemError& error) override;
   // No 8.3 names here: an existing path is its own short form.
   std::string ShortPath(const std::string& path) override;
   std::string ErrorText(SystemError code) override;

@@ -165,6 +165,51 @@ SystemError Win32FileSystem::FileSizeDenyingWriters(const std::string& path, uin
   return 0;
 }
 
+std::optional<std::string> Win32FileSystem::ReadTextFile(const std::string& path) {
+  // Readers let a holder (HoldFile) go on writing.
+  ScopedFileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::nullopt;
+  std::string text;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
+    text.append(buffer, read);
+  return text;
+}
+
+namespace {
+
+class Win32HeldFile : public HeldFile {
+ public:
+  explicit Win32HeldFile(HANDLE file) : file_(file) {}
+
+ private:
+  ScopedFileHandle file_;
+};
+
+}  // namespace
+
+std::unique_ptr<HeldFile> Win32FileSystem::HoldFile(const std::string& path,
+                                                    const std::string& text, SystemError& error) {
+  HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error = GetLastError();
+    return nullptr;
+  }
+  auto held = std::make_unique<Win32HeldFile>(file);
+  DWORD written = 0;
+  if (!SetEndOfFile(file) ||
+      !WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
+    error = GetLastError();
+    return nullptr;
+  }
+  error = 0;
+  return held;
+}
+
 std::string Win32FileSystem::ShortPath(const std::string& path) {
   // At most 259 characters, the room of the print utility's path parameter.
   wchar_t buffer[MAX_PATH] = L"";

@@ -20,6 +20,9 @@ class Win32FileSystem : public FileSystem {
   SystemError AppendToFile(const std::string& path, const std::string& bytes) override;
   SystemError EmptyFile(const std::string& path) override;
   SystemError FileSizeDenyingWriters(const std::string& path, uint64_t& size) override;
+  std::optional<std::string> ReadTextFile(const std::string& path) override;
+  std::unique_ptr<HeldFile> HoldFile(const std::string& path, const std::string& text,
+                                     SystemError& error) override;
   std::string ShortPath(const std::string& path) override;
   std::string ErrorText(SystemError code) override;
 };

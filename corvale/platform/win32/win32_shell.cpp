@@ -26,9 +26,9 @@ class Win32StartedProgram : public StartedProgram {
     return WaitForSingleObject(process_.Get(), timeout_ms) != WAIT_TIMEOUT;
   }
 
-  uint32_t ExitCode() override {
+  std::optional<uint32_t> ExitCode() override {
     DWORD code = 0;
-    if (!GetExitCodeProcess(process_.Get(), &code)) return GetLastError();
+    if (!GetExitCodeProcess(process_.Get(), &code)) return std::nullopt;
     return code;
   }
 

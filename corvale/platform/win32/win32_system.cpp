@@ -30,6 +30,19 @@ std::vector<std::string> Win32SystemInfo::Arguments() {
   return args;
 }
 
+std::string Win32SystemInfo::UserName() {
+  wchar_t name[257] = L"";
+  DWORD size = 257;
+  if (!GetUserNameW(name, &size)) return std::string();
+  return Utf8(name);
+}
+
+uint32_t Win32SystemInfo::SessionId() {
+  DWORD session = 0;
+  if (!ProcessIdToSessionId(GetCurrentProcessId(), &session)) return 0;
+  return session;
+}
+
 uint32_t Win32SystemInfo::WindowsMajorVersion() {
   // GetVersionEx answers what the manifest allows; ntdll's RtlGetVersion tells the truth.
   using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
@@ -83,6 +96,11 @@ int64_t Win32Clock::NowUtcFileTime() {
   FILETIME ft;
   GetSystemTimeAsFileTime(&ft);
   return (static_cast<int64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+int64_t Win32Clock::Ticks() {
+  // Milliseconds since the system started, which no change of the clock touches.
+  return static_cast<int64_t>(GetTickCount64()) * 10000;
 }
 
 }  // namespace corvale::win32

@@ -9,6 +9,8 @@ class Win32SystemInfo : public SystemInfo {
  public:
   std::string ProgramPath() override;
   std::vector<std::string> Arguments() override;
+  std::string UserName() override;
+  uint32_t SessionId() override;
   Wow64Answer IsWow64Process() override;
   uint32_t WindowsMajorVersion() override;
   char DateSeparator() override;
@@ -20,6 +22,7 @@ class Win32Clock : public Clock {
  public:
   LocalTime Now() override;
   int64_t NowUtcFileTime() override;
+  int64_t Ticks() override;
 };
 
 }  // namespace corvale::win32
