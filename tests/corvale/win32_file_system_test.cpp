@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "common/win32/windows_support.h"
 #include "corvale/platform/win32/wide_text.h"
@@ -13,23 +14,29 @@ namespace {
 
 using varnell::win32::ScopedFileHandle;
 
-void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+// The test's own file calls take every path in the extended form, written out here rather than
+// made by the code under test, so that they reach paths of any length.
+std::wstring Extended(const std::string& absolute_path) {
+  return L"\\\\?\\" + win32::Wide(absolute_path);
+}
+
+void RemoveTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
   if (find != INVALID_HANDLE_VALUE) {
     do {
-      const std::string name = data.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + "\\" + name;
+      const std::wstring name = data.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = folder + L"\\" + name;
       if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(path);
       } else {
-        DeleteFileA(path.c_str());
+        DeleteFileW(path.c_str());
       }
-    } while (FindNextFileA(find, &data));
+    } while (FindNextFileW(find, &data));
     FindClose(find);
   }
-  RemoveDirectoryA(folder.c_str());
+  RemoveDirectoryW(folder.c_str());
 }
 
 class Win32FileSystemTest : public ::testing::Test {
@@ -41,22 +48,33 @@ class Win32FileSystemTest : public ::testing::Test {
             std::to_string(GetTickCount());
     ASSERT_TRUE(CreateDirectoryA(root_.c_str(), nullptr));
   }
-  void TearDown() override { RemoveTree(root_); }
+  void TearDown() override { RemoveTree(Extended(root_)); }
 
   std::string At(const std::string& relative) const { return root_ + "\\" + relative; }
 
   static void Write(const std::string& path, const std::string& bytes) {
-    ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedFileHandle file(CreateFileW(Extended(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(file.Valid()) << path;
     DWORD written = 0;
     ASSERT_TRUE(
         WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
   }
 
+  // Reads through the path as given, as another program would open it.
+  static std::string ReadAsGiven(const std::string& path) {
+    ScopedFileHandle file(CreateFileW(win32::Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return ReadAll(file);
+  }
+
   static std::string Read(const std::string& path) {
-    ScopedFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedFileHandle file(CreateFileW(Extended(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return ReadAll(file);
+  }
+
+  static std::string ReadAll(const ScopedFileHandle& file) {
     if (!file) return "<cannot open>";
     char buffer[4096];
     DWORD read = 0;
@@ -278,6 +296,174 @@ TEST_F(Win32FileSystemTest, ShortPathResolvesBackToTheLongPath) {
   EXPECT_EQ(lstrcmpiA(long_path, At("A long folder name\\a long file name.afp").c_str()), 0)
       << long_path;
   EXPECT_EQ(files_.ShortPath(At("missing.afp")), "");
+}
+
+// Every operation on a file whose path is over 300 characters, below folders that CreateDirectories
+// makes one level at a time, one of them 251 characters long (between CreateDirectory's limit of
+// 248 and MAX_PATH). Each step starts from where the one before left off. Wine takes ordinary
+// paths of any length; Windows does not, and there only the extended form gets these through.
+TEST_F(Win32FileSystemTest, PathsOver300CharactersWorkThroughout) {
+  const std::string level = "\\a folder with a long name";
+  std::string deep = root_;
+  while (deep.size() + level.size() < 250) deep += level;
+  const size_t padding = 251 - deep.size() - 1;
+  deep.append("\\").append(padding, 'f');
+  ASSERT_EQ(deep.size(), 251u);
+  while (deep.size() < 290) deep += level;
+  const std::string in = deep + "\\In";
+  const std::string done = deep + "\\Done";
+  const std::string job = in + "\\\xC3\xA9t\xC3\xA9 job.afp";
+  const std::string done_job = done + "\\\xC3\xA9t\xC3\xA9 job.afp";
+  ASSERT_GT(job.size(), 300u);
+  ASSERT_TRUE(files_.CreateDirectories(in));
+  ASSERT_TRUE(files_.CreateDirectories(done + "\\"));
+
+  struct Step {
+    const char* what;
+    std::function<void()> check;
+  };
+  const Step steps[] = {
+      {"every level was made",
+       [&] {
+         for (std::string folder = in; folder.size() > root_.size();
+              folder.erase(folder.rfind('\\'))) {
+           EXPECT_TRUE(files_.DirectoryExists(folder)) << folder.size();
+         }
+       }},
+      {"append creates, then appends",
+       [&] {
+         EXPECT_EQ(files_.AppendToFile(job, "first "), 0u);
+         EXPECT_EQ(files_.AppendToFile(job, "second"), 0u);
+         EXPECT_EQ(Read(job), "first second");
+         EXPECT_TRUE(files_.FileExists(job));
+         EXPECT_FALSE(files_.DirectoryExists(job));
+       }},
+      {"list",
+       [&] {
+         const std::vector<FileEntry> entries = files_.ListFolder(in);
+         ASSERT_EQ(entries.size(), 1u);
+         EXPECT_EQ(entries[0].name, "\xC3\xA9t\xC3\xA9 job.afp");
+         EXPECT_FALSE(entries[0].is_directory);
+         EXPECT_EQ(files_.ListFolder(in + "\\").size(), 1u);
+       }},
+      {"forward slashes",
+       [&] {
+         std::string slashed = job;
+         std::replace(slashed.begin(), slashed.end(), '\\', '/');
+         EXPECT_TRUE(files_.FileExists(slashed));
+         EXPECT_EQ(files_.ListFolder(slashed.substr(0, slashed.rfind('/'))).size(), 1u);
+       }},
+      {"size",
+       [&] {
+         uint64_t size = 0;
+         EXPECT_EQ(files_.FileSizeDenyingWriters(job, size), 0u);
+         EXPECT_EQ(size, 12u);
+       }},
+      {"short path resolves back in the ordinary form",
+       [&] {
+         const std::string short_path = files_.ShortPath(job);
+         ASSERT_FALSE(short_path.empty());
+         EXPECT_LT(win32::Wide(short_path).size(), static_cast<size_t>(MAX_PATH)) << short_path;
+         EXPECT_EQ(short_path.substr(0, 3), root_.substr(0, 3)) << short_path;
+         EXPECT_EQ(ReadAsGiven(short_path), "first second") << short_path;
+         std::wstring long_path(1024, L'\0');
+         const DWORD length = GetLongPathNameW(win32::Wide(short_path).c_str(), long_path.data(),
+                                               static_cast<DWORD>(long_path.size()));
+         ASSERT_GT(length, 0u);
+         ASSERT_LT(length, long_path.size());
+         long_path.resize(length);
+         EXPECT_EQ(lstrcmpiW(long_path.c_str(), win32::Wide(job).c_str()), 0) << short_path;
+       }},
+      {"folder identity",
+       [&] {
+         const std::string in_identity = files_.FolderIdentity(in);
+         EXPECT_FALSE(in_identity.empty());
+         EXPECT_EQ(files_.FolderIdentity(in + "\\"), in_identity);
+         EXPECT_EQ(files_.FolderIdentity(files_.ShortPath(in)), in_identity);
+         EXPECT_NE(files_.FolderIdentity(done), in_identity);
+         EXPECT_FALSE(files_.FolderIdentity(done).empty());
+         EXPECT_EQ(files_.FolderIdentity(job), "");
+       }},
+      {"move without replacing keeps an existing target",
+       [&] {
+         Write(done_job, "older");
+         const SystemError error = files_.MoveFileNoReplace(job, done_job);
+         EXPECT_TRUE(error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) << error;
+         EXPECT_EQ(Read(job), "first second");
+         EXPECT_EQ(Read(done_job), "older");
+       }},
+      {"move replaces the target",
+       [&] {
+         EXPECT_EQ(files_.MoveFile(job, done_job), 0u);
+         EXPECT_FALSE(files_.FileExists(job));
+         EXPECT_EQ(Read(done_job), "first second");
+       }},
+      {"move without replacing to a free name",
+       [&] {
+         EXPECT_EQ(files_.MoveFileNoReplace(done_job, job), 0u);
+         EXPECT_FALSE(files_.FileExists(done_job));
+         EXPECT_EQ(Read(job), "first second");
+       }},
+      {"empty",
+       [&] {
+         EXPECT_EQ(files_.EmptyFile(job), 0u);
+         EXPECT_TRUE(files_.FileExists(job));
+         EXPECT_EQ(Read(job), "");
+       }},
+      {"delete",
+       [&] {
+         EXPECT_EQ(files_.DeleteFile(job), 0u);
+         EXPECT_FALSE(files_.FileExists(job));
+         EXPECT_TRUE(files_.ListFolder(in).empty());
+         EXPECT_EQ(files_.DeleteFile(job), 2u);
+       }},
+      {"a missing folder",
+       [&] {
+         EXPECT_EQ(files_.AppendToFile(deep + "\\Gone\\x.log", "x"), 3u);
+         EXPECT_EQ(files_.ShortPath(deep + "\\Gone"), "");
+       }},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    step.check();
+  }
+}
+
+// The print utility takes at most 259 characters, so a short form any longer is no short form:
+// with names that are their own short names, 259 characters pass and 260 do not.
+TEST_F(Win32FileSystemTest, ShortPathOverTheUtilitysRoomIsEmpty) {
+  wchar_t buffer[MAX_PATH] = L"";
+  const DWORD length = GetShortPathNameW(win32::Wide(root_).c_str(), buffer, MAX_PATH);
+  ASSERT_GT(length, 0u);
+  ASSERT_LT(length, static_cast<DWORD>(MAX_PATH));
+  const size_t short_root = length;
+
+  // Folders of 8.3 names below the root, making a short path of `wanted` characters.
+  const auto folder_for = [&](size_t wanted) {
+    std::string suffix;
+    size_t rest = wanted - short_root;
+    for (; rest > 18; rest -= 9) suffix += "\\ABCDEFGH";
+    for (size_t part : {rest / 2, rest - rest / 2}) suffix.append("\\").append(part - 1, 'Z');
+    return root_ + suffix;
+  };
+  struct Case {
+    size_t short_length;
+    bool kept;
+  };
+  for (const Case& c : {Case{259, true}, Case{260, false}, Case{300, false}}) {
+    SCOPED_TRACE(c.short_length);
+    const std::string folder = folder_for(c.short_length);
+    // The root's own name is no 8.3 name, so the folder's path itself is past MAX_PATH.
+    ASSERT_GE(folder.size(), static_cast<size_t>(MAX_PATH));
+    ASSERT_TRUE(files_.CreateDirectories(folder));
+    const std::string short_path = files_.ShortPath(folder);
+    if (c.kept) {
+      EXPECT_EQ(win32::Wide(short_path).size(), c.short_length) << short_path;
+      EXPECT_EQ(files_.FolderIdentity(short_path), files_.FolderIdentity(folder));
+    } else {
+      EXPECT_EQ(short_path, "");
+    }
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The file system through the wide calls FindFirstFileW, MoveFileExW, DeleteFileW, CreateFileW
 // and friends, so that every name Windows allows can be listed, moved and deleted.
+// A path too long for MAX_PATH reaches them in the extended-length form ("\\?\C:\...").
 #include "corvale/platform/win32/win32_file_system.h"
 
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include <algorithm>
 
 #include "common/win32/windows_support.h"
+#include "corvale/platform/extended_length_path.h"
 #include "corvale/platform/win32/wide_text.h"
 
 namespace corvale {
@@ -18,8 +20,16 @@ using varnell::win32::ScopedFindHandle;
 using win32::Utf8;
 using win32::Wide;
 
+static_assert(kMaxPathLength == MAX_PATH);
+
+// Windows 10 takes long ordinary paths only from a long-path-aware program on a system whose
+// policy allows them; the extended form works everywhere, whatever the manifest or the policy.
+std::wstring WidePath(const std::string& path, size_t limit = kMaxPathLength) {
+  return Wide(ExtendedLengthPath(path, limit));
+}
+
 DWORD Attributes(const std::string& path) {
-  return GetFileAttributesW(Wide(path).c_str());
+  return GetFileAttributesW(WidePath(path).c_str());
 }
 
 int64_t FileTimeValue(const FILETIME& time) {
@@ -44,7 +54,7 @@ bool IsDelimiter(char c) {
 }
 
 SystemError Move(const std::string& from, const std::string& to, DWORD flags) {
-  if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), flags)) return 0;
+  if (MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), flags)) return 0;
   return GetLastError();
 }
 
@@ -72,7 +82,7 @@ bool Win32FileSystem::CreateDirectories(const std::string& path) {
     const std::string parent = folder.substr(0, cut - 1);
     if (!(parent.size() == 2 && parent[1] == ':') && !CreateDirectories(parent)) return false;
   }
-  if (CreateDirectoryW(Wide(folder).c_str(), nullptr)) return true;
+  if (CreateDirectoryW(WidePath(folder, kMaxFolderPathLength).c_str(), nullptr)) return true;
   return DirectoryExists(folder);
 }
 
@@ -83,7 +93,7 @@ std::vector<FileEntry> Win32FileSystem::ListFolder(const std::string& folder) {
   if (!IsDelimiter(pattern.back())) pattern += '\\';
   pattern += '*';
   WIN32_FIND_DATAW data;
-  ScopedFindHandle find(FindFirstFileW(Wide(pattern).c_str(), &data));
+  ScopedFindHandle find(FindFirstFileW(WidePath(pattern).c_str(), &data));
   if (!find) return entries;
   do {
     const std::string name = Utf8(data.cFileName);
@@ -107,12 +117,12 @@ SystemError Win32FileSystem::MoveFileNoReplace(const std::string& from, const st
 }
 
 SystemError Win32FileSystem::DeleteFile(const std::string& path) {
-  if (DeleteFileW(Wide(path).c_str())) return 0;
+  if (DeleteFileW(WidePath(path).c_str())) return 0;
   return GetLastError();
 }
 
 SystemError Win32FileSystem::AppendToFile(const std::string& path, const std::string& bytes) {
-  ScopedFileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_WRITE,
+  ScopedFileHandle file(CreateFileW(WidePath(path).c_str(), GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return GetLastError();
@@ -134,7 +144,7 @@ SystemError Win32FileSystem::AppendToFile(const std::string& path, const std::st
 
 std::string Win32FileSystem::FolderIdentity(const std::string& path) {
   // No access to the folder's contents is asked: only its attributes and file number.
-  ScopedFileHandle folder(CreateFileW(Wide(path).c_str(), FILE_READ_ATTRIBUTES,
+  ScopedFileHandle folder(CreateFileW(WidePath(path).c_str(), FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   BY_HANDLE_FILE_INFORMATION info = {};
@@ -149,14 +159,14 @@ std::string Win32FileSystem::FolderIdentity(const std::string& path) {
 }
 
 SystemError Win32FileSystem::EmptyFile(const std::string& path) {
-  ScopedFileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_WRITE,
+  ScopedFileHandle file(CreateFileW(WidePath(path).c_str(), GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   return file ? 0 : GetLastError();
 }
 
 SystemError Win32FileSystem::FileSizeDenyingWriters(const std::string& path, uint64_t& size) {
-  ScopedFileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  ScopedFileHandle file(CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return GetLastError();
   LARGE_INTEGER bytes;
@@ -211,11 +221,20 @@ std::unique_ptr<HeldFile> Win32FileSystem::HoldFile(const std::string& path,
 }
 
 std::string Win32FileSystem::ShortPath(const std::string& path) {
-  // At most 259 characters, the room of the print utility's path parameter.
-  wchar_t buffer[MAX_PATH] = L"";
-  const DWORD length = GetShortPathNameW(Wide(path).c_str(), buffer, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return "";
-  return Utf8(std::wstring_view(buffer, length));
+  const std::wstring long_path = WidePath(path);
+  // A long path's short form comes back in the extended form too, which may need more room.
+  std::wstring buffer(MAX_PATH, L'\0');
+  DWORD length = GetShortPathNameW(long_path.c_str(), buffer.data(), MAX_PATH);
+  if (length >= buffer.size()) {
+    buffer.resize(length);
+    length = GetShortPathNameW(long_path.c_str(), buffer.data(), length);
+  }
+  if (length == 0 || length >= buffer.size()) return "";
+  // At most 259 characters, the room of the print utility's path parameter, in the ordinary form
+  // the utility takes.
+  std::string short_path = OrdinaryPath(Utf8(std::wstring_view(buffer.data(), length)));
+  if (Wide(short_path).size() >= MAX_PATH) return "";
+  return short_path;
 }
 
 std::string Win32FileSystem::ErrorText(SystemError code) {
