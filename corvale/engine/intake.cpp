@@ -95,7 +95,8 @@ void PrintServer::ScanSlotFolder(const std::string& folder) {
     return;
   }
   const uint64_t run = ledger_->RunGeneration;
-  const bool retry_failed_moves = engine_.RetryFailedMoves.erase(folder) > 0;
+  // Kept until a scan with room to take files has tried them.
+  const bool retry_failed_moves = engine_.RetryFailedMoves.count(folder) > 0;
 
   // CheckFolder: the folder given, which is the one watched for the slot.
   scan_list_.clear();
@@ -158,6 +159,7 @@ void PrintServer::ScanSlotFolder(const std::string& folder) {
     if (found > 0) engine_.MoreFilesWaiting[n] = true;
     return;
   }
+  engine_.RetryFailedMoves.erase(folder);
 
   const int take = std::min(found, engine_.FreeCapacity[n]);
   if (take == 1) {
@@ -175,7 +177,11 @@ void PrintServer::ScanSlotFolder(const std::string& folder) {
     TakeFile(n, entry.Folder + "\\" + entry.FileName, store, write_times[entry.FileName]);
     engine_.FreeCapacity[n] = engine_.DepthInForce[n] - ledger_->JobsInFlight[n];
   }
-  if (tried < candidates.size()) engine_.MoreFilesWaiting[n] = true;
+  if (tried < candidates.size()) {
+    engine_.MoreFilesWaiting[n] = true;
+    // Files this retry had no room to try are tried by that rescan, not a minute later.
+    if (retry_failed_moves) engine_.RetryFailedMoves.insert(folder);
+  }
   SetStatusText("Ready.");
 }
 

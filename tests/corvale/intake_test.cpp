@@ -315,6 +315,25 @@ TEST_F(IntakeTest, HeldFilesBeyondTheDepthMakeNoRescansAndDelayNoOtherSlot) {
   // The minute's look into the idle slot: one listing, the same failures not logged again.
   EXPECT_LE(lines.size(), 3u) << ::testing::PrintToString(lines);
   EXPECT_EQ(temp.FilesIn("In2"), (std::vector<std::string>{"h1.afp", "h2.afp", "h3.afp"}));
+
+  // Their writers close them: the next minute's look takes one, and each one printed makes room
+  // for the next at once, not a minute later.
+  for (const char* name : {"h1.afp", "h2.afp", "h3.afp"})
+    files.FailMovesFrom(temp.Win(std::string("In2\\") + name), 0);
+  clock.Advance(60);
+  StatusTick();
+  ASSERT_EQ(Queued(2).size(), 1u);
+  Scan(2);  // the report of that move, which finds the slot full
+  shell.SetAutoFinish(true);
+  for (int job = 2; job <= 3; ++job) {
+    SCOPED_TRACE(job);
+    Server().DispatchTick();
+    WaitForRunnersIdle();
+    clock.Advance(1);
+    StatusTick();
+    EXPECT_EQ(Queued(2).size(), 1u);
+  }
+  EXPECT_TRUE(temp.FilesIn("In2").empty());
 }
 
 // A file named like a job that still waits or prints stays in the input folder, is not counted

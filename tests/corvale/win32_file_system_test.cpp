@@ -286,6 +286,23 @@ TEST_F(Win32FileSystemTest, FileHeldOpenByItsWriterCannotBeMovedUntilClosed) {
   EXPECT_EQ(files_.MoveFile(At("held.afp"), At("Store\\held.afp")), 0u);
 }
 
+// The server lock: one holder at a time, who can be read by others while it holds; free again
+// once let go.
+TEST_F(Win32FileSystemTest, HeldFileHasOneHolderWhomOthersCanRead) {
+  const std::string lock = At("Corvale.lock");
+  SystemError error = 0;
+  std::unique_ptr<HeldFile> first = files_.HoldFile(lock, "operator\t1", error);
+  ASSERT_NE(first, nullptr) << error;
+  EXPECT_EQ(files_.HoldFile(lock, "nightshift\t2", error), nullptr);
+  EXPECT_EQ(error, static_cast<SystemError>(ERROR_SHARING_VIOLATION));
+  EXPECT_EQ(files_.ReadTextFile(lock), std::optional<std::string>("operator\t1"));
+  first.reset();
+  std::unique_ptr<HeldFile> second = files_.HoldFile(lock, "night", error);
+  ASSERT_NE(second, nullptr) << error;
+  EXPECT_EQ(files_.ReadTextFile(lock), std::optional<std::string>("night"));
+  EXPECT_EQ(files_.ReadTextFile(At("missing.txt")), std::nullopt);
+}
+
 TEST_F(Win32FileSystemTest, ShortPathResolvesBackToTheLongPath) {
   ASSERT_TRUE(files_.CreateDirectories(At("A long folder name")));
   Write(At("A long folder name\\a long file name.afp"), "x");

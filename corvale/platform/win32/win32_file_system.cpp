@@ -177,7 +177,7 @@ SystemError Win32FileSystem::FileSizeDenyingWriters(const std::string& path, uin
 
 std::optional<std::string> Win32FileSystem::ReadTextFile(const std::string& path) {
   // Readers let a holder (HoldFile) go on writing.
-  ScopedFileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ,
+  ScopedFileHandle file(CreateFileW(WidePath(path).c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return std::nullopt;
@@ -203,7 +203,7 @@ class Win32HeldFile : public HeldFile {
 
 std::unique_ptr<HeldFile> Win32FileSystem::HoldFile(const std::string& path,
                                                     const std::string& text, SystemError& error) {
-  HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+  HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     error = GetLastError();

@@ -99,7 +99,8 @@ gone_status=$(drv status-text Corvale)
 [[ $gone_status == *"Not watched: $(winpath "$WORK/hot3")"* ]] || fail "status while hot3 is gone: $gone_status"
 mkdir -p "$WORK/hot3"
 for i in 1 2 3; do stage "late-$i.afp" 3; mv "$WORK/stage/late-$i.afp" "$WORK/hot3/"; done
-wait_until 60 grep -qF "$(winpath "$WORK/hot3") is back; it is watched again" "$log" ||
+# A folder counted as gone is looked for once a minute.
+wait_until 90 grep -qF "$(winpath "$WORK/hot3") is back; it is watched again" "$log" ||
   fail "the folder made again is not watched again"
 wait_until 60 bash -c "grep -q 'MoveFileEx OK: Moved .*late-3.afp' '$log'" ||
   fail "the files of the folder made again were not taken"

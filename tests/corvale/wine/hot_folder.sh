@@ -102,10 +102,13 @@ wait_until 90 grep -q "DeleteFile OK: Deleted .*late.afp" "$log" ||
   fail "the file in the re-created folder was not printed"
 pass "re-created folder watched again; its file printed without a Stop and a Start"
 
-# An unstartable print utility costs no file: the job fails and waits in "Failed".
+# A print utility that is there but does not start costs no file: the job fails and waits in
+# "Failed".
+mkdir -p "$WORK/broken"
+printf 'not a program\n' >"$WORK/broken/ftdwprt.exe"
 reg_import <<REG
 [HKEY_CURRENT_USER\\Software\\IBM\\AFP Workbench\\Default\\Misc]
-"HelpCurPath"="$(reg_path "$WORK/nowhere/ftdwprt.hlp")"
+"HelpCurPath"="$(reg_path "$WORK/broken/ftdwprt.hlp")"
 REG
 drop_file "$hot" lost.afp "not printed"
 wait_until 300 grep -q "\[JobStatus\] Printing ERROR (cannot start: .*): .* did not print .*lost.afp" "$log" ||
