@@ -62,8 +62,10 @@ void PrintServer::DispatchTick() {
                        path,    job.DoneFolder,
                        action,  n,
                        policy_};
+        engine_.PrintingJob = path;
         TOpenFile::Start(ledger_, std::move(print));
       } catch (...) {
+        engine_.PrintingJob.clear();
         // The job never reached a runner: it goes back to the head of its queue and is printed
         // by a later tick, once whatever failed works again.
         ledger_->RunnerBusy = false;
@@ -71,6 +73,7 @@ void PrintServer::DispatchTick() {
         throw;
       }
       WaitForRunner();
+      engine_.PrintingJob.clear();
     }
   }
 }

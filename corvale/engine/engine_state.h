@@ -55,6 +55,9 @@ struct EngineState {
   // folder watched again).
   std::set<std::string> RetryFailedMoves;
 
+  // The job whose print utility runs now; empty when none.
+  std::string PrintingJob;
+
   bool Scanning = false;
   bool Dispatching = false;
   bool Running = false;

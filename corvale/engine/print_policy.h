@@ -15,6 +15,7 @@ constexpr char kDefaultSuccessExitCodes[] = "0";
 struct PrintSettings {
   std::string PrintSuccessExitCodes = kDefaultSuccessExitCodes;
   int32_t PrintTimeoutMinutes = 0;  // 0 or less: wait without limit
+  bool operator==(const PrintSettings&) const = default;
 };
 
 struct PrintPolicy {

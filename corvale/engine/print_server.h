@@ -54,8 +54,10 @@ struct ScanEntry {
 };
 
 // Who asked for a Start: an operator reads its refusals in a box; an unattended Start (at logon,
-// its retries, the service) logs them and shows them in the status text.
-enum class StartMode { kOperator, kUnattended };
+// its retries) logs them and shows them in the status text. The service starts unattended and
+// refuses to start with an input folder it cannot reach (a drive letter only the user's logon
+// maps, a share its account may not open).
+enum class StartMode { kOperator, kUnattended, kService };
 
 // How long closing waits for a print utility that still runs, and at the end of a session.
 constexpr uint32_t kCloseWaitMs = 30000;
@@ -151,6 +153,8 @@ class PrintServer {
   bool TakeServerLock(StartMode mode);
   // False, with a message, when two served printers share an input folder.
   bool InputFoldersApart(StartMode mode);
+  // The service's check: false, with a line, when an input folder cannot be reached.
+  bool InputFoldersReachable(StartMode mode);
   void CheckFolderAvailability(StartMode mode);
   std::vector<bool> SlotsInReprintLoop() const;
   void WarnWhenWindowsManagesTheDefaultPrinter();

@@ -76,6 +76,7 @@ bool PrintServer::Start(StartMode mode) {
       settings_.Log.AppendLogDate ? DateStampedName(log_box, platform_.clock.Now()) : log_box);
   if (!TakeServerLock(mode) || !InputFoldersApart(mode)) return false;
   CheckFolderAvailability(mode);
+  if (mode == StartMode::kService && !InputFoldersReachable(mode)) return false;
   notifier_->ClearFolders();
   folders_.Clear();
   notices_.ClearAll();
@@ -176,6 +177,25 @@ bool PrintServer::InputFoldersApart(StartMode mode) {
     StartMessage("The input folder " + folder + " is given to both " +
                      settings_.Slots[first->second].PrinterName + " and " + slot.PrinterName +
                      ".\r\nGive each printer an input folder of its own.",
+                 mode);
+    return false;
+  }
+  return true;
+}
+
+bool PrintServer::InputFoldersReachable(StartMode mode) {
+  for (int n = 1; n <= settings_.SlotCount(); ++n) {
+    const TRec& slot = settings_.Slots[n];
+    const std::string folder = varnell::Trim(slot.InputFolder);
+    if (!slot.EnableIPDSEmulation || folder.empty() || platform_.files.DirectoryExists(folder))
+      continue;
+    const bool drive_letter = folder.size() >= 2 && folder[1] == ':';
+    StartMessage("The input folder " + folder + " of " + slot.PrinterName +
+                     " cannot be reached by the service" +
+                     (drive_letter ? "; a service sees no mapped drive letters: give the folder "
+                                     "as \\\\server\\share\\..."
+                                   : "") +
+                     ". The service starts once it can reach it.",
                  mode);
     return false;
   }

@@ -60,6 +60,10 @@ class FileSystem {
   // holds it (or may not be let in). The hold ends with the process at the latest.
   virtual std::unique_ptr<HeldFile> HoldFile(const std::string& path, const std::string& text,
                                              SystemError& error) = 0;
+  // The path as a program of another logon sees it: one on a drive letter mapped to a share is
+  // written \\server\share\...; any other path as it is. Empty when the drive is mapped but
+  // its share cannot be told.
+  virtual std::string UniversalPath(const std::string& path) = 0;
   // The short (8.3) form of an existing path, at most 259 characters; empty when unavailable.
   virtual std::string ShortPath(const std::string& path) = 0;
   virtual std::string ErrorText(SystemError code) = 0;

@@ -33,6 +33,9 @@ class Shell {
                                                       uint32_t& error) = 0;
   // Opens a document with the "open" action, shown normally; failures are not reported.
   virtual void OpenDocument(const std::string& path) = 0;
+  // Starts `program` with `parameters` elevated (the system asks the user); false when it did
+  // not start (refused, cancelled). Does not wait for it.
+  virtual bool StartElevated(const std::string& program, const std::string& parameters) = 0;
 };
 
 }  // namespace corvale

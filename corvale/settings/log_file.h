@@ -22,6 +22,7 @@ struct LogSettings {
   bool AppendLogDate = false;
   bool DeleteLogFile = false;
   int32_t DeleteLogFileDays = 7;
+  bool operator==(const LogSettings&) const = default;
 };
 
 // "MM/dd/yy hh:mm:ss" with the given date and time separators.

@@ -24,6 +24,7 @@ struct TRec {
   std::string DoneFolder;
   bool DeleteInputFileWhenDone = false;
   int32_t QueueDepth = 1;
+  bool operator==(const TRec&) const = default;
 };
 
 // Slot arrays are indexed by slot number 1..256; element 0 is unused.
@@ -44,6 +45,7 @@ struct Settings {
   PrintSettings Print;
 
   int32_t SlotCount() const { return static_cast<int32_t>(Printers.size()); }
+  bool operator==(const Settings&) const = default;
 };
 
 // The printer list for the slots: the system's printers without "Varnell" and "AFP Printer",

@@ -8,6 +8,7 @@
 #include "corvale/engine/errors.h"
 #include "corvale/platform/dialogs.h"
 #include "corvale/platform/system_info.h"
+#include "corvale/settings/settings_store.h"
 #include "corvale/ui/server_main_unit.h"
 
 namespace corvale {
@@ -97,7 +98,13 @@ void TForm1::BindHandlers() {
 }
 
 void TForm1::SettingsEdited() {
+  if (!service_console_) return Server.ApplySettings(Config);
+  // The service's settings: saved at once, for its next Start.
+  if (!service_edits_allowed_ || Config == Server.SettingsInForce()) return;
+  SaveSettings(platform_.registry, Config, Server.Engine().RegistryViewFlag);
   Server.ApplySettings(Config);
+  saved_while_serving_ = saved_while_serving_ || service_up_;
+  ShowService();
 }
 
 int TForm1::SelectedSlot() const {
@@ -159,8 +166,9 @@ void TForm1::edtDoneFolderChange() {
 }
 
 void TForm1::FolderBoxChanged(EditBox& box, bool input) {
-  const std::string folder = varnell::Trim(box.Text());
+  std::string folder = varnell::Trim(box.Text());
   if (folder.empty()) return;  // an emptied box keeps the slot's folder
+  if (service_console_ && !showing_slot_ && !ServiceFolderText(box, folder)) return;
   const int selected = SelectedSlot();
   for (int k = 1; k <= Config.SlotCount() && !showing_slot_; ++k) {
     if (k == selected) continue;

@@ -10,16 +10,19 @@ namespace corvale {
 void TForm1::btnStartClick() {
   // The operator's Start ends the tries of a start at logon.
   TimerAutoRun.SetEnabled(false);
+  if (service_console_) return ControlService(/*start=*/true);
   Server.Start(Config, StartMode::kOperator);
 }
 
 void TForm1::btnStopClick() {
   // The operator's Stop ends the tries of a start at logon too.
   TimerAutoRun.SetEnabled(false);
+  if (service_console_) return ControlService(/*start=*/false);
   Server.Stop();
 }
 
 void TForm1::Timer1Timer() {
+  if (service_console_) return ShowService();
   Server.StatusTick();
 }
 

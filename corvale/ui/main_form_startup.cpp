@@ -59,6 +59,7 @@ void TForm1::FormCreate() {
   step([&] {
     if (LaunchedAtLogon) TimerAutoRun.SetEnabled(true);
   });
+  step([&] { EnterServiceConsoleWhenInstalled(); });
   deferred_errors_ = nullptr;
   for (const std::string& error : errors_at_logon) GuardedUnattended([&] { throw Error(error); });
   unattended_ = false;
@@ -85,6 +86,17 @@ bool TForm1::FormCloseQuery() {
 }
 
 void TForm1::FormClose() {
+  if (service_console_) {
+    // The window ran no server: no default printer to restore, no Run entry to keep.
+    if (service_edits_allowed_) {
+      Guarded([&] {
+        Config.DefaultPrinter = cmbPrinter.Text();
+        SaveSettings(platform_.registry, Config, Server.Engine().RegistryViewFlag);
+      });
+    }
+    Guarded([&] { Server.Close(0); });
+    return;
+  }
   Guarded([&] { Server.RestoreStartupDefaultPrinter(); });
   Guarded([&] {
     Config.DefaultPrinter = cmbPrinter.Text();

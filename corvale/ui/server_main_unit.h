@@ -19,12 +19,14 @@ namespace corvale {
 
 class Dialogs;
 class FolderBrowser;
+class ServiceManager;
 
-// The Windows operations Corvale needs, as the program's main wires them: the server's, and the
-// window's boxes and dialogs.
+// The Windows operations Corvale needs, as the program's main wires them: the server's, the
+// window's boxes and dialogs, and the service it may show.
 struct CorvalePlatform : ServerPlatform {
   Dialogs& dialogs;
   FolderBrowser& folders;
+  ServiceManager& services;
 };
 
 class TForm1 : public ServerView {
@@ -100,6 +102,11 @@ class TForm1 : public ServerView {
   // Shows the log settings of Config in their controls.
   void ShowLogSettings();
 
+  // When the Corvale service is installed, the window is its console: it runs no server of its
+  // own, shows the service's state, starts and stops it, and (for the service's account) saves
+  // every edit at once for the service's next Start.
+  bool ServiceConsole() const { return service_console_; }
+
   // The server's buttons and ticks.
   void btnStartClick();
   void btnStopClick();
@@ -164,6 +171,10 @@ class TForm1 : public ServerView {
 
  private:
   void BindHandlers();
+  void EnterServiceConsoleWhenInstalled();
+  void ShowService();
+  void ControlService(bool start);
+  bool ServiceFolderText(EditBox& box, std::string& folder);
   // Puts the edited Config in force in the server.
   void SettingsEdited();
   void FolderBoxChanged(EditBox& box, bool input);
@@ -179,6 +190,12 @@ class TForm1 : public ServerView {
   bool unattended_ = false;
   // While start-up at logon runs, the errors it meets wait here for the log file to be known.
   std::vector<std::string>* deferred_errors_ = nullptr;
+  bool service_console_ = false;
+  std::string service_account_;
+  bool service_edits_allowed_ = false;
+  // Settings saved while the service ran, which it takes at its next Start.
+  bool saved_while_serving_ = false;
+  bool service_up_ = false;
 };
 
 }  // namespace corvale

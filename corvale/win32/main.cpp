@@ -1,7 +1,14 @@
-// corvale.exe: wires the Win32 platform into the window model and runs the message loop.
+// corvale.exe: the service (/Service), the service's commands (/InstallService, /RemoveService,
+// /StartService, /StopService), or the window: wires the Win32 platform into the window model and
+// runs the message loop.
 #include "common/win32/windows_support.h"
 
 #include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "common/text.h"
 #include "corvale/platform/win32/win32_event_loop.h"
 #include "corvale/platform/win32/win32_file_system.h"
 #include "corvale/platform/win32/win32_folder_watch.h"
@@ -9,12 +16,39 @@
 #include "corvale/platform/win32/win32_registry.h"
 #include "corvale/platform/win32/win32_shell.h"
 #include "corvale/platform/win32/single_instance.h"
+#include "corvale/platform/win32/wide_text.h"
+#include "corvale/platform/win32/win32_service_manager.h"
 #include "corvale/platform/win32/win32_system.h"
+#include "corvale/service/service_commands.h"
+#include "corvale/win32/console_text.h"
+#include "corvale/win32/service_main.h"
 #include "corvale/ui/server_main_unit.h"
 #include "corvale/ui/win32/main_window.h"
 #include "corvale/ui/win32/win32_folder_browser.h"
 
+namespace {
+
+std::string ErrorText(uint32_t code) {
+  return corvale::win32::SystemErrorTextUtf8(code);
+}
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  {
+    corvale::win32::Win32SystemInfo system;
+    const std::vector<std::string> args = system.Arguments();
+    if (args.size() == 1 && varnell::EqualsIgnoreCase(args[0], "/Service"))
+      return corvale::win32::RunAsService();
+    if (corvale::IsServiceCommand(args)) {
+      corvale::win32::Win32ServiceManager services;
+      corvale::win32::Win32Registry registry;
+      const corvale::CommandOutcome outcome =
+          corvale::RunServiceCommand(args, services, registry, system.ProgramPath(), ErrorText);
+      corvale::win32::WriteConsoleText(outcome.text);
+      return outcome.exit_code;
+    }
+  }
   // A second Corvale would fight the first over the default printer, the log and the job store.
   corvale::win32::SingleInstance instance;
   if (!instance.First()) {
@@ -35,8 +69,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   win32::Win32Dialogs dialogs;
   win32::Win32FolderWatch watch;
   win32::Win32FolderBrowser folders;
+  win32::Win32ServiceManager services;
   CorvalePlatform platform{
-      {registry, files, printers, shell, system, clock, loop, watch}, dialogs, folders};
+      {registry, files, printers, shell, system, clock, loop, watch}, dialogs, folders, services};
 
   TForm1 form(platform);
   win32::MainWindow window(form, loop, dialogs);

@@ -177,4 +177,15 @@ void FakeShell::OpenDocument(const std::string& path) {
   documents_.push_back(path);
 }
 
+bool FakeShell::StartElevated(const std::string& program, const std::string& parameters) {
+  std::lock_guard lock(mutex_);
+  elevated_.push_back(program + " " + parameters);
+  return !refuse_elevation;
+}
+
+std::vector<std::string> FakeShell::ElevatedStarts() const {
+  std::lock_guard lock(mutex_);
+  return elevated_;
+}
+
 }  // namespace corvale::testing

@@ -65,6 +65,10 @@ class FakeShell : public Shell {
                                               const std::string& parameters,
                                               uint32_t& error) override;
   void OpenDocument(const std::string& path) override;
+  // Recorded as "<program> <parameters>"; the user lets it start unless RefuseElevation.
+  bool StartElevated(const std::string& program, const std::string& parameters) override;
+  std::vector<std::string> ElevatedStarts() const;
+  bool refuse_elevation = false;
 
  private:
   class Program;
@@ -92,6 +96,7 @@ class FakeShell : public Shell {
   int running_ = 0;
   int most_running_ = 0;
   std::vector<std::string> documents_;
+  std::vector<std::string> elevated_;
   FakePrinters* printers_ = nullptr;
 };
 

@@ -9,6 +9,7 @@
 #include "tests/fakes/fake_dialogs.h"
 #include "tests/fakes/fake_folder_browser.h"
 #include "tests/fakes/fake_platform.h"
+#include "tests/fakes/fake_service_manager.h"
 
 namespace corvale::testing {
 
@@ -30,7 +31,8 @@ class FormHarness : public FakePlatform {
 
   FakeDialogs dialogs;
   FakeFolderBrowser folders;
-  CorvalePlatform platform{server_platform, dialogs, folders};
+  FakeServiceManager services;
+  CorvalePlatform platform{server_platform, dialogs, folders, services};
 
  protected:
   PrintServer* ServerOrNull() const override { return form_ ? &form_->Server : nullptr; }

@@ -46,6 +46,38 @@ void RecordingFileSystem::FailMovesInto(const std::string& folder, SystemError c
   }
 }
 
+void RecordingFileSystem::Unreachable(const std::string& prefix) {
+  std::lock_guard lock(mutex_);
+  unreachable_.push_back(prefix);
+}
+
+void RecordingFileSystem::Reachable(const std::string& prefix) {
+  std::lock_guard lock(mutex_);
+  std::erase(unreachable_, prefix);
+}
+
+bool RecordingFileSystem::IsUnreachable(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  for (const std::string& prefix : unreachable_) {
+    if (path.rfind(prefix, 0) == 0) return true;
+  }
+  return false;
+}
+
+void RecordingFileSystem::MapDrive(const std::string& drive, const std::string& share) {
+  std::lock_guard lock(mutex_);
+  mapped_drives_[drive] = share;
+}
+
+std::string RecordingFileSystem::UniversalPath(const std::string& path) {
+  std::lock_guard lock(mutex_);
+  for (const auto& [drive, share] : mapped_drives_) {
+    if (path.rfind(drive, 0) == 0)
+      return share.empty() ? std::string() : share + path.substr(drive.size());
+  }
+  return inner_.UniversalPath(path);
+}
+
 void RecordingFileSystem::SetFolderIdentity(const std::string& path, const std::string& identity) {
   std::lock_guard lock(mutex_);
   if (identity.empty()) {

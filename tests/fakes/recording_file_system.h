@@ -46,10 +46,17 @@ class RecordingFileSystem : public FileSystem {
   void ReleaseLooks();
   // Blocks until a look waits at a held folder; false after 20 s.
   bool WaitForHeldLook();
+  // Folders at and below `prefix` cannot be reached (a share whose server is off): they are not
+  // there and cannot be made.
+  void Unreachable(const std::string& prefix);
+  void Reachable(const std::string& prefix);
   // Holding exactly `path` (HoldFile) fails with `code` (0: it works again).
   void FailHoldOf(const std::string& path, SystemError code);
   // Opening exactly `path` to take its size fails with `code` (0: it works again).
   void FailSizeOf(const std::string& path, SystemError code);
+  // Paths starting with `drive` ("M:") are on a drive mapped to `share` ("\\\\srv\\hot"; empty:
+  // a share that cannot be told).
+  void MapDrive(const std::string& drive, const std::string& share);
   // Replaces the short form of every path (an empty result means "no short form").
   void SetShortPaths(std::function<std::string(const std::string&)> short_path);
 
@@ -57,9 +64,12 @@ class RecordingFileSystem : public FileSystem {
   std::vector<std::string> Deletes() const;
 
   bool FileExists(const std::string& path) override { return inner_.FileExists(path); }
-  bool DirectoryExists(const std::string& path) override { return inner_.DirectoryExists(path); }
+  bool DirectoryExists(const std::string& path) override {
+    return !IsUnreachable(path) && inner_.DirectoryExists(path);
+  }
   std::string FolderIdentity(const std::string& path) override;
   bool CreateDirectories(const std::string& path) override {
+    if (IsUnreachable(path)) return false;
     return inner_.CreateDirectories(path);
   }
   std::vector<FileEntry> ListFolder(const std::string& folder) override {
@@ -76,11 +86,13 @@ class RecordingFileSystem : public FileSystem {
   }
   std::unique_ptr<HeldFile> HoldFile(const std::string& path, const std::string& text,
                                      SystemError& error) override;
+  std::string UniversalPath(const std::string& path) override;
   std::string ShortPath(const std::string& path) override;
   std::string ErrorText(SystemError code) override { return inner_.ErrorText(code); }
 
  private:
   bool Copying(const std::string& from);
+  bool IsUnreachable(const std::string& path);
   SystemError Move(const std::string& from, const std::string& to,
                    const std::function<SystemError()>& move);
 
@@ -94,6 +106,8 @@ class RecordingFileSystem : public FileSystem {
   int looks_waiting_ = 0;
   std::condition_variable looks_changed_;
   std::map<std::string, SystemError> failing_holds_;
+  std::vector<std::string> unreachable_;
+  std::map<std::string, std::string> mapped_drives_;
   std::map<std::string, SystemError> failing_targets_;
   std::map<std::string, std::function<void()>> after_moves_;
   struct FailingAppends {

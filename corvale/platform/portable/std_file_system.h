@@ -27,6 +27,8 @@ class StdFileSystem : public FileSystem {
   // one process as between processes.
   std::unique_ptr<HeldFile> HoldFile(const std::string& path, const std::string& text,
                                      SystemError& error) override;
+  // No drive letters here: every path is its own.
+  std::string UniversalPath(const std::string& path) override { return path; }
   // No 8.3 names here: an existing path is its own short form.
   std::string ShortPath(const std::string& path) override;
   std::string ErrorText(SystemError code) override;

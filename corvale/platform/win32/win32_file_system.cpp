@@ -8,6 +8,8 @@
 #include <algorithm>
 
 #include "common/win32/windows_support.h"
+
+#include <winnetwk.h>
 #include "corvale/platform/extended_length_path.h"
 #include "corvale/platform/win32/wide_text.h"
 
@@ -218,6 +220,20 @@ std::unique_ptr<HeldFile> Win32FileSystem::HoldFile(const std::string& path,
   }
   error = 0;
   return held;
+}
+
+std::string Win32FileSystem::UniversalPath(const std::string& path) {
+  if (path.size() < 2 || path[1] != ':') return path;
+  const std::wstring root = Wide(path.substr(0, 2) + "\\");
+  if (GetDriveTypeW(root.c_str()) != DRIVE_REMOTE) return path;
+  std::wstring buffer(1024, L'\0');
+  DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+  const std::wstring wide = Wide(path);
+  if (WNetGetUniversalNameW(wide.c_str(), UNIVERSAL_NAME_INFO_LEVEL, buffer.data(), &size) !=
+      NO_ERROR)
+    return std::string();
+  const auto* info = reinterpret_cast<const UNIVERSAL_NAME_INFOW*>(buffer.data());
+  return Utf8(info->lpUniversalName);
 }
 
 std::string Win32FileSystem::ShortPath(const std::string& path) {

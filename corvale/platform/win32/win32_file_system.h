@@ -23,6 +23,7 @@ class Win32FileSystem : public FileSystem {
   std::optional<std::string> ReadTextFile(const std::string& path) override;
   std::unique_ptr<HeldFile> HoldFile(const std::string& path, const std::string& text,
                                      SystemError& error) override;
+  std::string UniversalPath(const std::string& path) override;
   std::string ShortPath(const std::string& path) override;
   std::string ErrorText(SystemError code) override;
 };

@@ -75,6 +75,20 @@ std::unique_ptr<StartedProgram> Win32Shell::StartHidden(const std::string& progr
   return started;
 }
 
+bool Win32Shell::StartElevated(const std::string& program, const std::string& parameters) {
+  const std::wstring file = Wide(program);
+  const std::wstring arguments = Wide(parameters);
+  SHELLEXECUTEINFOW info = {};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_FLAG_NO_UI;
+  info.hwnd = static_cast<HWND>(owner_);
+  info.lpVerb = L"runas";
+  info.lpFile = file.c_str();
+  info.lpParameters = arguments.c_str();
+  info.nShow = SW_HIDE;
+  return ShellExecuteExW(&info) != FALSE;
+}
+
 void Win32Shell::OpenDocument(const std::string& path) {
   ShellExecuteW(static_cast<HWND>(owner_), L"open", Wide(path).c_str(), nullptr, nullptr, SW_SHOW);
 }

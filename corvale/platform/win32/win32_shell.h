@@ -11,6 +11,7 @@ class Win32Shell : public Shell {
                                               const std::string& parameters,
                                               uint32_t& error) override;
   void OpenDocument(const std::string& path) override;
+  bool StartElevated(const std::string& program, const std::string& parameters) override;
   void SetOwnerWindow(void* owner) { owner_ = owner; }
 
  private:
