@@ -161,7 +161,22 @@ _start_cups() {
   _write_cups_config
   cupsd -f -c "$c/etc/cupsd.conf" -s "$c/etc/cups-files.conf" >"$c/log/cupsd.stdout" 2>&1 &
   echo $! >"$run/cupsd.pid"
-  for _ in $(seq 200); do lpstat -r >/dev/null 2>&1 && break; sleep 0.05; done
+  # `lpstat -r` exits with 0 whether the scheduler runs or not: only its text tells. Until
+  # cupsd listens on its socket, every lpadmin fails ("Unable to connect to server").
+  local ready=0
+  for _ in $(seq 400); do
+    if [ -S "$c/run/cups.sock" ] && LC_ALL=C lpstat -r 2>/dev/null | grep -qx 'scheduler is running'; then
+      ready=1
+      break
+    fi
+    _pid_alive "$run/cupsd.pid" || break
+    sleep 0.05
+  done
+  if [ $ready = 0 ]; then
+    echo "wine-env: the private CUPS server did not start; see $c/log/cupsd.stdout and" \
+      "$c/log/error_log" >&2
+    return 1
+  fi
   local q
   for q in "${varnell_cups_queues[@]}"; do
     lpstat -p "$q" >/dev/null 2>&1 ||

@@ -6,6 +6,7 @@
 #include "corvale/platform/shell.h"
 #include "corvale/ui/server_main_unit.h"
 #include "corvale/ui/configure_unit.h"
+#include "varnell_version.h"
 
 namespace corvale {
 
@@ -13,7 +14,7 @@ namespace {
 
 constexpr char kPickerCaption[] = "Choose Folder";
 constexpr char kProgramName[] = "Corvale";
-constexpr char kVersionText[] = "2.0.0 (build 512)";
+constexpr char kVersionText[] = VARNELL_CORVALE_FILE_VERSION;
 
 // The folder part of a path: everything before its last "\" (or "/"), or empty.
 std::string FolderOf(const std::string& path) {

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "common/text.h"
 #include "tests/fakes/form_harness.h"
+#include "varnell_version.h"
 
 namespace corvale {
 namespace {
@@ -336,7 +338,11 @@ TEST_F(MainWindowTest, HelpOpensCorvaleChmWhenPresentElseVarnellChm) {
 TEST_F(MainWindowTest, AboutShowsTheProgramAndItsVersion) {
   TForm1& form = Create();
   form.btnAbout.Click();
-  EXPECT_EQ(dialogs.Abouts(), std::vector<std::string>{"Corvale 2.0.0 (build 512)"});
+  // The version is the one the file VERSION gives Corvale, in the form of its file version.
+  EXPECT_EQ(dialogs.Abouts(), std::vector<std::string>{"Corvale " VARNELL_CORVALE_FILE_VERSION});
+  EXPECT_TRUE(std::regex_match(VARNELL_CORVALE_FILE_VERSION,
+                               std::regex(R"([0-9]+\.[0-9]+\.[0-9]+ \(build [0-9]+\))")))
+      << VARNELL_CORVALE_FILE_VERSION;
 }
 
 TEST_F(MainWindowTest, BrowseStartsInTheBoxesFolderWithCaptionAndPrompt) {

@@ -30,14 +30,16 @@ EOF
   pass "$name: version $version, product $product, company Varnell"
 }
 
-# The manifest: no elevation, version 6 of the common controls, the supported systems; and
-# Windows can build an activation context from it that loads the common controls 6.
+# The manifest: the program's name and version, no elevation, version 6 of the common controls,
+# the supported systems; and Windows can build an activation context from it that loads the
+# common controls 6.
 check_manifest() {
-  local name=$1 exe=$2
+  local name=$1 exe=$2 product=$3 version=$4
   info manifest "$exe" >"$WORK/$name.manifest" || fail "$name: no manifest"
   local text
   text=$(tr -s ' \n' '  ' <"$WORK/$name.manifest")
   local wanted=(
+    "name=\"Varnell.$product\" version=\"$version\""
     '<requestedExecutionLevel level="asInvoker" uiAccess="false"/>'
     'name="Microsoft.Windows.Common-Controls" version="6.0.0.0" processorArchitecture="*" publicKeyToken="6595b64144ccf1df"'
     '<supportedOS Id="{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"/>'
@@ -75,22 +77,26 @@ check_program() {
   exe=$(winpath "$VARNELL_BIN/$name.exe")
   check_version "$name" "$exe" "$product" "$version" "$file_version" "$product_version" \
     "$description"
-  check_manifest "$name" "$exe"
+  check_manifest "$name" "$exe" "$product" "$version"
   check_icons "$name" "$exe" "$group"
 }
 
+# Each program's version as the file VERSION gives it: Corvale's file version reads
+# "2.0.0 (build 512)" and its product version "2.0.0"; Pennock and Falcrest give all four numbers.
 for program in ${VARNELL_PROGRAMS:?}; do
+  version=$(program_version "$program")
   case $program in
     corvale)
-      check_program corvale Corvale 2.0.0.512 "2.0.0 (build 512)" 2.0.0 \
-        "Corvale hot-folder print server" 100
+      check_program corvale Corvale "$version" "${version%.*} (build ${version##*.})" \
+        "${version%.*}" "Corvale hot-folder print server" 100
       ;;
     pennock)
-      check_program pennock Pennock 1.0.0.0 1.0.0.0 1.0.0.0 \
+      check_program pennock Pennock "$version" "$version" "$version" \
         "Pennock spooler notification monitor" 103
       ;;
     falcrest)
-      check_program falcrest Falcrest 1.0.0.0 1.0.0.0 1.0.0.0 "Falcrest AFP printer installer" 100
+      check_program falcrest Falcrest "$version" "$version" "$version" \
+        "Falcrest AFP printer installer" 100
       ;;
     *) fail "unknown program $program" ;;
   esac

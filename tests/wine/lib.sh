@@ -17,6 +17,14 @@ fail() {
 }
 pass() { echo "ok: $*"; }
 
+# program_version PROGRAM: the program's four-part version as the file VERSION gives it.
+program_version() {
+  local version
+  version=$(awk -v name="$1" '$1 == name { print $2 }' "$VARNELL_SOURCE/VERSION")
+  [[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "VERSION gives no version of $1"
+  echo "$version"
+}
+
 # Runs a Windows program and prints its output without CRs. The output goes through a file, not
 # a pipe: Wine's helper processes started on the way inherit the descriptors and outlive it.
 winrun() {

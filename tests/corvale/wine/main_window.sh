@@ -99,10 +99,13 @@ drv click Corvale 1033 >/dev/null
 drv wait-window About >/dev/null || fail "no About window"
 drv list-controls About >"$WORK/about.txt"
 grep -qP '\tCorvale\t' "$WORK/about.txt" || fail "About without the name: $(cat "$WORK/about.txt")"
-grep -qP '\t2\.0\.0 \(build 512\)\t' "$WORK/about.txt" || fail "About without the version"
+version=$(program_version corvale)
+about_version="${version%.*} (build ${version##*.})"
+grep -qF "$(printf '\t%s\t' "$about_version")" "$WORK/about.txt" ||
+  fail "About without the version $about_version: $(cat "$WORK/about.txt")"
 drv click About 1 >/dev/null
 drv wait-gone About >/dev/null || fail "About did not close with OK"
-pass "About shows Corvale and 2.0.0 (build 512), closes with OK"
+pass "About shows Corvale and $about_version, closes with OK"
 
 # --- Closing writes the settings and the Run entry -----------------------------------------
 drv set-check Corvale 1018 1 >/dev/null
