@@ -139,6 +139,9 @@ std::string TOpenFile::FinishFile() {
   const std::string& job_file = job_.JobFile;
   switch (job_.Action) {
     case FinishAction::kMoveToDoneFolder: {
+      // Without a done folder the file would go to the root of the job store's drive.
+      if (job_.DoneFolder.empty())
+        return SetAside(kPrintedFolder, "is printed but its printer has no done folder");
       const std::string target = job_.DoneFolder + "\\" + ExtractFileName(job_file);
       const bool replacing = files.FileExists(target);
       const SystemError error = files.MoveFile(job_file, target);

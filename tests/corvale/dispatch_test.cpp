@@ -237,6 +237,21 @@ TEST_F(DispatchTest, MissingDoneFolderSetsThePrintedFileAsideAndGivesTheCapacity
                                "\\a.afp; it is in " + aside + ".");
 }
 
+// A printer whose done folder was left empty (Start only warns of it) sets its printed files
+// aside too, rather than moving them to the root of the drive.
+TEST_F(DispatchTest, EmptyDoneFolderSetsThePrintedFileAside) {
+  settings.Slots[1].DoneFolder.clear();
+  Apply();
+  Drop(1, "a.afp");
+  RunPassToEnd();
+  const std::string job = JobFile(1, "a.afp");
+  const std::string aside = JobFile(1, "Printed\\a.afp");
+  EXPECT_EQ(LogMessages("MoveFile").back(), "MoveFile OK: Moved " + job + " to " + aside);
+  EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\Printed\\a.afp"), "a.afp");
+  EXPECT_EQ(view.Status(),
+            job + " is printed but its printer has no done folder; it is in " + aside + ".");
+}
+
 // A utility that cannot start has printed nothing: the job fails, and its file goes to "Failed".
 TEST_F(DispatchTest, UtilityThatCannotStartFailsTheJob) {
   shell.FailStarts(2);

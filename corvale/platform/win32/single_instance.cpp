@@ -15,7 +15,9 @@ constexpr DWORD kWindowPollMs = 100;
 
 SingleInstance::SingleInstance() {
   mutex_ = CreateMutexW(nullptr, TRUE, kMutexName);
-  first_ = !(mutex_ && GetLastError() == ERROR_ALREADY_EXISTS);
+  const DWORD error = GetLastError();
+  // A Corvale that runs elevated holds a mutex this one may not open: it runs all the same.
+  first_ = mutex_ ? error != ERROR_ALREADY_EXISTS : error != ERROR_ACCESS_DENIED;
 }
 
 SingleInstance::~SingleInstance() {
