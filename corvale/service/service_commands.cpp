@@ -4,7 +4,7 @@
 #include "common/text.h"
 #include "corvale/platform/service_manager.h"
 #include "corvale/service/service_names.h"
-#include "corvale/settings/settings_store.h"
+#include "corvale/settings/run_entry.h"
 
 namespace corvale {
 
@@ -42,7 +42,7 @@ CommandOutcome Failed(const std::string& what, uint32_t error, std::string (*err
 }
 
 CommandOutcome Install(const std::vector<std::string>& arguments, ServiceManager& services,
-                       Registry& registry, const std::string& program_path,
+                       Registry& registry, const ProgramPath& program,
                        std::string (*error_text)(uint32_t)) {
   const std::string account = ServiceAccountName(SwitchValue(arguments, "Account").value_or(""));
   if (account.empty()) {
@@ -68,7 +68,7 @@ CommandOutcome Install(const std::vector<std::string>& arguments, ServiceManager
   config.name = kServiceName;
   config.display_name = kServiceDisplayName;
   config.description = kServiceDescription;
-  config.command_line = "\"" + program_path + "\" /Service";
+  config.command_line = "\"" + program.full + "\" /Service";
   config.account = account;
   config.password = SwitchValue(arguments, "Password").value_or("");
   // The spooler for the printers; the workstation service for folders on shares.
@@ -80,7 +80,7 @@ CommandOutcome Install(const std::vector<std::string>& arguments, ServiceManager
     return Failed("The service cannot be installed", error, error_text);
   }
   // The window of the service's account shows the service: nothing starts it at logon any more.
-  UpdateRunEntry(registry, "", false);
+  RemoveRunEntries(registry, {program.full, program.short_form});
   return {kCommandDone, "The service " + std::string(kServiceName) + " is installed; it runs as " +
                             account +
                             " and starts with Windows. Start it now with: net start " +
@@ -132,10 +132,10 @@ bool IsServiceCommand(const std::vector<std::string>& arguments) {
 
 CommandOutcome RunServiceCommand(const std::vector<std::string>& arguments,
                                  ServiceManager& services, Registry& registry,
-                                 const std::string& program_path,
+                                 const ProgramPath& program,
                                  std::string (*error_text)(uint32_t)) {
   if (Is(arguments, "/InstallService"))
-    return Install(arguments, services, registry, program_path, error_text);
+    return Install(arguments, services, registry, program, error_text);
   if (Is(arguments, "/RemoveService")) return Remove(services, error_text);
   if (Is(arguments, "/StartService")) {
     const SystemError error = services.Start(kServiceName);

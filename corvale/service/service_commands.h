@@ -32,11 +32,16 @@ constexpr uint32_t kServiceStopWaitMs = 60000;
 // Whether `arguments` ask for one of the service's commands (the first argument decides).
 bool IsServiceCommand(const std::vector<std::string>& arguments);
 
-// Runs the command `arguments` ask for. `program_path` is corvale.exe's full path, `error_text`
-// turns a system error code into its text.
+// corvale.exe's path: in full, and its short form where the file system has one.
+struct ProgramPath {
+  std::string full;
+  std::string short_form;
+};
+
+// Runs the command `arguments` ask for; `error_text` turns a system error code into its text.
 CommandOutcome RunServiceCommand(const std::vector<std::string>& arguments,
                                  ServiceManager& services, Registry& registry,
-                                 const std::string& program_path,
+                                 const ProgramPath& program,
                                  std::string (*error_text)(uint32_t));
 
 // The account as the Service Control Manager takes it: "name" and ".\name" are this computer's

@@ -17,8 +17,6 @@ namespace {
 
 constexpr char kVarnellKey[] = "SOFTWARE\\Varnell";
 constexpr char kDevicesKey[] = "SOFTWARE\\Varnell\\Devices";
-constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr char kRunValue[] = "Corvale";
 
 bool ContainsIgnoreCase(const std::vector<std::string>& list, const std::string& name) {
   return std::any_of(list.begin(), list.end(), [&](const std::string& entry) {
@@ -162,24 +160,6 @@ void SaveSettings(Registry& registry, const Settings& settings, uint32_t view_fl
     // As stored: a list that is not one stays for the operator to mend.
     WriteString(*varnell, "PrintSuccessExitCodes", settings.Print.PrintSuccessExitCodes);
     WriteInteger(*varnell, "PrintTimeoutMinutes", settings.Print.PrintTimeoutMinutes);
-  }
-}
-
-void UpdateRunEntry(Registry& registry, const std::string& data, bool wanted) {
-  if (wanted) {
-    if (auto key = registry.OpenKey(RegistryHive::kLocalMachine, kRunKey,
-                                    kKeyAllAccess | kKeyWow64_64Key, /*create=*/true))
-      key->SetString(kRunValue, data);
-    return;
-  }
-  bool exists = false;
-  if (auto key = registry.OpenKey(RegistryHive::kLocalMachine, kRunKey, kKeyRead | kKeyWow64_64Key,
-                                  /*create=*/false))
-    exists = key->GetValue(kRunValue).has_value();
-  if (!exists) return;
-  if (auto key = registry.OpenKey(RegistryHive::kLocalMachine, kRunKey,
-                                  kKeyAllAccess | kKeyWow64_64Key, /*create=*/false)) {
-    if (key->GetValue(kRunValue)) key->DeleteValue(kRunValue);
   }
 }
 

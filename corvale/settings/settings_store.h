@@ -1,6 +1,5 @@
 // The settings store: Corvale's settings in HKEY_CURRENT_USER\SOFTWARE\Varnell, one key per
-// printer below "Devices", read once at start-up and written back once at close; and the Run
-// entry that starts Corvale at every logon.
+// printer below "Devices", read once at start-up and written back once at close.
 #pragma once
 
 #include <cstdint>
@@ -24,9 +23,5 @@ Settings LoadSettings(Registry& registry, const std::vector<std::string>& printe
 // Writes every setting, creating the keys; keys of printers not listed now are left alone.
 // Throws "Failed to set data for '<name>'" at the first value that cannot be written.
 void SaveSettings(Registry& registry, const Settings& settings, uint32_t view_flag);
-
-// Writes the Run entry "Corvale" with `data` when `wanted`, else removes it if it is there.
-// A key that cannot be opened ends the step silently.
-void UpdateRunEntry(Registry& registry, const std::string& data, bool wanted);
 
 }  // namespace corvale

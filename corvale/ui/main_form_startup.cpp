@@ -7,6 +7,7 @@
 #include "corvale/engine/errors.h"
 #include "corvale/platform/printers.h"
 #include "corvale/platform/system_info.h"
+#include "corvale/settings/run_entry.h"
 #include "corvale/settings/settings_store.h"
 #include "corvale/ui/server_main_unit.h"
 
@@ -104,9 +105,17 @@ void TForm1::FormClose() {
     SaveSettings(platform_.registry, Config, Server.Engine().RegistryViewFlag);
   });
   Guarded([&] {
-    UpdateRunEntry(platform_.registry,
-                   Server.ShortPathOf(platform_.system.ProgramPath()) + " /LaunchOnStartup",
-                   cbAutoRun.Checked());
+    const std::string program = platform_.system.ProgramPath();
+    const std::string short_program = Server.ShortPathOf(program);
+    if (!cbAutoRun.Checked()) {
+      RemoveRunEntries(platform_.registry, {program, short_program});
+      return;
+    }
+    const std::string report = RunEntryReport(WriteRunEntry(
+        platform_.registry, short_program + " /LaunchOnStartup", {program, short_program}));
+    if (report.empty()) return;
+    Server.WriteLog(report, "General");
+    Server.SetStatusText(report + ".");
   });
   Guarded([&] { Server.Close(CloseWaitMs); });
 }

@@ -43,8 +43,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (corvale::IsServiceCommand(args)) {
       corvale::win32::Win32ServiceManager services;
       corvale::win32::Win32Registry registry;
-      const corvale::CommandOutcome outcome =
-          corvale::RunServiceCommand(args, services, registry, system.ProgramPath(), ErrorText);
+      corvale::win32::Win32FileSystem files;
+      const std::string program = system.ProgramPath();
+      const corvale::CommandOutcome outcome = corvale::RunServiceCommand(
+          args, services, registry, {program, files.ShortPath(program)}, ErrorText);
       corvale::win32::WriteConsoleText(outcome.text);
       return outcome.exit_code;
     }

@@ -473,6 +473,20 @@ TEST_F(MainWindowTest, RunEntryFollowsTheBoxOnlyWhenTheWindowCloses) {
       registry.Value(RegistryHive::kLocalMachine, run_key, "Corvale");
   ASSERT_TRUE(entry.has_value());
   EXPECT_EQ(entry->text, "C:\\CORVALE\\CORVALE.EXE /LaunchOnStartup");
+  DestroyForm();
+
+  // Under UAC the machine-wide entry is refused: the user's own takes its place, and says so.
+  registry.Reset();
+  registry.FailOpenOf(RegistryHive::kLocalMachine, run_key);
+  TForm1& refused = Create();
+  refused.cbAutoRun.SetChecked(true);
+  refused.FormClose();
+  entry = registry.Value(RegistryHive::kCurrentUser, run_key, "Corvale");
+  ASSERT_TRUE(entry.has_value());
+  EXPECT_EQ(entry->text, "C:\\CORVALE\\CORVALE.EXE /LaunchOnStartup");
+  EXPECT_EQ(LogMessages("General").back(),
+            "Run this program on system startup: the entry for every user of this computer is "
+            "refused; Corvale starts at this user's logon only");
 }
 
 }  // namespace

@@ -245,8 +245,10 @@ std::string TestErrorText(uint32_t code) {
 class ServiceCommandsTest : public ::testing::Test {
  protected:
   CommandOutcome Run(const std::vector<std::string>& arguments) {
-    return RunServiceCommand(arguments, services, registry,
-                             "C:\\Program Files\\Corvale\\corvale.exe", TestErrorText);
+    return RunServiceCommand(
+        arguments, services, registry,
+        {"C:\\Program Files\\Corvale\\corvale.exe", "C:\\PROGRA~1\\Corvale\\corvale.exe"},
+        TestErrorText);
   }
   FakeServiceManager services;
   testing::FakeRegistry registry;
@@ -257,7 +259,8 @@ class ServiceCommandsTest : public ::testing::Test {
 // account gets the right to log on as a service; Corvale's Run entry goes.
 TEST_F(ServiceCommandsTest, InstallMakesTheServiceOfTheAccount) {
   const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-  registry.PutString(RegistryHive::kLocalMachine, kRunKey, "Corvale", "C:\\X /LaunchOnStartup");
+  registry.PutString(RegistryHive::kLocalMachine, kRunKey, "Corvale",
+                     "C:\\PROGRA~1\\Corvale\\corvale.exe /LaunchOnStartup");
   const CommandOutcome outcome = Run({"/InstallService", "/Account:printing", "/Password:s3cret"});
   EXPECT_EQ(outcome.exit_code, kCommandDone) << outcome.text;
   const std::optional<ServiceConfig> config = services.Installed();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "corvale/settings/run_entry.h"
 #include "tests/fakes/form_harness.h"
 
 namespace corvale {
@@ -430,7 +431,7 @@ TEST_F(SettingsStoreTest, KeysAreOpenedWithFullAccessAndTheViewBitOnlyAtSave) {
     form.FormClose();
     int saves = 0;
     for (const FakeRegistry::OpenCall& open : registry.Opens()) {
-      if (open.hive != kHKCU) continue;
+      if (open.hive != kHKCU || open.path.rfind(kVarnell, 0) != 0) continue;
       ++saves;
       EXPECT_EQ(open.access, kKeyAllAccess | c.view) << open.path;
       EXPECT_TRUE(open.create) << open.path;
@@ -499,6 +500,60 @@ TEST(SettingsStoreWithoutPrintersTest, SaveWritesAnEmptyDefaultPrinterAndNoPrint
   ASSERT_TRUE(remembered.has_value());
   EXPECT_EQ(remembered->text, "");
   EXPECT_TRUE(harness.registry.SubKeys(kHKCU, kDevices).empty());
+}
+
+
+// The Run entry: machine-wide where that may be written, else for the user alone; removing takes
+// only the entries that start this program.
+constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const std::vector<std::string> kProgram = {"C:\\Program Files\\Corvale\\corvale.exe",
+                                           "C:\\PROGRA~1\\Corvale\\corvale.exe"};
+
+TEST(RunEntryTest, AnEntryStartsThisProgramInAnyFormAndCase) {
+  const struct {
+    const char* command;
+    bool starts;
+  } cases[] = {
+      {"C:\\PROGRA~1\\Corvale\\corvale.exe /LaunchOnStartup", true},
+      {"\"c:\\program files\\corvale\\CORVALE.EXE\" /LaunchOnStartup", true},
+      {"C:\\Program Files\\Corvale\\corvale.exe", true},
+      {"C:\\Program Files\\Corvale\\corvale.exe.bak /LaunchOnStartup", false},
+      {"\"C:\\Program Files\\Corvale\\corvale.exe /LaunchOnStartup", false},
+      {"D:\\Corvale\\corvale.exe /LaunchOnStartup", false},
+      {"", false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(RunEntryStarts(c.command, kProgram), c.starts) << c.command;
+}
+
+TEST(RunEntryTest, WrittenMachineWideElsePerUserAndRemovedOnlyWhereItIsOurs) {
+  const std::string data = kProgram[1] + " /LaunchOnStartup";
+  const RegistryHive kHKLM = RegistryHive::kLocalMachine;
+  {
+    FakeRegistry registry;
+    registry.PutString(kHKCU, kRunKey, "Corvale", data);
+    EXPECT_EQ(WriteRunEntry(registry, data, kProgram), RunEntryPlace::kMachine);
+    EXPECT_EQ(registry.Value(kHKLM, kRunKey, "Corvale")->text, data);
+    EXPECT_FALSE(registry.Value(kHKCU, kRunKey, "Corvale").has_value());
+    EXPECT_EQ(RunEntryReport(RunEntryPlace::kMachine), "");
+  }
+  {
+    // Under UAC a program run as invoker may not write below HKEY_LOCAL_MACHINE.
+    FakeRegistry registry;
+    registry.FailOpenOf(kHKLM, kRunKey);
+    EXPECT_EQ(WriteRunEntry(registry, data, kProgram), RunEntryPlace::kUser);
+    EXPECT_EQ(registry.Value(kHKCU, kRunKey, "Corvale")->text, data);
+    registry.FailOpenOf(kHKCU, kRunKey);
+    EXPECT_EQ(WriteRunEntry(registry, data, kProgram), RunEntryPlace::kNone);
+  }
+  {
+    FakeRegistry registry;
+    registry.PutString(kHKLM, kRunKey, "Corvale", "D:\\Other\\corvale.exe /LaunchOnStartup");
+    registry.PutString(kHKCU, kRunKey, "Corvale", data);
+    RemoveRunEntries(registry, kProgram);
+    EXPECT_TRUE(registry.Value(kHKLM, kRunKey, "Corvale").has_value());
+    EXPECT_FALSE(registry.Value(kHKCU, kRunKey, "Corvale").has_value());
+  }
 }
 
 }  // namespace

@@ -329,13 +329,16 @@ TEST_F(StartupTest, EndOfSessionClosesLikeTheWindowWithoutABox) {
   EXPECT_EQ(LogMessages("General").back(), "ERROR: Failed to set data for 'DeleteLogFileDays'");
 }
 
-TEST_F(StartupTest, UncheckedRunBoxRemovesOnlyTheCorvaleValue) {
-  registry.PutString(kHKLM, kRunKey, "Corvale", "C:\\OLD\\corvale.exe /LaunchOnStartup");
+TEST_F(StartupTest, UncheckedRunBoxRemovesOnlyTheCorvaleValueOfThisProgram) {
+  registry.PutString(kHKLM, kRunKey, "Corvale", system.program_path + " /LaunchOnStartup");
   registry.PutString(kHKLM, kRunKey, "Other", "other.exe");
+  // A Corvale installed elsewhere keeps the entry it wrote for its user.
+  registry.PutString(kHKCU, kRunKey, "Corvale", "D:\\Other\\corvale.exe /LaunchOnStartup");
   TForm1& form = Create();
   form.FormClose();
 
   EXPECT_FALSE(registry.Value(kHKLM, kRunKey, "Corvale").has_value());
+  EXPECT_TRUE(registry.Value(kHKCU, kRunKey, "Corvale").has_value());
   EXPECT_TRUE(registry.Value(kHKLM, kRunKey, "Other").has_value());
   const std::vector<FakeRegistry::WriteCall> writes = registry.WritesUnder(kHKLM, "Software");
   ASSERT_EQ(writes.size(), 1u);
