@@ -6,8 +6,12 @@
 namespace corvale {
 
 JobLedger::JobLedger(FileSystem& files, Shell& shell, Clock& clock, SystemInfo& system,
-                     EventLoop& loop)
-    : Log(files, clock, system, loop), Files(files), Programs(shell), loop_(loop) {}
+                     EventLoop& loop, EventLog& events)
+    : Log(files, clock, system, loop),
+      Events(events, clock, Log),
+      Files(files),
+      Programs(shell),
+      loop_(loop) {}
 
 bool JobLedger::Enter() {
   std::lock_guard lock(Mutex);

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 
+#include "corvale/engine/event_reporter.h"
 #include "corvale/settings/log_file.h"
 #include "corvale/settings/settings.h"
 
@@ -24,7 +25,8 @@ class Shell;
 
 class JobLedger {
  public:
-  JobLedger(FileSystem& files, Shell& shell, Clock& clock, SystemInfo& system, EventLoop& loop);
+  JobLedger(FileSystem& files, Shell& shell, Clock& clock, SystemInfo& system, EventLoop& loop,
+            EventLog& events);
 
   // Jobs taken from each slot's input folder and not yet finished: incremented by intake on the
   // main thread, decremented by the runners.
@@ -43,6 +45,8 @@ class JobLedger {
   std::condition_variable RunnersDone;
 
   LogFile Log;
+  // The Windows Event Log, for the server and its runners alike.
+  EventReporter Events;
   FileSystem& Files;
   Shell& Programs;
 

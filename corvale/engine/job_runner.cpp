@@ -97,7 +97,10 @@ void TOpenFile::Run() {
   // delete option says, for an operator to print it again.
   LogLine("Printing ERROR (" + *failure + "): " + job_.Program + " did not print " + job_.JobFile,
           "JobStatus");
-  ledger_->PostStatus(SetAside(kFailedFolder, "was not printed (" + *failure + ")"));
+  const std::string outcome = SetAside(kFailedFolder, "was not printed (" + *failure + ")");
+  ledger_->Events.Report("failed print " + std::to_string(job_.Slot), EventKind::kWarning,
+                         EventId::kPrintFailed, outcome);
+  ledger_->PostStatus(outcome);
 }
 
 std::optional<std::string> TOpenFile::Print() {

@@ -18,12 +18,19 @@ PrintServer::PrintServer(ServerPlatform& platform, ServerView& view)
     : platform_(platform),
       view_(view),
       ledger_(std::make_shared<JobLedger>(platform.files, platform.shell, platform.clock,
-                                          platform.system, platform.loop)),
+                                          platform.system, platform.loop, platform.events)),
       status_receiver_(std::make_shared<std::function<void(const std::string&)>>(
           [this](const std::string& text) { SetStatusText(text); })),
       probe_(platform.files, platform.loop),
       folders_(platform.files, settings_) {
   ledger_->SetStatusReceiver(status_receiver_);
+  // Standing conditions reach the Windows Event Log as they begin and as they end.
+  notices_.OnChange = [this](const std::string& cause, const std::string* text) {
+    if (!text) return ledger_->Events.Ends(cause);
+    const bool stops_printing = cause == "print utility" || cause == "log";
+    ledger_->Events.Begins(cause, stops_printing ? EventKind::kError : EventKind::kWarning,
+                           *text);
+  };
   // Tasks handed to the main thread (the runners' status texts) run on the unattended path.
   platform_.loop.SetHandlerBoundary(
       [this](const std::function<void()>& handler) { RunUnattended(handler); });

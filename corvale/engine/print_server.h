@@ -43,6 +43,7 @@ struct ServerPlatform {
   Clock& clock;
   EventLoop& loop;
   FolderWatchPlatform& watch;
+  EventLog& events;
 };
 
 // One file found by a scan: the scan list's item.
@@ -148,6 +149,7 @@ class PrintServer {
  private:
   void StartUp();
   void StartMessage(const std::string& text, StartMode mode);
+  bool StartServing(StartMode mode);
   // The lock one Corvale per computer holds from its first Start until it closes; false, with a
   // line, the status text and (for an operator) a box, when another holds it.
   bool TakeServerLock(StartMode mode);
@@ -197,6 +199,8 @@ class PrintServer {
   std::vector<std::string> startup_errors_;
   std::unique_ptr<HeldFile> server_lock_;
   std::string served_elsewhere_;
+  // Why the Start under way was refused, as its last message said.
+  std::string refusal_;
   std::string status_text_;
   // The notices the status text showed at the last status tick.
   std::string shown_notices_;

@@ -71,6 +71,21 @@ bool PrintServer::Start(StartMode mode) {
   // starts no more.
   if (engine_.Running) return true;
   if (closing_) return false;
+  refusal_.clear();
+  if (StartServing(mode)) {
+    ledger_->Events.Report("started", EventKind::kInformation, EventId::kServerStarted,
+                           "Corvale serves as " + platform_.system.UserName() + ", watching " +
+                               std::to_string(notifier_->FolderCount()) + " input folders.");
+    return true;
+  }
+  if (!refusal_.empty()) {
+    ledger_->Events.Report("start refused", EventKind::kError, EventId::kStartRefused,
+                           "Corvale does not start: " + refusal_);
+  }
+  return false;
+}
+
+bool PrintServer::StartServing(StartMode mode) {
   const std::string log_box = varnell::Trim(settings_.LogFile);
   Log().SetCurrentLogFile(
       settings_.Log.AppendLogDate ? DateStampedName(log_box, platform_.clock.Now()) : log_box);
@@ -223,6 +238,7 @@ bool PrintServer::TakeServerLock(StartMode mode) {
     text = "The server lock " + path + " cannot be made (" + platform_.files.ErrorText(error) +
            "); this Corvale does not start";
   }
+  refusal_ = text;
   WriteLog(text, "General");
   SetStatusText(text);
   if (mode == StartMode::kOperator) view_.ShowStartMessage(text);
@@ -230,6 +246,8 @@ bool PrintServer::TakeServerLock(StartMode mode) {
 }
 
 void PrintServer::StartMessage(const std::string& text, StartMode mode) {
+  // The last such text is why a Start that does not get through is refused.
+  refusal_ = varnell::ReplaceAll(text, "\r\n", " ");
   if (mode == StartMode::kOperator) {
     view_.ShowStartMessage(text);
     return;
@@ -263,6 +281,11 @@ void PrintServer::CheckFolderAvailability(StartMode mode) {
 }
 
 void PrintServer::Stop() {
+  if (engine_.Running) {
+    ledger_->Events.ForgetConditions();
+    ledger_->Events.Report("stopped", EventKind::kInformation, EventId::kServerStopped,
+                           "Corvale stopped serving.");
+  }
   WriteLog("Stopping Varnell server application...", "General");
   notifier_->SetActive(false);
   folders_.Clear();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/text.h"
+#include "corvale/platform/win32/win32_event_log.h"
 #include "corvale/platform/win32/win32_event_loop.h"
 #include "corvale/platform/win32/win32_file_system.h"
 #include "corvale/platform/win32/win32_folder_watch.h"
@@ -43,7 +44,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (corvale::IsServiceCommand(args)) {
       corvale::win32::Win32ServiceManager services;
       corvale::win32::Win32Registry registry;
-      corvale::win32::Win32FileSystem files;
+      corvale::Win32FileSystem files;
       const std::string program = system.ProgramPath();
       const corvale::CommandOutcome outcome = corvale::RunServiceCommand(
           args, services, registry, {program, files.ShortPath(program)}, ErrorText);
@@ -70,10 +71,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   win32::Win32Clock clock;
   win32::Win32Dialogs dialogs;
   win32::Win32FolderWatch watch;
+  win32::Win32EventLog events;
   win32::Win32FolderBrowser folders;
   win32::Win32ServiceManager services;
   CorvalePlatform platform{
-      {registry, files, printers, shell, system, clock, loop, watch}, dialogs, folders, services};
+      {registry, files, printers, shell, system, clock, loop, watch, events},
+      dialogs,
+      folders,
+      services};
 
   TForm1 form(platform);
   win32::MainWindow window(form, loop, dialogs);

@@ -6,6 +6,7 @@
 
 #include <mutex>
 
+#include "corvale/platform/win32/win32_event_log.h"
 #include "corvale/platform/win32/win32_event_loop.h"
 #include "corvale/platform/win32/win32_file_system.h"
 #include "corvale/platform/win32/win32_folder_watch.h"
@@ -105,7 +106,8 @@ void WINAPI ServiceMain(DWORD, LPWSTR*) {
   Win32SystemInfo system;
   Win32Clock clock;
   Win32FolderWatch watch;
-  ServerPlatform platform{registry, files, printers, shell, system, clock, loop, watch};
+  Win32EventLog events;
+  ServerPlatform platform{registry, files, printers, shell, system, clock, loop, watch, events};
   ScmStatus status(handle);
   {
     ServiceHost host(platform, status);

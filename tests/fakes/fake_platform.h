@@ -10,6 +10,7 @@
 #include "corvale/engine/print_server.h"
 #include "corvale/platform/portable/std_file_system.h"
 #include "tests/fakes/call_journal.h"
+#include "tests/fakes/fake_event_log.h"
 #include "tests/fakes/fake_event_loop.h"
 #include "tests/fakes/fake_folder_watch.h"
 #include "tests/fakes/fake_printers.h"
@@ -70,7 +71,9 @@ class FakePlatform {
   FakeEventLoop loop;
   FakeFolderWatch watch;
   CallJournal journal;
-  ServerPlatform server_platform{registry, files, printers, shell, system, clock, loop, watch};
+  FakeEventLog events;
+  ServerPlatform server_platform{registry, files, printers, shell, system,
+                                 clock,    loop,  watch,    events};
 
  protected:
   // The server whose log is read; null when there is none.

@@ -2,7 +2,9 @@
 # (the texts differ only in case and a trailing "\") refuse Start; the print utility missing at
 # Start keeps every job queued, with a notice, and each prints once when it is put in place; and
 # three files held open by their writers in a depth-1 slot for a minute add a few log lines and
-# delay nothing of another slot.
+# delay nothing of another slot. With Corvale's event source registered, the refused Start, the
+# server's start and stop and the missing utility's beginning and end reach the event log (Wine's
+# eventlog channel shows each event's text).
 source "$VARNELL_SOURCE/tests/wine/lib.sh"
 
 store=$VARNELL_BIN/JobStore
@@ -31,10 +33,22 @@ REG
   slot "Office Laser 2" "$upper_a" 1 1
 } | reg_import
 
+source_key='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\EventLog\Application\Corvale'
+reg_import <<REG
+[$source_key]
+"EventMessageFile"="$(reg_path "$VARNELL_BIN/corvale.exe")"
+"TypesSupported"=dword:00000007
+REG
+trap 'kill $(jobs -p) 2>/dev/null || true
+  timeout 60 wine reg delete "$source_key" /f >/dev/null 2>&1 || true' EXIT
+# The text of each event Corvale wrote, as Wine's eventlog channel shows it.
+events() { tr -d '\r' <"$WORK/corvale.out" | grep -E ':eventlog:ReportEventW ' | sed 's/.*ReportEventW //'; }
+
 in_log() { { tr -d '\r' <"$log"; } 2>/dev/null | grep -cF -- "$1" || true; }
 export FTDWPRT_JOURNAL=$(winpath "$journal")
 start_window() {
-  timeout 900 wine "$VARNELL_BIN/corvale.exe" >>"$WORK/corvale.out" 2>&1 </dev/null &
+  WINEDEBUG=${WINEDEBUG:+$WINEDEBUG,}+eventlog timeout 900 wine "$VARNELL_BIN/corvale.exe" \
+    >>"$WORK/corvale.out" 2>&1 </dev/null &
   corvale=$!
   drv wait-window Corvale >/dev/null || fail "no Corvale window"
 }
@@ -109,3 +123,11 @@ wait_until 150 bash -c "[ \$(grep -c 'held-' '$journal') = 3 ]" ||
 pass "three files held for a minute: $held log lines on their folder meanwhile, each printed once free"
 close_window
 if grep -q "terminate called\|exception" "$WORK/corvale.out"; then fail "crash: $(cat "$WORK/corvale.out")"; fi
+for event in 'err:eventlog:ReportEventW L"Corvale does not start: The input folder' \
+  'trace:eventlog:ReportEventW L"Corvale serves as' \
+  'err:eventlog:ReportEventW L"The print utility' \
+  'trace:eventlog:ReportEventW L"Over: The print utility' \
+  'trace:eventlog:ReportEventW L"Corvale stopped serving."'; do
+  grep -qF -- "$event" "$WORK/corvale.out" || fail "no event $event; the events: $(events)"
+done
+pass "the refused Start, the start and stop and the missing utility reached the event log"
