@@ -82,6 +82,8 @@ Var RemoveSettingsBox
 ; same folder still matches and a program of the same name elsewhere never does.
 !macro RUNNING_PROGRAM un
 Function ${un}RunningProgram
+  ; $R8, the answer, first: the others come off the stack in the reverse order, and $R8 last.
+  Push $R8
   Push $R0
   Push $R1
   Push $R2
@@ -90,7 +92,6 @@ Function ${un}RunningProgram
   Push $R5
   Push $R6
   Push $R7
-  Push $R8
   StrCpy $R8 ""
   StrCpy $R5 ""
   StrCpy $R6 ""
