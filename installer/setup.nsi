@@ -82,7 +82,8 @@ Var RemoveSettingsBox
 Var ServiceWanted
 Var ServiceAccount
 Var ServicePassword
-; 1 when this setup stopped the service of this installation, which runs again at its end.
+; 1 when the service of this installation is to run at the end of the setup: the setup stopped it,
+; or installed it.
 Var ServiceToStart
 
 ; --- Shared by the setup and the uninstaller ---------------------------------------------------
