@@ -17,6 +17,7 @@ SetCompressor /SOLID lzma
 !include MUI2.nsh
 !include LogicLib.nsh
 !include nsDialogs.nsh
+!include FileFunc.nsh
 
 !define PRODUCT "Corvale"
 !define PRODUCT_TITLE "Corvale, Pennock and Falcrest"
@@ -31,6 +32,9 @@ SetCompressor /SOLID lzma
 !define DEFAULT_LOG "Varnell.log"
 ; The machine's Users group, by its well-known SID so that it is found in every language.
 !define USERS_SID "*S-1-5-32-545"
+; Corvale's Windows service, which corvale.exe installs, removes, starts and stops itself.
+!define SERVICE_NAME "Corvale"
+!define SERVICE_KEY "SYSTEM\CurrentControlSet\Services\${SERVICE_NAME}"
 
 Name "${PRODUCT}"
 ; Deployment scripts know it as setup.exe. Windows treats a program of that name as an installer,
@@ -74,6 +78,13 @@ UninstPage custom un.OptionsPageShow un.OptionsPageLeave
 
 Var RemoveSettings
 Var RemoveSettingsBox
+; /SERVICE /ACCOUNT=NAME [/PASSWORD=SECRET]: install Corvale's service, running as that account.
+Var ServiceWanted
+Var ServiceAccount
+Var ServicePassword
+; 1 when the service of this installation is to run at the end of the setup: the setup stopped it,
+; or installed it.
+Var ServiceToStart
 
 ; --- Shared by the setup and the uninstaller ---------------------------------------------------
 
@@ -82,6 +93,8 @@ Var RemoveSettingsBox
 ; same folder still matches and a program of the same name elsewhere never does.
 !macro RUNNING_PROGRAM un
 Function ${un}RunningProgram
+  ; $R8, the answer, first: the others come off the stack in the reverse order, and $R8 last.
+  Push $R8
   Push $R0
   Push $R1
   Push $R2
@@ -90,7 +103,6 @@ Function ${un}RunningProgram
   Push $R5
   Push $R6
   Push $R7
-  Push $R8
   StrCpy $R8 ""
   StrCpy $R5 ""
   StrCpy $R6 ""
@@ -151,6 +163,61 @@ FunctionEnd
 !insertmacro RUNNING_PROGRAM ""
 !insertmacro RUNNING_PROGRAM "un."
 
+; OwnService: pushes 1 when Corvale's service is installed and runs corvale.exe of $INSTDIR, else 0.
+; The service's command line is "<folder>\corvale.exe" /Service; its program is compared with ours
+; by short path, as the running programs are, so that a service of a Corvale elsewhere is not ours.
+!macro OWN_SERVICE un
+Function ${un}OwnService
+  Push $R0
+  Push $R1
+  Push $R2
+  StrCpy $R2 0
+  ReadRegStr $R0 HKLM "${SERVICE_KEY}" "ImagePath"
+  StrCpy $R1 $R0 1
+  ${If} $R1 == '"'
+    ; the program: up to the closing quote
+    StrCpy $R0 $R0 "" 1
+    StrCpy $R1 0
+    ${Do}
+      StrCpy $R2 $R0 1 $R1
+      ${If} $R2 == '"'
+      ${OrIf} $R2 == ""
+        ${ExitDo}
+      ${EndIf}
+      IntOp $R1 $R1 + 1
+    ${Loop}
+    StrCpy $R0 $R0 $R1
+    StrCpy $R2 0
+    GetFullPathName /SHORT $R0 $R0
+    GetFullPathName /SHORT $R1 "$INSTDIR\corvale.exe"
+    ${If} $R0 != ""
+    ${AndIf} $R0 == $R1
+      StrCpy $R2 1
+    ${EndIf}
+  ${EndIf}
+  StrCpy $R0 $R2
+  Pop $R2
+  Pop $R1
+  Exch $R0
+FunctionEnd
+!macroend
+!insertmacro OWN_SERVICE ""
+!insertmacro OWN_SERVICE "un."
+
+; ServiceCommand ARGUMENTS: runs "$INSTDIR\corvale.exe" ARGUMENTS hidden and waits for it; pushes
+; what it said, then its exit code (on top; "error" when it did not run).
+!macro SERVICE_COMMAND un
+Function ${un}ServiceCommand
+  Exch $0
+  nsExec::ExecToStack '"$INSTDIR\corvale.exe" $0'
+  Pop $0
+  Exch
+  Exch $0
+FunctionEnd
+!macroend
+!insertmacro SERVICE_COMMAND ""
+!insertmacro SERVICE_COMMAND "un."
+
 ; EnsureProgramsClosed: asks the operator to close our running programs; if one is kept running
 ; (always so in silent mode), ends with a non-zero exit code before anything has been changed.
 !macro ENSURE_PROGRAMS_CLOSED un
@@ -176,6 +243,145 @@ FunctionEnd
 Function .onInit
   SetShellVarContext all
   Call RefuseMsiInstallation
+  Call ReadServiceOptions
+FunctionEnd
+
+; /SERVICE /ACCOUNT=NAME [/PASSWORD=SECRET] ask for Corvale's service, running as that account. A
+; service needs its account: /SERVICE without /ACCOUNT is refused with exit code 4 before anything
+; is changed. A value with spaces or a "/" in it is given in quotes: /ACCOUNT="PRINT\Print Room".
+Function ReadServiceOptions
+  Push $0
+  ${GetParameters} $0
+  StrCpy $ServiceWanted 0
+  ClearErrors
+  ${GetOptions} $0 "/SERVICE" $ServiceAccount
+  ${IfNot} ${Errors}
+    StrCpy $ServiceWanted 1
+  ${EndIf}
+  StrCpy $ServiceAccount ""
+  StrCpy $ServicePassword ""
+  ${GetOptions} $0 "/ACCOUNT=" $ServiceAccount
+  ${GetOptions} $0 "/PASSWORD=" $ServicePassword
+  ${If} $ServiceWanted = 1
+  ${AndIf} $ServiceAccount == ""
+    MessageBox MB_OK|MB_ICONSTOP "/SERVICE needs the account the service runs as: \
+/SERVICE /ACCOUNT=NAME /PASSWORD=SECRET.$\r$\n$\r$\nNothing was changed." /SD IDOK
+    SetErrorLevel 4
+    Quit
+  ${EndIf}
+  Pop $0
+FunctionEnd
+
+; A setup that stopped the service and then fails leaves it running again, as it found it.
+Function .onInstFailed
+  Call StartOwnService
+FunctionEnd
+
+Function StartOwnService
+  ${If} $ServiceToStart = 1
+    Push "/StartService"
+    Call ServiceCommand
+    Pop $0
+    Pop $1
+    DetailPrint "$1"
+    StrCpy $ServiceToStart 0
+  ${EndIf}
+FunctionEnd
+
+; ServiceStopped: pushes 1 when Corvale's service is stopped (or not there), else 0.
+Function ServiceStopped
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  Push $4
+  StrCpy $4 1
+  ; SC_MANAGER_CONNECT, SERVICE_QUERY_STATUS
+  System::Call 'advapi32::OpenSCManagerW(p 0, p 0, i 1) p .r0'
+  ${If} $0 P<> 0
+    System::Call 'advapi32::OpenServiceW(p r0, w "${SERVICE_NAME}", i 4) p .r1'
+    ${If} $1 P<> 0
+      ; SERVICE_STATUS: seven DWORDs, the second the current state (1: stopped)
+      System::Call '*(i 0, i 1, i 0, i 0, i 0, i 0, i 0) p .r2'
+      System::Call 'advapi32::QueryServiceStatus(p r1, p r2) i .r3'
+      ${If} $3 <> 0
+        System::Call '*$2(i, i .r3)'
+        ${IfThen} $3 <> 1 ${|} StrCpy $4 0 ${|}
+      ${EndIf}
+      System::Free $2
+      System::Call 'advapi32::CloseServiceHandle(p r1)'
+    ${EndIf}
+    System::Call 'advapi32::CloseServiceHandle(p r0)'
+  ${EndIf}
+  StrCpy $0 $4
+  Pop $4
+  Pop $3
+  Pop $2
+  Pop $1
+  Exch $0
+FunctionEnd
+
+; The service of this installation runs corvale.exe from it: stopped, it no longer counts as a
+; running Corvale, and its program can be replaced. When it ran, it runs again at the end of the
+; setup.
+Function StopOwnService
+  Call OwnService
+  Pop $0
+  Call ServiceStopped
+  Pop $1
+  ${If} $0 = 1
+  ${AndIf} $1 = 0
+    Push "/StopService"
+    Call ServiceCommand
+    Pop $0
+    Pop $1
+    DetailPrint "$1"
+    ${If} $0 == 0
+      StrCpy $ServiceToStart 1
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+; With /SERVICE: the service of this installation is installed anew with the account given (one
+; that is there already is removed first); without, a service that is there stays as it is, with
+; its account. A service that cannot be installed fails the setup with exit code 5; the programs
+; stay installed.
+Function InstallService
+  ${If} $ServiceWanted = 1
+    Call OwnService
+    Pop $0
+    ${If} $0 = 1
+      Push "/RemoveService"
+      Call ServiceCommand
+      Pop $0
+      Pop $1
+      DetailPrint "$1"
+      ${If} $0 != 0
+        Goto failed
+      ${EndIf}
+      StrCpy $ServiceToStart 0
+    ${EndIf}
+    ${If} $ServicePassword == ""
+      Push '/InstallService "/Account:$ServiceAccount"'
+    ${Else}
+      Push '/InstallService "/Account:$ServiceAccount" "/Password:$ServicePassword"'
+    ${EndIf}
+    Call ServiceCommand
+    Pop $0
+    Pop $1
+    DetailPrint "$1"
+    ${If} $0 != 0
+      Goto failed
+    ${EndIf}
+    ; The new service runs at once, not only from the next start of Windows on.
+    StrCpy $ServiceToStart 1
+  ${EndIf}
+  Return
+  failed:
+    MessageBox MB_OK|MB_ICONSTOP "${PRODUCT_TITLE} are installed in $INSTDIR, but the service \
+${SERVICE_NAME} could not be installed (corvale.exe: exit code $0):$\r$\n$\r$\n$1" /SD IDOK
+    SetErrorLevel 5
+    Abort "The service ${SERVICE_NAME} could not be installed."
 FunctionEnd
 
 ; Corvale installed from its MSI package belongs to Windows Installer, which upgrades and removes
@@ -199,6 +405,7 @@ Upgrade it with a newer package, or remove it (msiexec /x $1) and run setup.exe 
 FunctionEnd
 
 Section "-Programs" SecPrograms
+  Call StopOwnService
   Call EnsureProgramsClosed
 
   SetOutPath "$INSTDIR"
@@ -230,6 +437,9 @@ Section "-Programs" SecPrograms
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+
+  Call InstallService
+  Call StartOwnService
 SectionEnd
 
 ; Corvale keeps taken files in JobStore and logs to Varnell.log beside itself. A standard user
@@ -329,7 +539,26 @@ Function un.RemoveEmptyDefaultLog
   ${EndIf}
 FunctionEnd
 
+; The service of this installation goes before its program: stopped and removed. A service that
+; cannot be removed is reported, and the rest is removed as far as it can be.
+Function un.RemoveOwnService
+  Call un.OwnService
+  Pop $0
+  ${If} $0 = 1
+    Push "/RemoveService"
+    Call un.ServiceCommand
+    Pop $0
+    Pop $1
+    DetailPrint "$1"
+    ${If} $0 != 0
+      MessageBox MB_OK|MB_ICONEXCLAMATION "The service ${SERVICE_NAME} could not be removed \
+(corvale.exe /RemoveService: exit code $0):$\r$\n$\r$\n$1" /SD IDOK
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
 Section "Uninstall"
+  Call un.RemoveOwnService
   Call un.EnsureProgramsClosed
   Call un.RemoveRunEntry
 

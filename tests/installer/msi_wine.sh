@@ -57,13 +57,15 @@ snapshot() {
 # --- Packages -----------------------------------------------------------------------------------
 
 # make_package VERSION: a package of that version, made as the build makes its own, whose programs
-# and help are the built ones with "version VERSION" appended, so that each version's files
-# differ. PACKAGE is its path, PACKAGE_CODE its product code.
+# and help are the built ones (corvale.exe: $corvale_from, when set) with "version VERSION"
+# appended, so that each version's files differ. PACKAGE is its path, PACKAGE_CODE its product code.
 make_package() {
-  local v=$1 dir=$WORK/build-$1 f out
+  local v=$1 dir=$WORK/build-$1 f src out
   mkdir -p "$dir/bin"
   for f in "${shipped[@]}"; do
-    { cat "$built/$f"; printf 'version %s' "$v"; } >"$dir/bin/$f"
+    src=$built/$f
+    [ "$f" = corvale.exe ] && src=${corvale_from:-$src}
+    { cat "$src"; printf 'version %s' "$v"; } >"$dir/bin/$f"
   done
   local help=()
   [ -f "$dir/bin/Corvale.chm" ] && help=("-DHELP_FILE=$dir/bin/Corvale.chm")
@@ -408,6 +410,63 @@ expect_exit 0 "silent removal from the default folder"
 expect_no_product "$product_code"
 [ "$(reg_value "$run_key" Corvale)" = "$other_run" ] || fail "the Run entry of another Corvale went"
 pass "removal: nothing left of the installation in $pf_win; the Run entry of another Corvale kept"
+
+# --- Corvale's service ---------------------------------------------------------------------------
+# The package installs, keeps and removes the service with corvale.exe's own commands. Where 32-bit
+# code cannot run, packages made the same way carry the 64-bit corvale.exe of the test build, so
+# that its /InstallService and /RemoveService run for real all the same.
+service_key='HKLM\SYSTEM\CurrentControlSet\Services\Corvale'
+account=$(id -un)
+if ((programs_run)); then
+  corvale_from=$built/corvale.exe
+else
+  corvale_from=$VARNELL_BIN/corvale.exe
+  echo "the service's packages carry the 64-bit corvale.exe of the test build: $why_not"
+fi
+make_package "$older"
+service_older=$PACKAGE
+make_package "$version"
+service_built=$PACKAGE
+# trace_line PATTERN: the number of the first line of the last msiexec's process trace that starts
+# a program whose command line holds PATTERN, or nothing.
+trace_line() { grep -n 'CreateProcessInternalW.*cmdline L' "$MSI_ERR" | grep -F -- "$1" | head -n 1 | cut -d: -f1; }
+expect_service() {
+  [ "$(reg_value "$service_key" ImagePath)" = "\"$pf_win\\corvale.exe\" /Service" ] ||
+    fail "$1: the service runs '$(reg_value "$service_key" ImagePath)'"
+  [ "$(reg_value "$service_key" ObjectName)" = ".\\$account" ] ||
+    fail "$1: the service runs as '$(reg_value "$service_key" ObjectName)', not .\\$account"
+  [ "$(reg_value "$service_key" Start)" = 0x2 ] && [ "$(reg_value "$service_key" ErrorControl)" = 0x1 ] ||
+    fail "$1: the service does not start with Windows (Start, ErrorControl)"
+  grep -q Spooler <<<"$(reg_value "$service_key" DependOnService)" || fail "$1: no dependency on the spooler"
+}
+
+msiexec /i "\"$(winpath "$service_older")\"" /qn SERVICE=1
+expect_exit 1603 "SERVICE=1 without SERVICE_ACCOUNT"
+[ ! -e "$pf" ] && ! reg_key_exists "$service_key" || fail "SERVICE=1 without an account changed something"
+pass "SERVICE=1 without SERVICE_ACCOUNT is refused (exit 1603) and changes nothing"
+
+WINEDEBUG=+process msiexec /i "\"$(winpath "$service_older")\"" /qn SERVICE=1 "SERVICE_ACCOUNT=$account" \
+  SERVICE_PASSWORD=Pa55-Service
+expect_exit 0 "install of $older with SERVICE=1"
+expect_service "install with SERVICE=1"
+pass "install of $older with SERVICE=1 SERVICE_ACCOUNT=$account: the service Corvale runs \"$pf_win\\corvale.exe\" /Service as .\\$account, starting with Windows"
+
+WINEDEBUG=+process msiexec /i "\"$(winpath "$service_built")\"" /qn
+expect_exit 0 "upgrade of the service's installation"
+expect_service "upgrade"
+stop=$(trace_line 'net.exe stop Corvale') older_gone=$(trace_line 'REMOVE=ALL') start=$(trace_line 'net.exe start Corvale')
+[ -n "$stop" ] && [ -n "$older_gone" ] && [ -n "$start" ] && ((stop < older_gone && older_gone < start)) ||
+  fail "the upgrade did not stop the service ($stop), remove $older ($older_gone), start the service ($start) in this order"
+[ -z "$(trace_line /RemoveService)" ] || fail "the upgrade removed the service"
+pass "upgrade to $version: the service stopped before $older is removed, kept with its account, started again"
+
+WINEDEBUG=+process msiexec /x "\"$(winpath "$service_built")\"" /qn
+expect_exit 0 "removal of the service's installation"
+[ -n "$(trace_line "\\corvale.exe\\\" /RemoveService")" ] || fail "the removal did not run corvale.exe /RemoveService"
+! reg_key_exists "$service_key" || fail "the service is still there after the removal"
+for f in "${shipped[@]}"; do [ ! -e "$pf/$f" ] || fail "$f is still there"; done
+expect_no_product "$product_code"
+pass "removal: corvale.exe /RemoveService ran, no service Corvale is left, nor the programs"
 
 timeout 60 wineserver -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"

@@ -1,7 +1,9 @@
 # setup.exe under Wine, in a prefix of the test's own: a silent install into a folder with spaces,
 # removed through the uninstaller's page with "Remove settings" ticked; a silent install into the
 # default folder whose Corvale serves a hot folder; a setup and an uninstaller refused while
-# Corvale runs; an upgrade that keeps waiting jobs and the log; a silent removal that keeps them.
+# Corvale runs; an upgrade that keeps waiting jobs and the log; a silent removal that keeps them;
+# Corvale's service installed with /SERVICE, kept by an upgrade while it runs, removed first by the
+# uninstaller.
 source "$VARNELL_SOURCE/tests/wine/lib.sh"
 
 skip() {
@@ -216,6 +218,50 @@ cmp -s "$WORK/log.before" "$pf/Varnell.log" || fail "the log file went or change
 [ "$(reg_value 'HKCU\SOFTWARE\Varnell\Devices\Pellam_Ink' PrinterName)" = Pellam_Ink ] ||
   fail "the settings went"
 pass "silent removal: programs, shortcuts, key and Run entry gone; waiting job, log, settings kept"
+
+# --- Corvale's service, installed, kept by an upgrade and removed --------------------------------
+# The service runs as the account of the test (the one Wine knows), with its settings. A persistent
+# wineserver keeps the session, and so the service, alive between the programs the test runs; Wine
+# would otherwise end it a second after the last one, and start it anew with the next.
+timeout 120 wineserver -w && timeout 60 wineserver -p || fail "no persistent wineserver"
+service_key='HKLM\SYSTEM\CurrentControlSet\Services\Corvale'
+account=$(id -un)
+service_state() { winrun sc query Corvale | awk '$1 == "STATE" { print $4 }'; }
+service_running() { [ "$(service_state)" = RUNNING ]; }
+before=$(snapshot "$pf")
+status=0
+winrun "$setup" /S /SERVICE >/dev/null || status=$?
+[ "$status" = 4 ] || fail "setup /S /SERVICE without /ACCOUNT: exit $status, not 4"
+[ "$(snapshot "$pf")" = "$before" ] || fail "setup /S /SERVICE without /ACCOUNT changed files"
+! reg_key_exists "$service_key" || fail "setup /S /SERVICE without /ACCOUNT installed a service"
+pass "/SERVICE without /ACCOUNT is refused with exit code 4 and changes nothing"
+
+winrun "$setup" /S /SERVICE "/ACCOUNT=$account" /PASSWORD=Pa55-Service >/dev/null ||
+  fail "setup /S /SERVICE /ACCOUNT=$account"
+installed_as_built "$pf"
+expect_service() {
+  [ "$(reg_value "$service_key" ImagePath)" = "\"$pf_win\\corvale.exe\" /Service" ] ||
+    fail "$1: the service runs '$(reg_value "$service_key" ImagePath)'"
+  [ "$(reg_value "$service_key" ObjectName)" = ".\\$account" ] && [ "$(reg_value "$service_key" Start)" = 0x2 ] ||
+    fail "$1: the service does not run as .\\$account or does not start with Windows"
+}
+expect_service "setup /SERVICE"
+wait_until 60 service_running || fail "the service did not start: $(service_state)"
+pass "setup /S /SERVICE /ACCOUNT=$account: the service Corvale runs \"$pf_win\\corvale.exe\" /Service as .\\$account"
+
+# The service's program runs from the installation: the setup stops it, replaces it, starts it again.
+printf 'changed' >>"$pf/corvale.exe"
+winrun "$setup" /S >/dev/null || fail "setup /S while the service runs"
+installed_as_built "$pf"
+expect_service "upgrade"
+wait_until 60 service_running || fail "the service did not run again: $(service_state)"
+pass "upgrade while the service runs: program replaced, service kept with its account and running"
+
+winrun "$pf_win\\uninstall.exe" /S '_?=C:\Program' 'Files' '(x86)\Varnell' >/dev/null ||
+  fail "the uninstaller did not remove the installation with the service"
+! reg_key_exists "$service_key" || fail "the service is still there after the removal"
+for f in "${shipped[@]}"; do [ ! -e "$pf/$f" ] || fail "$f is still there"; done
+pass "the uninstaller removes the service, then the programs"
 
 timeout 60 wineserver -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
