@@ -62,4 +62,34 @@ if(NOT status EQUAL 0 OR NOT out STREQUAL "")
   file(REMOVE ${OUTPUT})
   message(FATAL_ERROR "wixl (exit ${status}) on ${WXS}:\n${out}")
 endif()
+
+# wixl cannot mark an action's command line hidden: the action that holds the service's password
+# is marked so here (msidbCustomActionTypeHideTarget), so that Windows Installer's log never shows
+# it, and the property is in MsiHiddenProperties already.
+find_program(msiinfo msiinfo)
+find_program(msibuild msibuild)
+if(NOT msiinfo OR NOT msibuild)
+  file(REMOVE ${OUTPUT})
+  message(FATAL_ERROR "msiinfo and msibuild (Debian's msitools) are needed for ${OUTPUT}")
+endif()
+execute_process(COMMAND ${msiinfo} export ${OUTPUT} CustomAction
+                RESULT_VARIABLE status OUTPUT_VARIABLE actions ERROR_VARIABLE out)
+if(NOT status EQUAL 0 OR NOT actions MATCHES "\nInstallOwnService\t([0-9]+)\t")
+  file(REMOVE ${OUTPUT})
+  message(FATAL_ERROR "msiinfo found no action InstallOwnService in ${OUTPUT}: ${out}")
+endif()
+set(type ${CMAKE_MATCH_1})
+math(EXPR hidden "${type} | 0x2000")
+string(REPLACE "\nInstallOwnService\t${type}\t" "\nInstallOwnService\t${hidden}\t" actions
+       "${actions}")
+set(table_dir ${out_dir}/msi-tables-${VERSION})
+file(REMOVE_RECURSE ${table_dir})
+file(WRITE ${table_dir}/CustomAction.idt "${actions}")
+execute_process(COMMAND ${msibuild} ${OUTPUT} -i ${table_dir}/CustomAction.idt
+                RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+file(REMOVE_RECURSE ${table_dir})
+if(NOT status EQUAL 0)
+  file(REMOVE ${OUTPUT})
+  message(FATAL_ERROR "msibuild (exit ${status}) could not hide InstallOwnService's command line:\n${out}")
+endif()
 message(STATUS "${OUTPUT}: ProductCode {${product_code}}, UpgradeCode {${VARNELL_MSI_UPGRADE_CODE}}")

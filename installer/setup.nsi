@@ -35,6 +35,8 @@ SetCompressor /SOLID lzma
 ; Corvale's Windows service, which corvale.exe installs, removes, starts and stops itself.
 !define SERVICE_NAME "Corvale"
 !define SERVICE_KEY "SYSTEM\CurrentControlSet\Services\${SERVICE_NAME}"
+; Corvale's event source in the Application log: its texts are in corvale.exe's message table.
+!define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\Corvale"
 
 Name "${PRODUCT}"
 ; Deployment scripts know it as setup.exe. Windows treats a program of that name as an installer,
@@ -80,6 +82,7 @@ Var RemoveSettings
 Var RemoveSettingsBox
 ; /SERVICE /ACCOUNT=NAME [/PASSWORD=SECRET]: install Corvale's service, running as that account.
 Var ServiceWanted
+Var AutostartWanted
 Var ServiceAccount
 Var ServicePassword
 ; 1 when the service of this installation is to run at the end of the setup: the setup stopped it,
@@ -262,10 +265,24 @@ Function ReadServiceOptions
   StrCpy $ServicePassword ""
   ${GetOptions} $0 "/ACCOUNT=" $ServiceAccount
   ${GetOptions} $0 "/PASSWORD=" $ServicePassword
+  StrCpy $AutostartWanted 0
+  ClearErrors
+  ${GetOptions} $0 "/AUTOSTART" $1
+  ${IfNot} ${Errors}
+    StrCpy $AutostartWanted 1
+  ${EndIf}
   ${If} $ServiceWanted = 1
   ${AndIf} $ServiceAccount == ""
     MessageBox MB_OK|MB_ICONSTOP "/SERVICE needs the account the service runs as: \
 /SERVICE /ACCOUNT=NAME /PASSWORD=SECRET.$\r$\n$\r$\nNothing was changed." /SD IDOK
+    SetErrorLevel 4
+    Quit
+  ${EndIf}
+  ; The service serves with nobody logged on; a window started at every logon would only show it.
+  ${If} $ServiceWanted = 1
+  ${AndIf} $AutostartWanted = 1
+    MessageBox MB_OK|MB_ICONSTOP "/AUTOSTART starts Corvale at every logon, /SERVICE runs it as a \
+service: give one of the two.$\r$\n$\r$\nNothing was changed." /SD IDOK
     SetErrorLevel 4
     Quit
   ${EndIf}
@@ -438,9 +455,29 @@ Section "-Programs" SecPrograms
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
 
+  Call RegisterEventSource
+  Call WriteAutostartEntry
   Call InstallService
   Call StartOwnService
 SectionEnd
+
+; Corvale's events in the Application log show their texts through corvale.exe's message table.
+Function RegisterEventSource
+  WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\corvale.exe"
+  WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "TypesSupported" 7
+FunctionEnd
+
+; /AUTOSTART: the machine-wide Run entry, as Corvale writes it when its box is ticked (the short
+; path and /LaunchOnStartup), in the 64-bit view on 64-bit Windows, where Corvale writes it.
+Function WriteAutostartEntry
+  ${If} $AutostartWanted = 1
+    GetFullPathName /SHORT $0 "$INSTDIR\corvale.exe"
+    SetRegView 64
+    WriteRegStr HKLM "${RUN_KEY}" "${RUN_VALUE}" "$0${RUN_ARGUMENT}"
+    SetRegView default
+    DetailPrint "Corvale starts at every logon: $0${RUN_ARGUMENT}"
+  ${EndIf}
+FunctionEnd
 
 ; Corvale keeps taken files in JobStore and logs to Varnell.log beside itself. A standard user
 ; may create neither in a protected folder, and nothing redirects those writes, so the Users
@@ -561,6 +598,11 @@ Section "Uninstall"
   Call un.RemoveOwnService
   Call un.EnsureProgramsClosed
   Call un.RemoveRunEntry
+  ; The event source of a Corvale installed elsewhere stays.
+  ReadRegStr $0 HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile"
+  ${If} $0 == "$INSTDIR\corvale.exe"
+    DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
+  ${EndIf}
 
   ClearErrors
   Delete "$INSTDIR\corvale.exe"

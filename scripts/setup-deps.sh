@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on a Debian 12 machine: compilers for Linux and for
 # 32-bit Windows, GoogleTest, Wine (32-bit side included), Xvfb, a CUPS server, the help
-# compiler (chmcmd, in fp-utils) and the makers of the setup packages (makensis, wixl).
+# compiler (chmcmd, in fp-utils) and the makers of the setup packages (makensis, wixl, and
+# msitools to finish the MSI package).
 # Idempotent: does nothing when everything is already there.
 # A package mirror caught mid-sync is survived: the index update is tried a few times and then
 # used as it is, and an install that the half-updated indexes cannot resolve (newer security
@@ -10,7 +11,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build git nsis wixl
+  build-essential cmake ninja-build git nsis wixl msitools
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64

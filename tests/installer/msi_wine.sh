@@ -449,6 +449,12 @@ WINEDEBUG=+process msiexec /i "\"$(winpath "$service_older")\"" /qn SERVICE=1 "S
   SERVICE_PASSWORD=Pa55-Service
 expect_exit 0 "install of $older with SERVICE=1"
 expect_service "install with SERVICE=1"
+# Windows Installer's log shows the service's password neither among the properties nor in the
+# action's command line (Wine's own log lists every property whatever the package says).
+action_type=$(msiinfo export "$service_older" CustomAction | tr -d '\r' |
+  awk -F '\t' '$1 == "InstallOwnService" { print $2 }')
+[ -n "$action_type" ] && (((action_type & 0x2000) != 0)) ||
+  fail "InstallOwnService's command line is not hidden from the log (type '$action_type')"
 pass "install of $older with SERVICE=1 SERVICE_ACCOUNT=$account: the service Corvale runs \"$pf_win\\corvale.exe\" /Service as .\\$account, starting with Windows"
 
 WINEDEBUG=+process msiexec /i "\"$(winpath "$service_built")\"" /qn
@@ -467,6 +473,24 @@ expect_exit 0 "removal of the service's installation"
 for f in "${shipped[@]}"; do [ ! -e "$pf/$f" ] || fail "$f is still there"; done
 expect_no_product "$product_code"
 pass "removal: corvale.exe /RemoveService ran, no service Corvale is left, nor the programs"
+
+# --- Start at logon and the event source ---------------------------------------------------------
+event_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Corvale'
+msiexec /i "\"$(winpath "$msi")\"" /qn SERVICE=1 "SERVICE_ACCOUNT=$account" AUTOSTART=1
+expect_exit 1603 "SERVICE=1 with AUTOSTART=1"
+[ ! -e "$pf" ] || fail "SERVICE=1 with AUTOSTART=1 installed something"
+msiexec /i "\"$(winpath "$msi")\"" /qn AUTOSTART=1
+expect_exit 0 "install with AUTOSTART=1"
+autostart_run="$(winrun "$VARNELL_BIN/prefix_tool.exe" short-path "$pf_win\corvale.exe") /LaunchOnStartup"
+[ "$(reg_value "$run_key" Corvale)" = "$autostart_run" ] ||
+  fail "AUTOSTART=1 wrote the Run entry '$(reg_value "$run_key" Corvale)', not '$autostart_run'"
+[ "$(reg_value "$event_key" EventMessageFile)" = "$pf_win\corvale.exe" ] ||
+  fail "the event source's messages are in '$(reg_value "$event_key" EventMessageFile)'"
+msiexec /x "\"$(winpath "$msi")\"" /qn
+expect_exit 0 "removal of the AUTOSTART=1 installation"
+[ -z "$(reg_value "$run_key" Corvale)" ] || fail "the Run entry stayed: $(reg_value "$run_key" Corvale)"
+! reg_key_exists "$event_key" || fail "the event source stayed after the removal"
+pass "AUTOSTART=1 writes Corvale's Run entry (refused with SERVICE=1), the event source is registered; removal takes both"
 
 timeout 60 wineserver -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
