@@ -7,7 +7,12 @@ namespace corvale {
 
 JobLedger::JobLedger(FileSystem& files, Shell& shell, Clock& clock, SystemInfo& system,
                      EventLoop& loop)
-    : Log(files, clock, system, loop), Files(files), Programs(shell), loop_(loop) {}
+    : Log(files, clock, system, loop),
+      Record(files, system),
+      Files(files),
+      Programs(shell),
+      Time(clock),
+      loop_(loop) {}
 
 bool JobLedger::Enter() {
   std::lock_guard lock(Mutex);
@@ -43,6 +48,17 @@ void JobLedger::PostStatus(const std::string& text) {
   });
 }
 
+void JobLedger::PostJobFailed(int slot) {
+  std::weak_ptr<std::function<void(int)>> receiver;
+  {
+    std::lock_guard lock(Mutex);
+    receiver = failure_receiver_;
+  }
+  loop_.PostToMain([receiver, slot] {
+    if (auto failed = receiver.lock()) (*failed)(slot);
+  });
+}
+
 void JobLedger::WakeMainThread() {
   loop_.Wake();
 }
@@ -50,6 +66,11 @@ void JobLedger::WakeMainThread() {
 void JobLedger::SetStatusReceiver(std::weak_ptr<std::function<void(const std::string&)>> receiver) {
   std::lock_guard lock(Mutex);
   status_receiver_ = std::move(receiver);
+}
+
+void JobLedger::SetFailureReceiver(std::weak_ptr<std::function<void(int)>> receiver) {
+  std::lock_guard lock(Mutex);
+  failure_receiver_ = std::move(receiver);
 }
 
 }  // namespace corvale
