@@ -61,7 +61,8 @@ void PrintServer::DispatchTick() {
         PrintJob print{program, UtilityPathArgument(ShortPathOf(path), path) + "  /N /P",
                        path,    job.DoneFolder,
                        action,  n,
-                       policy_};
+                       policy_, printer,
+                       job.InputFolder, job.TakenAt};
         engine_.PrintingJob = path;
         TOpenFile::Start(ledger_, std::move(print));
       } catch (...) {

@@ -23,6 +23,8 @@ struct TCTPQueueItem {
   std::string DoneFolder;
   std::string InputFolder;
   std::string JobStoreFolder;
+  // When the file reached the job store (the clock's steady ticks).
+  int64_t TakenAt = 0;
 };
 
 using JobQueueType = std::deque<TCTPQueueItem>;

@@ -193,7 +193,7 @@ void PrintServer::TakeFile(int n, const std::string& source, const std::string& 
   const std::string target = store + "\\" + ExtractFileName(source);
   TCTPQueueItem job{ExtractFileName(source),
                     varnell::WithoutTrailingDelimiter(varnell::Trim(slot.DoneFolder)),
-                    ExtractFileDir(source), store};
+                    ExtractFileDir(source), store, platform_.clock.Ticks()};
   SetStatusText("Moving " + source + " to " + target);
   // A file of that name in the job store is never replaced: it is a job of its own.
   const SystemError error = platform_.files.MoveFileNoReplace(source, target);

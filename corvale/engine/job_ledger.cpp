@@ -9,8 +9,10 @@ JobLedger::JobLedger(FileSystem& files, Shell& shell, Clock& clock, SystemInfo& 
                      EventLoop& loop, EventLog& events)
     : Log(files, clock, system, loop),
       Events(events, clock, Log),
+      Record(files, system),
       Files(files),
       Programs(shell),
+      Time(clock),
       loop_(loop) {}
 
 bool JobLedger::Enter() {
@@ -47,6 +49,17 @@ void JobLedger::PostStatus(const std::string& text) {
   });
 }
 
+void JobLedger::PostJobFailed(int slot) {
+  std::weak_ptr<std::function<void(int)>> receiver;
+  {
+    std::lock_guard lock(Mutex);
+    receiver = failure_receiver_;
+  }
+  loop_.PostToMain([receiver, slot] {
+    if (auto failed = receiver.lock()) (*failed)(slot);
+  });
+}
+
 void JobLedger::WakeMainThread() {
   loop_.Wake();
 }
@@ -54,6 +67,11 @@ void JobLedger::WakeMainThread() {
 void JobLedger::SetStatusReceiver(std::weak_ptr<std::function<void(const std::string&)>> receiver) {
   std::lock_guard lock(Mutex);
   status_receiver_ = std::move(receiver);
+}
+
+void JobLedger::SetFailureReceiver(std::weak_ptr<std::function<void(int)>> receiver) {
+  std::lock_guard lock(Mutex);
+  failure_receiver_ = std::move(receiver);
 }
 
 }  // namespace corvale

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "corvale/engine/event_reporter.h"
+#include "corvale/engine/job_record.h"
 #include "corvale/settings/log_file.h"
 #include "corvale/settings/settings.h"
 
@@ -47,8 +48,11 @@ class JobLedger {
   LogFile Log;
   // The Windows Event Log, for the server and its runners alike.
   EventReporter Events;
+  // One line per finished job, written by the runners whatever the log options say.
+  JobRecord Record;
   FileSystem& Files;
   Shell& Programs;
+  Clock& Time;
 
   // A runner enters before it uses the file system, the shell's other calls or the log, and
   // leaves after. Entering fails once the server has let its runners go: the runner then leaves
@@ -63,14 +67,19 @@ class JobLedger {
   // Hands `text` to the server's status text on the main thread, if the server still exists
   // when the main thread gets to it. Only while entered.
   void PostStatus(const std::string& text);
+  // Tells the server on the main thread that a job of `slot` has failed, if the server still
+  // exists when the main thread gets to it. Only while entered.
+  void PostJobFailed(int slot);
   // Ends a wait of the main thread for events. Only while entered.
   void WakeMainThread();
   // The server's receiver of posted status texts; it stops receiving when `receiver` goes.
   void SetStatusReceiver(std::weak_ptr<std::function<void(const std::string&)>> receiver);
+  void SetFailureReceiver(std::weak_ptr<std::function<void(int)>> receiver);
 
  private:
   EventLoop& loop_;
   std::weak_ptr<std::function<void(const std::string&)>> status_receiver_;  // Mutex
+  std::weak_ptr<std::function<void(int)>> failure_receiver_;                // Mutex
   int entered_ = 0;                                                         // Mutex
   bool let_go_ = false;                                                     // Mutex
   std::condition_variable left_;

@@ -1,6 +1,7 @@
 // The job runner thread.
 #include "corvale/engine/job_runner.h"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <thread>
@@ -8,6 +9,7 @@
 #include "common/text.h"
 #include "corvale/engine/engine_state.h"
 #include "corvale/engine/errors.h"
+#include "corvale/engine/failed_jobs.h"
 #include "corvale/engine/job_ledger.h"
 #include "corvale/engine/job_store.h"
 #include "corvale/platform/file_system.h"
@@ -62,8 +64,9 @@ void TOpenFile::LogLine(const std::string& message, const std::string& category)
 
 void TOpenFile::Execute() {
   std::string error;
+  bool finished = false;
   try {
-    Run();
+    finished = Run();
   } catch (const std::exception& e) {
     error = e.what();
   } catch (...) {
@@ -78,21 +81,26 @@ void TOpenFile::Execute() {
       LogLine("ERROR (" + error + "): the job " + job_.JobFile +
                   " was not finished; its file stays where it is now",
               "JobStatus");
+      if (outcome_ == JobOutcome::kNotFinished) location_ = job_.JobFile;
+      if (failure_.empty()) failure_ = error;
+      finished = true;
     }
   }
+  if (entered_ && finished) Record();
   if (entered_) ledger_->Leave();
   Complete();
 }
 
-void TOpenFile::Run() {
+bool TOpenFile::Run() {
   const std::optional<std::string> failure = Print();
-  if (!failure) return;
+  if (!failure) return false;
   ledger_->RunnerBusy = false;
   ledger_->WakeMainThread();
   if (failure->empty()) {
     ledger_->PostStatus(FinishFile());
-    return;
+    return true;
   }
+  failure_ = *failure;
   // A print that failed is never finished as printed: the file waits in "Failed", whatever the
   // delete option says, for an operator to print it again.
   LogLine("Printing ERROR (" + *failure + "): " + job_.Program + " did not print " + job_.JobFile,
@@ -101,10 +109,15 @@ void TOpenFile::Run() {
   ledger_->Events.Report("failed print " + std::to_string(job_.Slot), EventKind::kWarning,
                          EventId::kPrintFailed, outcome);
   ledger_->PostStatus(outcome);
+  ledger_->PostJobFailed(job_.Slot);
+  return true;
 }
 
 std::optional<std::string> TOpenFile::Print() {
+  uint64_t size = 0;
+  if (ledger_->Files.FileSizeDenyingWriters(job_.JobFile, size) == 0) bytes_ = size;
   uint32_t start_error = 0;
+  print_started_ = print_ended_ = ledger_->Time.Ticks();
   std::unique_ptr<StartedProgram> utility =
       ledger_->Programs.StartHidden(job_.Program, job_.Parameters, start_error);
   if (!utility) return "cannot start: " + ledger_->Files.ErrorText(start_error);
@@ -117,11 +130,13 @@ std::optional<std::string> TOpenFile::Print() {
     entered_ = false;
     const bool ended = utility->WaitForExit(kMinuteMs);
     if (!(entered_ = ledger_->Enter())) return std::nullopt;
+    print_ended_ = ledger_->Time.Ticks();
     if (ended) break;
     ++minutes;
     if (limit > 0 && minutes >= limit) {
       utility->Terminate(kEndedByCorvaleExitCode);
       utility->WaitForExit(kMinuteMs);
+      exit_code_ = kEndedByCorvaleExitCode;
       return "still running after " + Minutes(minutes) + ", ended";
     }
     if (minutes % kStillPrintingReportMinutes == 0) {
@@ -132,6 +147,7 @@ std::optional<std::string> TOpenFile::Print() {
     }
   }
   const std::optional<uint32_t> exit_code = utility->ExitCode();
+  exit_code_ = exit_code;
   if (!exit_code) return std::string("its exit code cannot be read");
   if (job_.Policy.IsSuccess(*exit_code)) return std::string();
   return "exit code " + std::to_string(static_cast<int32_t>(*exit_code));
@@ -152,6 +168,8 @@ std::string TOpenFile::FinishFile() {
       // moved it: the file that stays would print again.
       const bool stayed = error == 0 && files.FileExists(job_file);
       if (error == 0 && !stayed) {
+        outcome_ = JobOutcome::kDoneFolder;
+        location_ = target;
         LogLine("MoveFile OK: Moved " + job_file + " to " + target +
                     (replacing ? " (replacing the file of that name that was there)" : ""),
                 "MoveFile");
@@ -167,6 +185,8 @@ std::string TOpenFile::FinishFile() {
     case FinishAction::kDelete: {
       const SystemError error = files.DeleteFile(job_file);
       if (error == 0) {
+        outcome_ = JobOutcome::kDeleted;
+        location_.clear();
         LogLine("DeleteFile OK: Deleted " + job_file, "DeleteFile");
         return job_file + " is processed successfully.";
       }
@@ -185,6 +205,8 @@ std::string TOpenFile::SetAside(const std::string& subfolder, const std::string&
   SetAsideResult moved = SetJobFileAside(files, job_.JobFile, subfolder);
   // A move that copied and could not remove the file set nothing aside.
   if (moved.error == 0 && files.FileExists(job_.JobFile)) moved.error = kAccessDenied;
+  outcome_ = subfolder == kFailedFolder ? JobOutcome::kFailed : JobOutcome::kSetAside;
+  location_ = moved.error == 0 ? moved.target : job_.JobFile;
   if (moved.error == 0) {
     LogLine("MoveFile OK: Moved " + job_.JobFile + " to " + moved.target, "MoveFile");
     return job_.JobFile + " " + what + "; it is in " + moved.target + ".";
@@ -203,6 +225,39 @@ std::string TOpenFile::SetAside(const std::string& subfolder, const std::string&
     }
   }
   return job_.JobFile + " " + what + "; it stays in the job store.";
+}
+
+void TOpenFile::Record() {
+  constexpr int64_t kTicksPerSecond = 10000000;
+  const int64_t now = ledger_->Time.Ticks();
+  const int64_t started = print_started_ ? print_started_ : now;
+  FinishedJob job;
+  job.End = ledger_->Time.Now();
+  job.Printer = job_.Printer;
+  job.FileName = ExtractFileName(job_.JobFile);
+  job.SourceFolder = job_.SourceFolder;
+  job.Bytes = bytes_;
+  job.QueueSeconds = job_.TakenAt ? std::max<int64_t>(0, started - job_.TakenAt) / kTicksPerSecond
+                                  : 0;
+  job.PrintSeconds = std::max<int64_t>(0, print_ended_ - print_started_) / kTicksPerSecond;
+  job.ExitCode = exit_code_;
+  job.Outcome = outcome_;
+  job.Location = location_;
+  // A record that cannot be written costs the job nothing: the server's status tick shows it.
+  try {
+    ledger_->Record.Write(job);
+  } catch (const std::exception&) {
+  }
+  LogLine(JobStatusSummary(job), "JobStatus");
+  if (outcome_ == JobOutcome::kFailed && location_ != job_.JobFile) {
+    const std::string reason = "Failed at " + RecordTime(job.End) + " on " + job_.Printer + ": " +
+                               failure_ + " (" + job_.Program + ")";
+    if (SystemError error = WriteFailureReason(ledger_->Files, location_, reason)) {
+      LogLine("ERROR (" + ledger_->Files.ErrorText(error) + "): why " + location_ +
+                  " failed cannot be written beside it",
+              "JobStatus");
+    }
+  }
 }
 
 void TOpenFile::Complete() {

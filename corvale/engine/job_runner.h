@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "corvale/engine/job_record.h"
 #include "corvale/engine/print_policy.h"
 
 namespace corvale {
@@ -33,6 +34,10 @@ struct PrintJob {
   FinishAction Action = FinishAction::kMoveToDoneFolder;
   int Slot = 0;
   PrintPolicy Policy;
+  // For the job record: the printer, the folder the file was taken from and when.
+  std::string Printer;
+  std::string SourceFolder;
+  int64_t TakenAt = 0;
 };
 
 // The job file's path as the print utility gets it: its short form, or the path itself where the
@@ -47,7 +52,8 @@ class TOpenFile {
  private:
   TOpenFile(std::shared_ptr<JobLedger> ledger, PrintJob job, uint64_t run);
   void Execute();
-  void Run();
+  // False when the server let its runners go while the utility ran: the job is left as it is.
+  bool Run();
   // Runs the utility to its end; the reason the print failed, or empty when it succeeded.
   // Nothing when the server let its runners go while the utility ran.
   std::optional<std::string> Print();
@@ -56,6 +62,9 @@ class TOpenFile {
   std::string FinishFile();
   std::string SetAside(const std::string& subfolder, const std::string& what);
   void Complete();
+  // The job's line in the job record and its summary in the log; a failed job's reason beside
+  // its file.
+  void Record();
 
   std::shared_ptr<JobLedger> ledger_;
   PrintJob job_;
@@ -63,6 +72,14 @@ class TOpenFile {
   // Whether the runner has entered the ledger (see JobLedger::Enter): from its start, except
   // while it waits for the utility. Once it cannot enter again, the job is left as it is.
   bool entered_ = true;
+  // What the job record says of the job.
+  std::optional<uint64_t> bytes_;
+  int64_t print_started_ = 0;
+  int64_t print_ended_ = 0;
+  std::optional<uint32_t> exit_code_;
+  std::string failure_;
+  JobOutcome outcome_ = JobOutcome::kNotFinished;
+  std::string location_;
 };
 
 }  // namespace corvale

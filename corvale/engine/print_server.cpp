@@ -21,16 +21,21 @@ PrintServer::PrintServer(ServerPlatform& platform, ServerView& view)
                                           platform.system, platform.loop, platform.events)),
       status_receiver_(std::make_shared<std::function<void(const std::string&)>>(
           [this](const std::string& text) { SetStatusText(text); })),
+      failure_receiver_(
+          std::make_shared<std::function<void(int)>>([this](int n) { CountFailedJobs(n); })),
       probe_(platform.files, platform.loop),
       folders_(platform.files, settings_) {
   ledger_->SetStatusReceiver(status_receiver_);
   // Standing conditions reach the Windows Event Log as they begin and as they end.
+  // A failed print has an event of its own: the count of failed jobs that stands is none.
   notices_.OnChange = [this](const std::string& cause, const std::string* text) {
+    if (cause.rfind("failed ", 0) == 0) return;
     if (!text) return ledger_->Events.Ends(cause);
-    const bool stops_printing = cause == "print utility" || cause == "log";
+    const bool stops_printing = cause == "print utility" || cause == "log" || cause == "record";
     ledger_->Events.Begins(cause, stops_printing ? EventKind::kError : EventKind::kWarning,
                            *text);
   };
+  ledger_->SetFailureReceiver(failure_receiver_);
   // Tasks handed to the main thread (the runners' status texts) run on the unattended path.
   platform_.loop.SetHandlerBoundary(
       [this](const std::function<void()>& handler) { RunUnattended(handler); });
@@ -89,6 +94,7 @@ void PrintServer::StartUp() {
     if (!platform_.files.DirectoryExists(engine_.JobStoreRoot))
       EnsureFolder(platform_.files, engine_.JobStoreRoot);
   });
+  ledger_->Record.SetFolder(JobRecordFolder());
 }
 
 void PrintServer::ApplySettings(const Settings& settings) {
@@ -96,6 +102,12 @@ void PrintServer::ApplySettings(const Settings& settings) {
   settings_ = settings;
   ledger_->Log.SetEnabled(settings_.LogEnabled);
   if (log_file_changed) ledger_->Log.SetCurrentLogFile(varnell::Trim(settings_.LogFile));
+  ledger_->Record.SetFolder(JobRecordFolder());
+}
+
+std::string PrintServer::JobRecordFolder() const {
+  const std::string log_folder = ExtractFileDir(varnell::Trim(settings_.LogFile));
+  return (log_folder.empty() ? ProgramFolder() : log_folder) + "\\Jobs";
 }
 
 std::string PrintServer::ProgramFolder() const {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "corvale/engine/engine_state.h"
+#include "corvale/engine/failed_jobs.h"
 #include "corvale/engine/folder_probe.h"
 #include "corvale/engine/gx_file_notify.h"
 #include "corvale/engine/job_ledger.h"
@@ -133,6 +134,30 @@ class PrintServer {
   std::string LocatePrintUtility();
   std::string ShortPathOf(const std::string& path);
 
+  // The failed jobs of slot n's printer as last counted: at Start, at the minute's tick, after a
+  // job of the slot failed and after printing them again. While the server runs, a served
+  // printer with failed jobs has a standing notice.
+  int FailedJobs(int n) const { return n >= 1 && n <= kMaxSlots ? failed_jobs_[n] : 0; }
+  // Counts slot n's failed jobs afresh (every slot's for 0).
+  void CountFailedJobs(int n = 0);
+  // Moves slot n's failed jobs back into its input folder (the one watched for it while the
+  // server runs), oldest first, never replacing a file; a running server takes them at once.
+  // Throws Error when the slot has no input folder.
+  PrintAgainResult PrintFailedAgain(int n);
+  // "Print again" asked for by a script: the failed jobs of the printer named `printer`, or of
+  // every served printer when it is empty. Exit code 0 when every job was put back, 1 when one
+  // stays or the printer has no input folder, 2 when no printer of that name is listed.
+  struct PrintAgainOutcome {
+    int exit_code = 0;
+    std::string text;
+    PrintAgainResult jobs;
+  };
+  PrintAgainOutcome PrintFailedAgainCommand(const std::string& printer);
+  // The slot of the printer named `printer` (case ignored), or 0.
+  int FindSlotByPrinter(const std::string& printer) const;
+  // The folder the job record's daily files go to: "Jobs" beside the log file.
+  std::string JobRecordFolder() const;
+
   // The first slot whose input folder is `folder`, or 0.
   int FindSlotByInputFolder(const std::string& folder) const;
 
@@ -184,6 +209,11 @@ class PrintServer {
   std::shared_ptr<JobLedger> ledger_;
   // Receives the status texts the runners post; they stop arriving when it goes.
   std::shared_ptr<std::function<void(const std::string&)>> status_receiver_;
+  // Receives the slots of failed jobs from the runners, likewise.
+  std::shared_ptr<std::function<void(int)>> failure_receiver_;
+  SlotArray<int> failed_jobs_{};
+  // The day (yyyymmdd) whose old job record files have been deleted.
+  int record_pruned_day_ = 0;
   std::unique_ptr<TGXThreadFileNotifier> notifier_;
   // The print utility's success codes and time limit as Start put them in force.
   PrintPolicy policy_;

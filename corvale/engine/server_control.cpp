@@ -172,6 +172,7 @@ bool PrintServer::StartServing(StartMode mode) {
   SetStatusText("Ready.");
 
   RecoverJobStore();
+  CountFailedJobs();
   // Files already lying in a watched folder (left there, moved back by a Stop or by the job
   // store's recovery, dropped while stopped) are taken now, as if each folder had changed.
   for (const std::string& folder : watched) RememberScan(folder);
@@ -360,6 +361,16 @@ void PrintServer::ShowNotices() {
   folders.empty() ? notices_.Clear("folders") : notices_.Set("folders", folders);
   const std::string log = Log().Failure();
   log.empty() ? notices_.Clear("log") : notices_.Set("log", log);
+  // The job record is written by the runners; the first failure of a cause makes a line, one
+  // that lasts a line a minute.
+  const std::string record = ledger_->Record.Failure();
+  if (record.empty()) {
+    notices_.Clear("record");
+    throttle_.Forget("job record");
+  } else {
+    notices_.Set("record", record);
+    if (throttle_.Due("job record", platform_.clock.Ticks())) WriteLog(record, "JobStatus");
+  }
   const std::string text = notices_.Text();
   if (!text.empty()) {
     SetStatusText(text);
@@ -379,6 +390,21 @@ bool PrintServer::JobFileReleased(int n) {
 }
 
 void PrintServer::LogTick() {
+  // The minute's count of the failed jobs, and once a day the job record's old files.
+  CountFailedJobs();
+  const LocalTime now = platform_.clock.Now();
+  const int day = now.year * 10000 + now.month * 100 + now.day;
+  if (day != record_pruned_day_) {
+    record_pruned_day_ = day;
+    const LogSettings& log = settings_.Log;
+    const int days =
+        log.DeleteLogFile && log.DeleteLogFileDays > 0 ? log.DeleteLogFileDays : kJobRecordDefaultDays;
+    const std::string deleted = ledger_->Record.DeleteOld(days, platform_.clock.NowUtcFileTime());
+    if (!deleted.empty()) {
+      WriteLog("Job record files older than " + std::to_string(days) + " days deleted: " + deleted,
+               "DeleteFile");
+    }
+  }
   Log().Timer3Timer(settings_.LogFile, settings_.Log);
 }
 

@@ -19,6 +19,8 @@ class ServerView {
   // A refusal or warning of a Start that an operator asked for, to be read now (a box); an
   // unattended Start logs it instead.
   virtual void ShowStartMessage(const std::string& text) = 0;
+  // The count of a printer's failed jobs has been taken afresh (PrintServer::FailedJobs).
+  virtual void FailedJobsCounted() {}
 };
 
 }  // namespace corvale

@@ -20,6 +20,7 @@ TForm1::TForm1(CorvalePlatform& platform)
       SaveDialog1(platform.dialogs),
       platform_(platform) {
   btnStop.SetEnabled(false);
+  btnPrintAgain.SetEnabled(false);
   edtMB.SetEnabled(false);
   cbLogDeleteByDay.SetEnabled(false);
   edtDays.SetEnabled(false);
@@ -60,6 +61,7 @@ std::vector<Control*> TForm1::AllControls() {
           &lblDays,
           &btnStart,
           &btnStop,
+          &btnPrintAgain,
           &btnHelp,
           &btnAbout,
           &statBar,
@@ -91,6 +93,7 @@ void TForm1::BindHandlers() {
   btnAbout.OnClick = [this] { btnAboutClick(); };
   btnStart.OnClick = [this] { btnStartClick(); };
   btnStop.OnClick = [this] { btnStopClick(); };
+  btnPrintAgain.OnClick = [this] { btnPrintAgainClick(); };
   Timer1.OnTimer = [this] { Timer1Timer(); };
   Timer2.OnTimer = [this] { Timer2Timer(); };
   Timer3.OnTimer = [this] { Timer3Timer(); };
@@ -133,6 +136,8 @@ void TForm1::ShowSlot(const std::string& printer_name) {
     edtDoneFolder.SetText(slot.DoneFolder);
     cbDeleteAFP.SetChecked(slot.DeleteInputFileWhenDone);
     edtQueueDepth.SetText(std::to_string(slot.QueueDepth));
+    // Whether this printer has failed jobs to print again.
+    Server.CountFailedJobs(n);
     return;
   }
 }

@@ -21,6 +21,24 @@ void TForm1::btnStopClick() {
   Server.Stop();
 }
 
+void TForm1::btnPrintAgainClick() {
+  Server.PrintFailedAgain(SelectedSlot());
+}
+
+PrintServer::PrintAgainOutcome TForm1::PrintAgainRequested(const std::string& printer) {
+  PrintServer::PrintAgainOutcome outcome;
+  outcome.exit_code = 1;
+  outcome.text = "Corvale could not print the failed jobs again; its status bar and log say why.";
+  GuardedUnattended([&] { outcome = Server.PrintFailedAgainCommand(printer); });
+  return outcome;
+}
+
+void TForm1::FailedJobsCounted() {
+  // Another user's console of the service only shows it.
+  const bool may_act = !service_console_ || service_edits_allowed_;
+  btnPrintAgain.SetEnabled(may_act && Server.FailedJobs(SelectedSlot()) > 0);
+}
+
 void TForm1::Timer1Timer() {
   if (service_console_) return ShowService();
   Server.StatusTick();

@@ -71,6 +71,7 @@ class TForm1 : public ServerView {
   Label lblDays{"lblDays", "days"};
   Button btnStart{"btnStart", "&Start"};
   Button btnStop{"btnStop", "St&op"};
+  Button btnPrintAgain{"btnPrintAgain", "Print &again"};
   Button btnHelp{"btnHelp", "&Help"};
   Button btnAbout{"btnAbout", "&About"};
   StatusBar statBar{"statBar", ""};
@@ -110,6 +111,11 @@ class TForm1 : public ServerView {
   // The server's buttons and ticks.
   void btnStartClick();
   void btnStopClick();
+  // Puts the selected printer's failed jobs back into its input folder.
+  void btnPrintAgainClick();
+  // "corvale.exe /PrintFailedAgain [printer]" handed to this window: as btnPrintAgainClick for
+  // the named printer (every served printer when empty), without a box.
+  PrintServer::PrintAgainOutcome PrintAgainRequested(const std::string& printer);
   void Timer1Timer();
   void Timer2Timer();
   void Timer3Timer();
@@ -120,6 +126,7 @@ class TForm1 : public ServerView {
   void ShowJobsInQueue(int32_t count) override;
   void RunningChanged(bool running) override;
   void ShowStartMessage(const std::string& text) override;
+  void FailedJobsCounted() override;
 
   // Window handlers.
   void ShowSlot(const std::string& printer_name);

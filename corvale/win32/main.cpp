@@ -1,5 +1,6 @@
 // corvale.exe: the service (/Service), the service's commands (/InstallService, /RemoveService,
-// /StartService, /StopService), or the window: wires the Win32 platform into the window model and
+// /StartService, /StopService), print again for scripts (/PrintFailedAgain [printer]), or the
+// window: wires the Win32 platform into the window model and
 // runs the message loop.
 #include "common/win32/windows_support.h"
 
@@ -20,6 +21,7 @@
 #include "corvale/platform/win32/wide_text.h"
 #include "corvale/platform/win32/win32_service_manager.h"
 #include "corvale/platform/win32/win32_system.h"
+#include "corvale/service/print_again_command.h"
 #include "corvale/service/service_commands.h"
 #include "corvale/win32/console_text.h"
 #include "corvale/win32/service_main.h"
@@ -33,6 +35,40 @@ std::string ErrorText(uint32_t code) {
   return corvale::win32::SystemErrorTextUtf8(code);
 }
 
+// How long a script waits for the running Corvale to put the failed jobs back.
+constexpr UINT kPrintAgainWaitMs = 120000;
+
+int PrintFailedAgain(const std::vector<std::string>& args) {
+  using namespace corvale;
+  const std::string printer = PrintAgainPrinter(args);
+  if (HWND running = FindWindowA("TForm1", "Corvale")) {
+    COPYDATASTRUCT data = {kPrintAgainRequest, static_cast<DWORD>(printer.size()),
+                           const_cast<char*>(printer.data())};
+    DWORD_PTR reply = 0;
+    if (SendMessageTimeoutA(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                            SMTO_ABORTIFHUNG, kPrintAgainWaitMs, &reply)) {
+      const CommandOutcome outcome =
+          DescribePrintAgainReply(static_cast<uint32_t>(reply), printer);
+      win32::WriteConsoleText(outcome.text);
+      return outcome.exit_code;
+    }
+    // A window that does not answer: the moves are safe from here as well.
+    win32::WriteConsoleText("The running Corvale does not answer; the failed jobs are put back from here.");
+  }
+  win32::Win32EventLoop loop;
+  win32::Win32Registry registry;
+  Win32FileSystem files;
+  win32::Win32Printers printers;
+  win32::Win32Shell shell;
+  win32::Win32SystemInfo system;
+  win32::Win32Clock clock;
+  win32::Win32FolderWatch watch;
+  ServerPlatform platform{registry, files, printers, shell, system, clock, loop, watch};
+  const CommandOutcome outcome = PrintFailedAgainHere(platform, printer);
+  win32::WriteConsoleText(outcome.text);
+  return outcome.exit_code;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -41,6 +77,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const std::vector<std::string> args = system.Arguments();
     if (args.size() == 1 && varnell::EqualsIgnoreCase(args[0], "/Service"))
       return corvale::win32::RunAsService();
+    if (corvale::IsPrintAgainCommand(args)) return PrintFailedAgain(args);
     if (corvale::IsServiceCommand(args)) {
       corvale::win32::Win32ServiceManager services;
       corvale::win32::Win32Registry registry;

@@ -491,3 +491,52 @@ TEST_F(MainWindowTest, RunEntryFollowsTheBoxOnlyWhenTheWindowCloses) {
 
 }  // namespace
 }  // namespace corvale
+
+namespace corvale {
+namespace {
+
+// "Print again" beside Start and Stop: enabled while the selected printer has failed jobs; a
+// click puts them back into that printer's input folder.
+class PrintAgainButtonTest : public ::testing::Test, protected testing::FormHarness {
+ protected:
+  PrintAgainButtonTest() {
+    printers.Add("Dorrow_Laser");
+    printers.Add("Pellam_Ink");
+  }
+};
+
+TEST_F(PrintAgainButtonTest, EnabledWhileTheSelectedPrinterHasFailedJobs) {
+  temp.WriteFile("JobStore\\Pellam_Ink\\Failed\\p.afp", "p");
+  temp.WriteFile("JobStore\\Pellam_Ink\\Failed\\p.afp.why.txt", "why");
+  TForm1& form = Create();
+  ConfigureSlot(2, "In2", "Done2", 1);
+  EXPECT_FALSE(form.btnPrintAgain.Enabled());
+  form.cmbPrinter.Select(1);
+  EXPECT_TRUE(form.btnPrintAgain.Enabled());
+  form.cmbPrinter.Select(0);
+  EXPECT_FALSE(form.btnPrintAgain.Enabled());
+
+  form.cmbPrinter.Select(1);
+  form.btnPrintAgain.Click();
+  EXPECT_EQ(temp.FilesIn("In2"), std::vector<std::string>{"p.afp"});
+  EXPECT_TRUE(temp.FilesIn("JobStore\\Pellam_Ink\\Failed").empty());
+  EXPECT_FALSE(form.btnPrintAgain.Enabled());
+  EXPECT_EQ(form.statBar.SimpleText(),
+            "Print again for Pellam_Ink: 1 job put back into " + temp.Win("In2") + ".");
+}
+
+TEST_F(PrintAgainButtonTest, AScriptsRequestIsAnsweredWithoutABox) {
+  temp.WriteFile("JobStore\\Dorrow_Laser\\Failed\\a.afp", "a");
+  TForm1& form = Create();
+  ConfigureSlot(1, "In1", "Done1", 1);
+  const PrintServer::PrintAgainOutcome unknown = form.PrintAgainRequested("Nobody");
+  EXPECT_EQ(unknown.exit_code, 2);
+  const PrintServer::PrintAgainOutcome done = form.PrintAgainRequested("dorrow_laser");
+  EXPECT_EQ(done.exit_code, 0);
+  EXPECT_EQ(done.jobs.moved, 1);
+  EXPECT_EQ(temp.FilesIn("In1"), std::vector<std::string>{"a.afp"});
+  EXPECT_TRUE(dialogs.Messages().empty());
+}
+
+}  // namespace
+}  // namespace corvale

@@ -5,6 +5,7 @@
 
 #include "corvale/platform/win32/wide_text.h"
 #include "corvale/platform/win32/win32_event_loop.h"
+#include "corvale/service/print_again_command.h"
 #include "corvale/ui/win32/resource.h"
 
 namespace corvale::win32 {
@@ -30,7 +31,8 @@ constexpr int kRight = 650;  // right edge of the groups and of the rows above t
 constexpr int kGroup1 = 88;
 constexpr int kGroup2 = 327;
 constexpr int kRow = 38;
-// The row of buttons halfway between the Log group (bottom 513) and the status bar (top 600).
+// The row of buttons halfway between the Log group (bottom 513) and the status bar (top 600),
+// centred: Start, Stop and Print again together, then Help and About.
 constexpr int kButtonsY = 542;
 const std::vector<ControlLayout> kLayout = {
     {"Label1", IDC_LABEL1, Kind::kLabel, kLabelX, 20, kLabelWidth, 14},
@@ -69,10 +71,11 @@ const std::vector<ControlLayout> kLayout = {
      20},
     {"edtDays", IDC_EDTDAYS, Kind::kEdit, 190, kGroup2 + 28 + 3 * kRow, 50, 21},
     {"lblDays", IDC_LBLDAYS, Kind::kLabel, 246, kGroup2 + 32 + 3 * kRow, 40, 14},
-    {"btnStart", IDC_BTNSTART, Kind::kButton, 136, kButtonsY, 90, 28},
-    {"btnStop", IDC_BTNSTOP, Kind::kButton, 236, kButtonsY, 90, 28},
-    {"btnHelp", IDC_BTNHELP, Kind::kButton, 336, kButtonsY, 90, 28},
-    {"btnAbout", IDC_BTNABOUT, Kind::kButton, 436, kButtonsY, 90, 28},
+    {"btnStart", IDC_BTNSTART, Kind::kButton, 81, kButtonsY, 90, 28},
+    {"btnStop", IDC_BTNSTOP, Kind::kButton, 181, kButtonsY, 90, 28},
+    {"btnPrintAgain", IDC_BTNPRINTAGAIN, Kind::kButton, 281, kButtonsY, 100, 28},
+    {"btnHelp", IDC_BTNHELP, Kind::kButton, 391, kButtonsY, 90, 28},
+    {"btnAbout", IDC_BTNABOUT, Kind::kButton, 491, kButtonsY, 90, 28},
     {"statBar", IDC_STATBAR, Kind::kStatus, 0, 0, 0, 0},
     {"Timer1", IDT_TIMER1, Kind::kTimer, 0, 0, 0, 0},
     {"Timer2", IDT_TIMER2, Kind::kTimer, 0, 0, 0, 0},
@@ -113,6 +116,8 @@ bool MainWindow::Create() {
   if (!window_) return false;
   form_.Width = width;
   form_.Height = height;
+  // A script's request may come from a process of lower integrity (an elevated Corvale).
+  ChangeWindowMessageFilterEx(window_, WM_COPYDATA, MSGFLT_ALLOW, nullptr);
   dialogs_.SetOwner(window_);
   loop_.SetDialogWindow(window_);
   const auto owner = reinterpret_cast<std::uintptr_t>(window_);
@@ -236,6 +241,17 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
         }
       }
       break;
+    }
+    case WM_COPYDATA: {
+      // "corvale.exe /PrintFailedAgain [printer]" from a script: the answer is the exit code and
+      // the jobs' counts (PrintAgainReply).
+      const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
+      if (!data || data->dwData != kPrintAgainRequest) break;
+      const std::string printer(static_cast<const char*>(data->lpData),
+                                data->lpData ? data->cbData : 0);
+      const PrintServer::PrintAgainOutcome outcome = form_.PrintAgainRequested(printer);
+      return static_cast<LRESULT>(
+          PrintAgainReply(outcome.exit_code, outcome.jobs.moved, outcome.jobs.stayed));
     }
     case WM_QUERYENDSESSION:
       // Nothing needs the operator: the close runs at WM_ENDSESSION.
