@@ -63,7 +63,8 @@ int PrintFailedAgain(const std::vector<std::string>& args) {
   win32::Win32SystemInfo system;
   win32::Win32Clock clock;
   win32::Win32FolderWatch watch;
-  ServerPlatform platform{registry, files, printers, shell, system, clock, loop, watch};
+  win32::Win32EventLog events;
+  ServerPlatform platform{registry, files, printers, shell, system, clock, loop, watch, events};
   const CommandOutcome outcome = PrintFailedAgainHere(platform, printer);
   win32::WriteConsoleText(outcome.text);
   return outcome.exit_code;
