@@ -476,9 +476,11 @@ pass "removal: corvale.exe /RemoveService ran, no service Corvale is left, nor t
 
 # --- Start at logon and the event source ---------------------------------------------------------
 event_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Corvale'
+run_before=$(reg_value "$run_key" Corvale)
 msiexec /i "\"$(winpath "$msi")\"" /qn SERVICE=1 "SERVICE_ACCOUNT=$account" AUTOSTART=1
 expect_exit 1603 "SERVICE=1 with AUTOSTART=1"
-[ ! -e "$pf" ] || fail "SERVICE=1 with AUTOSTART=1 installed something"
+[ ! -e "$pf/corvale.exe" ] && [ "$(reg_value "$run_key" Corvale)" = "$run_before" ] ||
+  fail "SERVICE=1 with AUTOSTART=1 installed something"
 msiexec /i "\"$(winpath "$msi")\"" /qn AUTOSTART=1
 expect_exit 0 "install with AUTOSTART=1"
 autostart_run="$(winrun "$VARNELL_BIN/prefix_tool.exe" short-path "$pf_win\corvale.exe") /LaunchOnStartup"
