@@ -120,6 +120,13 @@ void TForm1::FormClose() {
   Guarded([&] { Server.Close(CloseWaitMs); });
 }
 
+void TForm1::CloseOnRequest() {
+  unattended_ = true;
+  Server.WriteLog("Asked to close (corvale.exe /Close)", "General");
+  FormCloseQuery();
+  FormClose();
+}
+
 void TForm1::EndSession() {
   // Windows ends the process soon after this returns, and nobody answers a box now.
   unattended_ = true;

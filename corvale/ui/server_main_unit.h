@@ -99,6 +99,9 @@ class TForm1 : public ServerView {
   void FormClose();
   // Log-off or shutdown: the same close, inside the time Windows gives and without a box.
   void EndSession();
+  // A deployment script asked every Corvale to close (corvale.exe /Close): the same close, with
+  // its whole wait for a print that still runs, and without a box.
+  void CloseOnRequest();
 
   // Shows the log settings of Config in their controls.
   void ShowLogSettings();

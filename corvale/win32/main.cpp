@@ -10,18 +10,21 @@
 #include <vector>
 
 #include "common/text.h"
+#include "corvale/platform/win32/close_request.h"
 #include "corvale/platform/win32/win32_event_log.h"
 #include "corvale/platform/win32/win32_event_loop.h"
 #include "corvale/platform/win32/win32_file_system.h"
 #include "corvale/platform/win32/win32_folder_watch.h"
 #include "corvale/platform/win32/win32_printers.h"
 #include "corvale/platform/win32/win32_registry.h"
+#include "corvale/platform/win32/win32_running_corvales.h"
 #include "corvale/platform/win32/win32_shell.h"
 #include "corvale/platform/win32/single_instance.h"
 #include "corvale/platform/win32/wide_text.h"
 #include "corvale/platform/win32/win32_service_manager.h"
 #include "corvale/platform/win32/win32_system.h"
 #include "corvale/service/print_again_command.h"
+#include "corvale/service/close_command.h"
 #include "corvale/service/service_commands.h"
 #include "corvale/win32/console_text.h"
 #include "corvale/win32/service_main.h"
@@ -79,6 +82,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (args.size() == 1 && varnell::EqualsIgnoreCase(args[0], "/Service"))
       return corvale::win32::RunAsService();
     if (corvale::IsPrintAgainCommand(args)) return PrintFailedAgain(args);
+    if (corvale::IsCloseCommand(args)) {
+      corvale::win32::Win32RunningCorvales corvales;
+      const corvale::CommandOutcome outcome = corvale::RunCloseCommand(args, corvales);
+      corvale::win32::WriteConsoleText(outcome.text);
+      return outcome.exit_code;
+    }
     if (corvale::IsServiceCommand(args)) {
       corvale::win32::Win32ServiceManager services;
       corvale::win32::Win32Registry registry;
@@ -126,5 +135,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   form.OnMinimize = [&window] { ShowWindow(window.Handle(), SW_MINIMIZE); };
   form.FormCreate();
   window.Show();
+  win32::CloseRequestListener close_request;
+  close_request.Listen(window.Handle(), win32::kCloseRequestMessage);
   return loop.Run();
 }

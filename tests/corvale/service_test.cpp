@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "corvale/platform/registry.h"
+#include "corvale/platform/running_corvales.h"
+#include "corvale/service/close_command.h"
 #include "corvale/service/service_commands.h"
 #include "corvale/service/service_console.h"
 #include "corvale/service/service_host.h"
@@ -448,6 +450,76 @@ TEST_F(ServiceWindowTest, AnotherUsersWindowOnlyShowsTheState) {
   EXPECT_TRUE(form.btnHelp.Enabled());
   form.FormClose();
   EXPECT_TRUE(registry.WritesUnder(RegistryHive::kCurrentUser, "SOFTWARE").empty());
+}
+
+
+// "corvale.exe /Close [seconds]" as a deployment script runs it.
+class FakeRunningCorvales : public RunningCorvales {
+ public:
+  std::vector<RunningCorvale> running;
+  SystemError ask_error = 0;
+  size_t stay = 0;  // how many of them do not end
+  std::vector<std::string> calls;
+
+  std::vector<RunningCorvale> Find() override { return running; }
+  SystemError AskToClose() override {
+    calls.push_back("ask");
+    return ask_error;
+  }
+  std::vector<RunningCorvale> WaitForEnd(const std::vector<RunningCorvale>& corvales,
+                                         uint32_t wait_ms) override {
+    calls.push_back("wait " + std::to_string(wait_ms));
+    return {corvales.begin(), corvales.begin() + static_cast<std::ptrdiff_t>(stay)};
+  }
+  void StopAsking() override { calls.push_back("stop asking"); }
+};
+
+TEST(CloseCommandTest, AsksWaitsAndSaysHowItWent) {
+  const std::vector<RunningCorvale> two = {{410, 1}, {522, 2}};
+  const struct Case {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::vector<RunningCorvale> running;
+    SystemError ask_error;
+    size_t stay;
+    int exit_code;
+    std::string text;
+    std::vector<std::string> calls;
+  } cases[] = {
+      {"none runs", {"/Close"}, {}, 0, 0, kCommandDone,
+       "No Corvale window runs on this computer.", {}},
+      {"both close", {"/close", "30"}, two, 0, 0, kCommandDone,
+       "Closed 2 Corvales: process 410 in session 1, process 522 in session 2.",
+       {"ask", "wait 30000", "stop asking"}},
+      {"one stays", {"/Close"}, two, 0, 1, kCommandFailed,
+       "1 Corvale still runs after 60 seconds: process 410 in session 1.",
+       {"ask", "wait 60000", "stop asking"}},
+      {"an older version", {"/Close", "5"}, {{410, 1}}, 2, 0, kCommandFailed,
+       "1 Corvale cannot be asked to close (a version older than this one does not listen): "
+       "process 410 in session 1.",
+       {"ask"}},
+      {"not allowed", {"/Close"}, {{410, 1}}, 5, 0, kCommandNotElevated,
+       "1 Corvale cannot be asked to close from this account: run it elevated (process 410 in "
+       "session 1).",
+       {"ask"}},
+      {"seconds not a number", {"/Close", "soon"}, two, 0, 0, kCommandRefused,
+       "Give the seconds to wait, from 0 to 3600: corvale.exe /Close [seconds]", {}},
+      {"too long", {"/Close", "3601"}, two, 0, 0, kCommandRefused,
+       "Give the seconds to wait, from 0 to 3600: corvale.exe /Close [seconds]", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_TRUE(IsCloseCommand(c.arguments));
+    FakeRunningCorvales corvales;
+    corvales.running = c.running;
+    corvales.ask_error = c.ask_error;
+    corvales.stay = c.stay;
+    const CommandOutcome outcome = RunCloseCommand(c.arguments, corvales);
+    EXPECT_EQ(outcome.exit_code, c.exit_code);
+    EXPECT_EQ(outcome.text, c.text);
+    EXPECT_EQ(corvales.calls, c.calls);
+  }
+  EXPECT_FALSE(IsCloseCommand({"/CloseAll"}));
 }
 
 }  // namespace

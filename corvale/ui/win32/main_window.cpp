@@ -264,6 +264,15 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
         DestroyWindow(window_);
       }
       return 0;
+    case kCloseRequestMessage:
+      // "corvale.exe /Close" from a deployment script, in whatever session: the same close,
+      // without a box, while nobody may be there to answer one.
+      if (!closing_) {
+        closing_ = true;
+        form_.CloseOnRequest();
+        DestroyWindow(window_);
+      }
+      return 0;
     case WM_CLOSE: {
       closing_ = true;
       bool close = true;

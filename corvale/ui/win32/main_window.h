@@ -15,6 +15,9 @@ namespace corvale::win32 {
 
 class Win32EventLoop;
 
+// Posted by the close request of "corvale.exe /Close" (see close_request.h).
+constexpr UINT kCloseRequestMessage = WM_APP + 20;
+
 class MainWindow : public ControlObserver {
  public:
   MainWindow(TForm1& form, Win32EventLoop& loop, Win32Dialogs& dialogs);

@@ -2,6 +2,8 @@
 # wait. A utility that ends within the close's time limit (30 s) has its file moved to the done
 # folder before the process ends, and the next Start prints nothing again; a utility that hangs
 # past the limit leaves its job in the job store with a line, and the process ends all the same.
+# `corvale.exe /Close`, as a deployment script runs it, closes a serving Corvale the same way (its
+# queued files back in the input folder) and exits 0, as it does when none runs.
 source "$VARNELL_SOURCE/tests/wine/lib.sh"
 
 store=$VARNELL_BIN/JobStore/Dorrow_Laser
@@ -59,7 +61,8 @@ took=$(close_within 5)
 [ "$(in_log "MoveFile OK: Moved $(winpath "$store")\\slow.afp")" = 1 ] || fail "no move logged for slow.afp"
 [ "$(in_log 'A job is still printing as Corvale closes')" = 0 ] || fail "slow.afp was given up"
 # The server stops first; the job that was printing finishes after.
-tr -d '\r' <"$log" | tail -n2 | head -n1 | grep -qF "Varnell server application stopped successfully." ||
+tr -d '\r' <"$log" | grep -B1 -F "MoveFile OK: Moved $(winpath "$store")\\slow.afp" | head -n1 |
+  grep -qF "Varnell server application stopped successfully." ||
   fail "the stop is not the line before the move: $(tail -n3 "$log")"
 pass "closed while a 6 s print ran: corvale.exe gone after ${took} s, the file in its done folder"
 
@@ -83,3 +86,25 @@ took=$(close_within 10)
 pkill -f 'ftdwprt\.exe' || true
 grep -q "terminate called\|exception" "$WORK/corvale.out" && fail "crash: $(cat "$WORK/corvale.out")"
 pass "closed while a print hung: corvale.exe gone after ${took} s, its job left in the job store with a line"
+
+# corvale.exe /Close: none runs, then one serving with jobs queued behind a 3 s print.
+closing=$WORK/close-exit
+close_exit() { timeout 120 wine "$VARNELL_BIN/corvale.exe" /Close "$@" >"$WORK/close.out" 2>&1 </dev/null; echo $? >"$closing"; }
+close_exit
+[ "$(cat "$closing")" = 0 ] && grep -qF "No Corvale window runs on this computer." "$WORK/close.out" ||
+  fail "/Close with none running: exit $(cat "$closing"), $(cat "$WORK/close.out")"
+unset FTDWPRT_SLOW_MS
+export FTDWPRT_DELAY_MS=3000
+start_serving 4
+for i in 1 2 3 4; do printf 'queued %s\n' "$i" >"$WORK/stage/q$i.afp"; done
+mv "$WORK"/stage/q?.afp "$WORK/hot/"
+wait_until 60 grep -qF "Printing $(winpath "$store")\\q" "$log" || fail "nothing printing"
+close_exit 60
+[ "$(cat "$closing")" = 0 ] && grep -qF "Closed 1 Corvale: process " "$WORK/close.out" ||
+  fail "/Close 60: exit $(cat "$closing"), $(cat "$WORK/close.out")"
+corvale_gone || fail "corvale.exe still runs after /Close"
+[ "$(in_log 'Asked to close (corvale.exe /Close)')" = 1 ] || fail "no line for the request"
+[ -z "$(find "$store" -maxdepth 1 -type f)" ] || fail "the job store holds $(ls "$store")"
+[ "$(($(ls "$WORK/hot" | wc -l) + $(ls "$WORK/done" | grep -c '^q')))" = 4 ] ||
+  fail "queued files lost: hot $(ls "$WORK/hot"), done $(ls "$WORK/done")"
+pass "/Close with none running exits 0; /Close 60 closed the serving Corvale: $(ls "$WORK/hot" | wc -l) queued files back in the hot folder"
