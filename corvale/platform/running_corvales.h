@@ -27,6 +27,9 @@ class RunningCorvales {
                                                  uint32_t wait_ms) = 0;
   // A Corvale started from now on is not asked any more.
   virtual void StopAsking() = 0;
+  // Starts "corvale.exe /LaunchOnStartup" for the user of session `session`, as that user, where
+  // this process may (it runs as the system, or in that session).
+  virtual SystemError StartIn(uint32_t session) = 0;
 };
 
 }  // namespace corvale

@@ -1,8 +1,12 @@
 #include "corvale/service/close_command.h"
 
 #include <optional>
+#include <set>
+#include <sstream>
 
 #include "common/text.h"
+#include "corvale/engine/engine_state.h"
+#include "corvale/platform/file_system.h"
 #include "corvale/platform/running_corvales.h"
 
 namespace corvale {
@@ -12,15 +16,16 @@ namespace {
 constexpr SystemError kNoneListens = 2;   // ERROR_FILE_NOT_FOUND
 constexpr SystemError kAccessDenied = 5;  // ERROR_ACCESS_DENIED
 
-std::optional<uint32_t> Seconds(const std::string& text) {
-  if (text.empty() || text.size() > 4) return std::nullopt;
-  uint32_t seconds = 0;
+// A number of at most `most` written in digits alone.
+std::optional<uint32_t> Number(const std::string& text, uint32_t most) {
+  if (text.empty() || text.size() > 9) return std::nullopt;
+  uint32_t number = 0;
   for (const char c : text) {
     if (c < '0' || c > '9') return std::nullopt;
-    seconds = seconds * 10 + static_cast<uint32_t>(c - '0');
+    number = number * 10 + static_cast<uint32_t>(c - '0');
   }
-  if (seconds > kMostCloseWaitSeconds) return std::nullopt;
-  return seconds;
+  if (number > most) return std::nullopt;
+  return number;
 }
 
 std::string Count(size_t n) {
@@ -37,17 +42,55 @@ std::string Sessions(const std::vector<RunningCorvale>& corvales) {
   return text;
 }
 
+// The sessions noted in the file, one number a line.
+std::set<uint32_t> NotedSessions(FileSystem& files, const std::string& reopen_file) {
+  std::set<uint32_t> sessions;
+  std::istringstream lines(files.ReadTextFile(reopen_file).value_or(""));
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (const std::optional<uint32_t> session = Number(line, 0xFFFFFFFFu / 10))
+      sessions.insert(*session);
+  }
+  return sessions;
+}
+
+CommandOutcome Reopen(RunningCorvales& corvales, FileSystem& files,
+                      const std::string& reopen_file) {
+  const std::set<uint32_t> sessions = NotedSessions(files, reopen_file);
+  if (sessions.empty()) return {kCommandDone, "No Corvale was closed to be opened again."};
+  std::string opened, failed;
+  for (const uint32_t session : sessions) {
+    if (const SystemError error = corvales.StartIn(session)) {
+      failed += (failed.empty() ? "" : ", ") + std::to_string(session) + " (" +
+                files.ErrorText(error) + ")";
+    } else {
+      opened += (opened.empty() ? "" : ", ") + std::to_string(session);
+    }
+  }
+  files.DeleteFile(reopen_file);
+  if (failed.empty()) return {kCommandDone, "Corvale runs again in session " + opened + "."};
+  return {kCommandFailed, "Corvale could not be started again in session " + failed +
+                              (opened.empty() ? "" : "; it runs again in session " + opened) +
+                              ". Its user starts it from the Start menu, or at the next logon."};
+}
+
 }  // namespace
 
 bool IsCloseCommand(const std::vector<std::string>& arguments) {
-  return !arguments.empty() && varnell::EqualsIgnoreCase(arguments[0], "/Close");
+  return !arguments.empty() && (varnell::EqualsIgnoreCase(arguments[0], "/Close") ||
+                                varnell::EqualsIgnoreCase(arguments[0], "/Reopen"));
 }
 
 CommandOutcome RunCloseCommand(const std::vector<std::string>& arguments,
-                               RunningCorvales& corvales) {
+                               RunningCorvales& corvales, FileSystem& files,
+                               const std::string& reopen_file) {
+  if (varnell::EqualsIgnoreCase(arguments[0], "/Reopen")) {
+    if (arguments.size() != 1) return {kCommandRefused, "corvale.exe /Reopen takes nothing more"};
+    return Reopen(corvales, files, reopen_file);
+  }
   const std::optional<uint32_t> seconds =
       arguments.size() == 1 ? std::optional<uint32_t>(kDefaultCloseWaitSeconds)
-      : arguments.size() == 2 ? Seconds(arguments[1])
+      : arguments.size() == 2 ? Number(arguments[1], kMostCloseWaitSeconds)
                               : std::nullopt;
   if (!seconds) {
     return {kCommandRefused, "Give the seconds to wait, from 0 to " +
@@ -71,6 +114,18 @@ CommandOutcome RunCloseCommand(const std::vector<std::string>& arguments,
   }
   const std::vector<RunningCorvale> left = corvales.WaitForEnd(running, *seconds * 1000);
   corvales.StopAsking();
+  // The sessions whose Corvale closed, for /Reopen; a session noted by an earlier /Close stays.
+  std::set<uint32_t> closed = NotedSessions(files, reopen_file);
+  for (const RunningCorvale& corvale : running) {
+    bool still_runs = false;
+    for (const RunningCorvale& other : left) still_runs |= other.process_id == corvale.process_id;
+    if (!still_runs) closed.insert(corvale.session_id);
+  }
+  std::string noted;
+  for (const uint32_t session : closed) noted += std::to_string(session) + "\r\n";
+  files.DeleteFile(reopen_file);
+  files.CreateDirectories(ExtractFileDir(reopen_file));
+  files.AppendToFile(reopen_file, noted);
   if (!left.empty()) {
     return {kCommandFailed, Count(left.size()) + " still " + (left.size() == 1 ? "runs" : "run") +
                                 " after " + std::to_string(*seconds) + " seconds: " +

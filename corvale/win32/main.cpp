@@ -5,6 +5,7 @@
 #include "common/win32/windows_support.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <string>
 #include <vector>
@@ -33,6 +34,14 @@
 #include "corvale/ui/win32/win32_folder_browser.h"
 
 namespace {
+
+// C:\ProgramData, as the system names it.
+std::string CommonAppDataFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder)))
+    return "C:\\ProgramData";
+  return corvale::win32::Utf8(folder);
+}
 
 std::string ErrorText(uint32_t code) {
   return corvale::win32::SystemErrorTextUtf8(code);
@@ -84,7 +93,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (corvale::IsPrintAgainCommand(args)) return PrintFailedAgain(args);
     if (corvale::IsCloseCommand(args)) {
       corvale::win32::Win32RunningCorvales corvales;
-      const corvale::CommandOutcome outcome = corvale::RunCloseCommand(args, corvales);
+      corvale::Win32FileSystem files;
+      // Machine-wide, not beside the program: a setup runs the /Close of its new corvale.exe
+      // from wherever it unpacked it.
+      const std::string reopen_file = CommonAppDataFolder() + "\\Varnell\\Corvale.reopen";
+      const corvale::CommandOutcome outcome =
+          corvale::RunCloseCommand(args, corvales, files, reopen_file);
       corvale::win32::WriteConsoleText(outcome.text);
       return outcome.exit_code;
     }

@@ -3,10 +3,12 @@
 // commands that install and remove it; and what the window shows of it.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
 #include "corvale/platform/registry.h"
+#include "corvale/platform/portable/std_file_system.h"
 #include "corvale/platform/running_corvales.h"
 #include "corvale/service/close_command.h"
 #include "corvale/service/service_commands.h"
@@ -472,6 +474,11 @@ class FakeRunningCorvales : public RunningCorvales {
     return {corvales.begin(), corvales.begin() + static_cast<std::ptrdiff_t>(stay)};
   }
   void StopAsking() override { calls.push_back("stop asking"); }
+  std::set<uint32_t> unreachable;  // sessions StartIn cannot start Corvale in
+  SystemError StartIn(uint32_t session) override {
+    calls.push_back("start in " + std::to_string(session));
+    return unreachable.count(session) ? 5 : 0;
+  }
 };
 
 TEST(CloseCommandTest, AsksWaitsAndSaysHowItWent) {
@@ -507,6 +514,8 @@ TEST(CloseCommandTest, AsksWaitsAndSaysHowItWent) {
       {"too long", {"/Close", "3601"}, two, 0, 0, kCommandRefused,
        "Give the seconds to wait, from 0 to 3600: corvale.exe /Close [seconds]", {}},
   };
+  testing::TempFolder temp;
+  StdFileSystem files;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_TRUE(IsCloseCommand(c.arguments));
@@ -514,12 +523,40 @@ TEST(CloseCommandTest, AsksWaitsAndSaysHowItWent) {
     corvales.running = c.running;
     corvales.ask_error = c.ask_error;
     corvales.stay = c.stay;
-    const CommandOutcome outcome = RunCloseCommand(c.arguments, corvales);
+    const CommandOutcome outcome =
+        RunCloseCommand(c.arguments, corvales, files, temp.Win("Corvale.reopen"));
     EXPECT_EQ(outcome.exit_code, c.exit_code);
     EXPECT_EQ(outcome.text, c.text);
     EXPECT_EQ(corvales.calls, c.calls);
   }
   EXPECT_FALSE(IsCloseCommand({"/CloseAll"}));
+}
+
+// The sessions whose Corvale /Close closed are noted, and /Reopen starts Corvale again in each,
+// once: a session where it cannot is named.
+TEST(CloseCommandTest, ReopenStartsCorvaleAgainWhereItWasClosed) {
+  testing::TempFolder temp;
+  StdFileSystem files;
+  const std::string noted = temp.Win("Corvale.reopen");
+  FakeRunningCorvales corvales;
+  corvales.running = {{410, 1}, {522, 3}, {610, 3}};
+  corvales.stay = 1;  // process 410 does not end: its session is not noted
+  EXPECT_EQ(RunCloseCommand({"/Close"}, corvales, files, noted).exit_code, kCommandFailed);
+  corvales.running = {{700, 2}};
+  corvales.stay = 0;
+  EXPECT_EQ(RunCloseCommand({"/Close"}, corvales, files, noted).exit_code, kCommandDone);
+
+  corvales.calls.clear();
+  corvales.unreachable = {3};
+  const CommandOutcome outcome = RunCloseCommand({"/Reopen"}, corvales, files, noted);
+  EXPECT_EQ(corvales.calls, (std::vector<std::string>{"start in 2", "start in 3"}));
+  EXPECT_EQ(outcome.exit_code, kCommandFailed);
+  EXPECT_EQ(outcome.text.rfind("Corvale could not be started again in session 3 (", 0), 0u)
+      << outcome.text;
+  EXPECT_NE(outcome.text.find("; it runs again in session 2."), std::string::npos) << outcome.text;
+  const CommandOutcome again = RunCloseCommand({"/Reopen"}, corvales, files, noted);
+  EXPECT_EQ(again.exit_code, kCommandDone);
+  EXPECT_EQ(again.text, "No Corvale was closed to be opened again.");
 }
 
 }  // namespace

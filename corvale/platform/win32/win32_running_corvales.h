@@ -19,6 +19,7 @@ class Win32RunningCorvales : public RunningCorvales {
   std::vector<RunningCorvale> WaitForEnd(const std::vector<RunningCorvale>& running,
                                          uint32_t wait_ms) override;
   void StopAsking() override;
+  SystemError StartIn(uint32_t session) override;
 
  private:
   HANDLE request_ = nullptr;

@@ -3,7 +3,8 @@
 # folder before the process ends, and the next Start prints nothing again; a utility that hangs
 # past the limit leaves its job in the job store with a line, and the process ends all the same.
 # `corvale.exe /Close`, as a deployment script runs it, closes a serving Corvale the same way (its
-# queued files back in the input folder) and exits 0, as it does when none runs.
+# queued files back in the input folder) and exits 0, as it does when none runs; `corvale.exe
+# /Reopen` then starts it again, serving.
 source "$VARNELL_SOURCE/tests/wine/lib.sh"
 
 store=$VARNELL_BIN/JobStore/Dorrow_Laser
@@ -108,3 +109,15 @@ corvale_gone || fail "corvale.exe still runs after /Close"
 [ "$(($(ls "$WORK/hot" | wc -l) + $(ls "$WORK/done" | grep -c '^q')))" = 4 ] ||
   fail "queued files lost: hot $(ls "$WORK/hot"), done $(ls "$WORK/done")"
 pass "/Close with none running exits 0; /Close 60 closed the serving Corvale: $(ls "$WORK/hot" | wc -l) queued files back in the hot folder"
+
+# /Reopen starts the closed Corvale again; it serves from the start, as at a logon.
+timeout 120 wine "$VARNELL_BIN/corvale.exe" /Reopen >"$WORK/reopen.out" 2>&1 </dev/null ||
+  fail "/Reopen: exit $?, $(cat "$WORK/reopen.out")"
+grep -qF "Corvale runs again in session " "$WORK/reopen.out" || fail "/Reopen said: $(cat "$WORK/reopen.out")"
+drv wait-window Corvale >/dev/null || fail "no Corvale window after /Reopen"
+wait_until 60 bash -c "[ \$(tr -d '\r' <'$log' | grep -c 'Simulator started successfully.') -ge 5 ]" ||
+  fail "the reopened Corvale does not serve"
+wait_until 120 bash -c "[ \$(ls '$WORK/done' | grep -c '^q') = 4 ]" || fail "the queued files were not printed after /Reopen"
+drv close Corvale >/dev/null || fail "the reopened window did not close"
+wait_until 60 corvale_gone || fail "the reopened corvale.exe did not end"
+pass "/Reopen started Corvale again, serving: the files /Close had put back printed"
