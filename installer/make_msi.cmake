@@ -92,4 +92,38 @@ if(NOT status EQUAL 0)
   file(REMOVE ${OUTPUT})
   message(FATAL_ERROR "msibuild (exit ${status}) could not hide InstallOwnService's command line:\n${out}")
 endif()
+
+# CloseCorvale: before InstallValidate, this package's corvale.exe asks every Corvale window of
+# the computer to close (corvale.exe /Close 60, its result ignored), so that no program is in use
+# when the files are replaced or removed. Nothing is installed yet, so it runs from the Binary
+# table, an action wixl cannot make. msibuild reads the stream of a Binary row from the folder
+# "Binary" of the folder it runs in.
+execute_process(COMMAND ${msiinfo} export ${OUTPUT} InstallExecuteSequence
+                RESULT_VARIABLE status OUTPUT_VARIABLE sequence ERROR_VARIABLE out)
+if(NOT status EQUAL 0 OR NOT sequence MATCHES "\nStopOwnService\t[^\t]*\t1201\r?\n"
+   OR NOT sequence MATCHES "\nInstallValidate\t\t1400\r?\n" OR sequence MATCHES "\t1202\r?\n")
+  file(REMOVE ${OUTPUT})
+  message(FATAL_ERROR "${OUTPUT}: CloseCorvale's place (1202, between StopOwnService and "
+                      "InstallValidate) is not free in:\n${sequence}${out}")
+endif()
+set(close_dir ${out_dir}/msi-close-${VERSION})
+file(REMOVE_RECURSE ${close_dir})
+file(MAKE_DIRECTORY ${close_dir}/Binary)
+file(COPY_FILE ${BIN_DIR}/corvale.exe ${close_dir}/Binary/CorvaleCloser.ibd)
+file(WRITE ${close_dir}/Binary.idt
+     "Name\tData\r\ns72\tv0\r\nBinary\tName\r\nCorvaleCloser\tCorvaleCloser.ibd\r\n")
+# Type 66: a program from the Binary table (2), its exit code ignored (64).
+foreach(step
+        "-i;Binary.idt"
+        "-q;INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('CloseCorvale', 66, 'CorvaleCloser', '/Close 60')"
+        "-q;INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('CloseCorvale', 'Installed OR PREVIOUS_VERSION_FOUND', 1202)")
+  execute_process(COMMAND ${msibuild} ${OUTPUT} ${step} WORKING_DIRECTORY ${close_dir}
+                  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT status EQUAL 0)
+    file(REMOVE ${OUTPUT})
+    file(REMOVE_RECURSE ${close_dir})
+    message(FATAL_ERROR "msibuild (exit ${status}) could not add CloseCorvale (${step}):\n${out}")
+  endif()
+endforeach()
+file(REMOVE_RECURSE ${close_dir})
 message(STATUS "${OUTPUT}: ProductCode {${product_code}}, UpgradeCode {${VARNELL_MSI_UPGRADE_CODE}}")
