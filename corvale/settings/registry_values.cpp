@@ -8,8 +8,8 @@ namespace corvale {
 
 namespace {
 
-[[noreturn]] void InvalidType(const std::string& name) {
-  throw Error("Invalid data type for '" + name + "'");
+[[noreturn]] void InvalidType(const std::string& name, const std::string& where) {
+  throw Error(InvalidTypeText(name, where));
 }
 
 void CheckWritten(bool ok, const std::string& name) {
@@ -18,26 +18,37 @@ void CheckWritten(bool ok, const std::string& name) {
 
 }  // namespace
 
-bool ReadString(RegistryKey& key, const std::string& name, std::string& out) {
+std::string ValueWhere(const std::string& key_path, const std::string& printer) {
+  const std::string key = " (HKEY_CURRENT_USER\\" + key_path + ")";
+  return printer.empty() ? key : " of printer '" + printer + "'" + key;
+}
+
+std::string InvalidTypeText(const std::string& name, const std::string& where) {
+  return "Invalid data type for '" + name + "'" + where;
+}
+
+bool ReadString(RegistryKey& key, const std::string& name, std::string& out,
+                const std::string& where) {
   std::optional<RegistryValue> value = key.GetValue(name);
   if (!value) return false;
   if (value->kind != RegistryValueKind::kString && value->kind != RegistryValueKind::kExpandString)
-    InvalidType(name);
+    InvalidType(name, where);
   out = value->text;
   return true;
 }
 
-bool ReadInteger(RegistryKey& key, const std::string& name, int32_t& out) {
+bool ReadInteger(RegistryKey& key, const std::string& name, int32_t& out,
+                 const std::string& where) {
   std::optional<RegistryValue> value = key.GetValue(name);
   if (!value) return false;
-  if (value->kind != RegistryValueKind::kDword) InvalidType(name);
+  if (value->kind != RegistryValueKind::kDword) InvalidType(name, where);
   out = static_cast<int32_t>(value->number);
   return true;
 }
 
-bool ReadBool(RegistryKey& key, const std::string& name, bool& out) {
+bool ReadBool(RegistryKey& key, const std::string& name, bool& out, const std::string& where) {
   int32_t number = 0;
-  if (!ReadInteger(key, name, number)) return false;
+  if (!ReadInteger(key, name, number, where)) return false;
   out = number != 0;
   return true;
 }

@@ -64,11 +64,13 @@ Settings LoadSettings(Registry& registry, const std::vector<std::string>& printe
   });
   std::vector<std::string> usable_keys;
   for (const std::string& name : subkeys) {
-    auto key = open(std::string(kDevicesKey) + "\\" + name);
+    const std::string path = std::string(kDevicesKey) + "\\" + name;
+    auto key = open(path);
     if (!key) continue;
     read([&] {
       std::string printer;
-      if (ReadString(*key, "PrinterName", printer) && ContainsIgnoreCase(installed, printer))
+      if (ReadString(*key, "PrinterName", printer, ValueWhere(path)) &&
+          ContainsIgnoreCase(installed, printer))
         usable_keys.push_back(name);
     });
   }
@@ -76,7 +78,9 @@ Settings LoadSettings(Registry& registry, const std::vector<std::string>& printe
   if (auto devices = open(kDevicesKey)) {
     read([&] {
       std::string remembered;
-      if (!ReadString(*devices, "DefaultPrinter", remembered) || remembered.empty()) return;
+      if (!ReadString(*devices, "DefaultPrinter", remembered, ValueWhere(kDevicesKey)) ||
+          remembered.empty())
+        return;
       for (const std::string& printer : printers) {
         if (varnell::EqualsIgnoreCase(printer, remembered)) {
           settings.DefaultPrinter = printer;
@@ -91,36 +95,42 @@ Settings LoadSettings(Registry& registry, const std::vector<std::string>& printe
   for (int i = 0; i < settings.SlotCount(); ++i) {
     std::string key_name = PrinterKeyName(printers[i]);
     if (!ContainsIgnoreCase(usable_keys, key_name)) continue;
-    auto key = open(std::string(kDevicesKey) + "\\" + key_name);
+    const std::string path = std::string(kDevicesKey) + "\\" + key_name;
+    auto key = open(path);
     if (!key) continue;
+    // A wrong-typed value names its printer and key: there may be dozens of printers.
+    const std::string where = ValueWhere(path, printers[i]);
     TRec slot;
-    read([&] { ReadBool(*key, "EnableIPDSEmulation", slot.EnableIPDSEmulation); });
+    read([&] { ReadBool(*key, "EnableIPDSEmulation", slot.EnableIPDSEmulation, where); });
     read([&] {
-      if (ReadString(*key, "PrinterName", slot.PrinterName))
+      if (ReadString(*key, "PrinterName", slot.PrinterName, where))
         slot.PrinterName = varnell::Trim(slot.PrinterName);
     });
-    read([&] { ReadString(*key, "InputFolder", slot.InputFolder); });
-    read([&] { ReadString(*key, "DoneFolder", slot.DoneFolder); });
-    read([&] { ReadBool(*key, "DeleteInputFileWhenDone", slot.DeleteInputFileWhenDone); });
-    read([&] { ReadInteger(*key, "QueueDepth", slot.QueueDepth); });
+    read([&] { ReadString(*key, "InputFolder", slot.InputFolder, where); });
+    read([&] { ReadString(*key, "DoneFolder", slot.DoneFolder, where); });
+    read([&] { ReadBool(*key, "DeleteInputFileWhenDone", slot.DeleteInputFileWhenDone, where); });
+    read([&] { ReadInteger(*key, "QueueDepth", slot.QueueDepth, where); });
     if (slot.QueueDepth <= 0) slot.QueueDepth = 1;
     settings.Slots[i + 1] = slot;
   }
 
   if (auto varnell = open(kVarnellKey)) {
     LogSettings& log = settings.Log;
-    read([&] { ReadString(*varnell, "LogFile", settings.LogFile); });
-    read([&] { ReadBool(*varnell, "KeepLogFileSmall", log.KeepLogFileSmall); });
-    read([&] { ReadInteger(*varnell, "KeepLogFileSize", log.KeepLogFileSize); });
-    read([&] { ReadBool(*varnell, "AppendLogDate", log.AppendLogDate); });
-    read([&] { ReadBool(*varnell, "DeleteLogFile", log.DeleteLogFile); });
-    read([&] { ReadInteger(*varnell, "DeleteLogFileDays", log.DeleteLogFileDays); });
-    read([&] { ReadBool(*varnell, "LogEnabled", settings.LogEnabled); });
-    read([&] { ReadBool(*varnell, "LaunchOnStartup", settings.LaunchOnStartup); });
+    const std::string where = ValueWhere(kVarnellKey);
+    read([&] { ReadString(*varnell, "LogFile", settings.LogFile, where); });
+    read([&] { ReadBool(*varnell, "KeepLogFileSmall", log.KeepLogFileSmall, where); });
+    read([&] { ReadInteger(*varnell, "KeepLogFileSize", log.KeepLogFileSize, where); });
+    read([&] { ReadBool(*varnell, "AppendLogDate", log.AppendLogDate, where); });
+    read([&] { ReadBool(*varnell, "DeleteLogFile", log.DeleteLogFile, where); });
+    read([&] { ReadInteger(*varnell, "DeleteLogFileDays", log.DeleteLogFileDays, where); });
+    read([&] { ReadBool(*varnell, "LogEnabled", settings.LogEnabled, where); });
+    read([&] { ReadBool(*varnell, "LaunchOnStartup", settings.LaunchOnStartup, where); });
     read([&] {
-      ReadString(*varnell, "PrintSuccessExitCodes", settings.Print.PrintSuccessExitCodes);
+      ReadString(*varnell, "PrintSuccessExitCodes", settings.Print.PrintSuccessExitCodes, where);
     });
-    read([&] { ReadInteger(*varnell, "PrintTimeoutMinutes", settings.Print.PrintTimeoutMinutes); });
+    read([&] {
+      ReadInteger(*varnell, "PrintTimeoutMinutes", settings.Print.PrintTimeoutMinutes, where);
+    });
   }
   return settings;
 }

@@ -1,7 +1,8 @@
 // corvale.exe: the service (/Service), the service's commands (/InstallService, /RemoveService,
-// /StartService, /StopService), print again for scripts (/PrintFailedAgain [printer]), or the
-// window: wires the Win32 platform into the window model and
-// runs the message loop.
+// /StartService, /StopService), print again for scripts (/PrintFailedAgain [printer]), the
+// settings file (/ExportSettings, /ImportSettings), closing every Corvale for an upgrade (/Close,
+// /Reopen), or the window: wires the Win32 platform into the window model and runs the message
+// loop.
 #include "common/win32/windows_support.h"
 
 #include <commctrl.h>
@@ -27,6 +28,7 @@
 #include "corvale/service/print_again_command.h"
 #include "corvale/service/close_command.h"
 #include "corvale/service/service_commands.h"
+#include "corvale/service/settings_commands.h"
 #include "corvale/win32/console_text.h"
 #include "corvale/win32/service_main.h"
 #include "corvale/ui/server_main_unit.h"
@@ -82,6 +84,18 @@ int PrintFailedAgain(const std::vector<std::string>& args) {
   return outcome.exit_code;
 }
 
+// A file named on the command line, as a full path: the console's current folder is the base.
+std::string FullPath(const std::string& path) {
+  const std::wstring wide = corvale::win32::Wide(path);
+  const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return path;
+  std::wstring full(size, L'\0');
+  const DWORD length = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return path;
+  full.resize(length);
+  return corvale::win32::Utf8(full);
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -109,6 +123,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       const std::string program = system.ProgramPath();
       const corvale::CommandOutcome outcome = corvale::RunServiceCommand(
           args, services, registry, {program, files.ShortPath(program)}, ErrorText);
+      corvale::win32::WriteConsoleText(outcome.text);
+      return outcome.exit_code;
+    }
+    if (corvale::IsSettingsCommand(args)) {
+      std::vector<std::string> command = args;
+      if (command.size() == 2) command[1] = FullPath(command[1]);
+      corvale::win32::Win32Registry registry;
+      corvale::Win32FileSystem files;
+      const corvale::CommandOutcome outcome = corvale::RunSettingsCommand(
+          command, registry, files, [] { return corvale::win32::SingleInstance::Running(); });
       corvale::win32::WriteConsoleText(outcome.text);
       return outcome.exit_code;
     }

@@ -191,7 +191,9 @@ TEST_F(SettingsStoreTest, WrongTypedSlotValueTakesItsDefaultAndTheLoadGoesOn) {
   registry.PutString(kHKCU, kVarnell, "LogFile", temp.Win("stored.log"));
   TForm1& form = Create();
 
-  EXPECT_EQ(dialogs.Errors(), std::vector<std::string>{"Invalid data type for 'QueueDepth'"});
+  EXPECT_EQ(dialogs.Errors(), std::vector<std::string>{
+                                  "Invalid data type for 'QueueDepth' of printer 'Pellam_Ink' "
+                                  "(HKEY_CURRENT_USER\\SOFTWARE\\Varnell\\Devices\\Pellam_Ink)"});
   EXPECT_EQ(form.cmbPrinter.ItemIndex(), 2);
   const TRec expected[] = {
       {true, "Dorrow_Laser", "C:\\In\\Dorrow", "C:\\In\\Dorrow\\Done", false, 2},
@@ -233,11 +235,14 @@ TEST_F(SettingsStoreTest, WrongTypedValueDoesNotKeepTheAutoStartFromStarting) {
   registry.PutString(kHKCU, DeviceKey("Dorrow_Laser"), "DeleteInputFileWhenDone", "1");
   system.arguments = {"/LaunchOnStartup"};
   TForm1& form = Create();
+  const std::string where =
+      " of printer 'Dorrow_Laser' (HKEY_CURRENT_USER\\SOFTWARE\\Varnell\\Devices\\Dorrow_Laser)";
   EXPECT_TRUE(dialogs.Errors().empty());
-  EXPECT_EQ(LogMessages("General"),
-            (std::vector<std::string>{"ERROR: Invalid data type for 'DoneFolder'",
-                                      "ERROR: Invalid data type for 'DeleteInputFileWhenDone'"}));
-  EXPECT_EQ(form.statBar.SimpleText(), "Invalid data type for 'DeleteInputFileWhenDone'");
+  EXPECT_EQ(
+      LogMessages("General"),
+      (std::vector<std::string>{"ERROR: Invalid data type for 'DoneFolder'" + where,
+                                "ERROR: Invalid data type for 'DeleteInputFileWhenDone'" + where}));
+  EXPECT_EQ(form.statBar.SimpleText(), "Invalid data type for 'DeleteInputFileWhenDone'" + where);
   ASSERT_TRUE(form.TimerAutoRun.Enabled());
   form.TimerAutoRun.Tick();
   EXPECT_TRUE(form.Server.Running());
@@ -249,25 +254,34 @@ TEST_F(SettingsStoreTest, WrongTypedValueIsNamedInTheError) {
   struct Case {
     const char* value;
     Put put;
+    const char* where;  // the printer and key the text names
   };
   const std::string key = DeviceKey("Dorrow_Laser");
+  const char* const printer_key =
+      " of printer 'Dorrow_Laser' (HKEY_CURRENT_USER\\SOFTWARE\\Varnell\\Devices\\Dorrow_Laser)";
   const Case cases[] = {
-      {"InputFolder", [&](FakeRegistry& r) { r.PutDword(kHKCU, key, "InputFolder", 1); }},
+      {"InputFolder", [&](FakeRegistry& r) { r.PutDword(kHKCU, key, "InputFolder", 1); },
+       printer_key},
       {"EnableIPDSEmulation",
-       [&](FakeRegistry& r) { r.PutString(kHKCU, key, "EnableIPDSEmulation", "1"); }},
+       [&](FakeRegistry& r) { r.PutString(kHKCU, key, "EnableIPDSEmulation", "1"); }, printer_key},
       {"DeleteInputFileWhenDone",
-       [&](FakeRegistry& r) { r.PutOther(kHKCU, key, "DeleteInputFileWhenDone"); }},
-      {"DefaultPrinter",
-       [&](FakeRegistry& r) { r.PutDword(kHKCU, kDevices, "DefaultPrinter", 0); }},
-      {"LogEnabled", [&](FakeRegistry& r) { r.PutString(kHKCU, kVarnell, "LogEnabled", "yes"); }},
+       [&](FakeRegistry& r) { r.PutOther(kHKCU, key, "DeleteInputFileWhenDone"); }, printer_key},
+      // Read while the stored keys are matched with the printers, before any printer is known.
+      {"PrinterName",
+       [&](FakeRegistry& r) { r.PutDword(kHKCU, DeviceKey("Stale"), "PrinterName", 3); },
+       " (HKEY_CURRENT_USER\\SOFTWARE\\Varnell\\Devices\\Stale)"},
+      {"DefaultPrinter", [&](FakeRegistry& r) { r.PutDword(kHKCU, kDevices, "DefaultPrinter", 0); },
+       " (HKEY_CURRENT_USER\\SOFTWARE\\Varnell\\Devices)"},
+      {"LogEnabled", [&](FakeRegistry& r) { r.PutString(kHKCU, kVarnell, "LogEnabled", "yes"); },
+       " (HKEY_CURRENT_USER\\SOFTWARE\\Varnell)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.value);
     StorePrinter("Dorrow_Laser", "Dorrow_Laser", "C:\\In", 1);
     c.put(registry);
     Create();
-    EXPECT_EQ(dialogs.Errors(),
-              std::vector<std::string>{std::string("Invalid data type for '") + c.value + "'"});
+    EXPECT_EQ(dialogs.Errors(), std::vector<std::string>{std::string("Invalid data type for '") +
+                                                         c.value + "'" + c.where});
     DestroyForm();
     dialogs.Clear();
     registry.Reset();
@@ -284,8 +298,10 @@ TEST_F(SettingsStoreTest, WrongTypedLogValueKeepsItsDefaultAndTheRestLoads) {
   registry.PutString(kHKCU, kVarnell, "DeleteLogFile", "yes");
   registry.PutDword(kHKCU, kVarnell, "LaunchOnStartup", 1);
   TForm1& form = Create();
-  EXPECT_EQ(dialogs.Errors(), (std::vector<std::string>{"Invalid data type for 'KeepLogFileSize'",
-                                                        "Invalid data type for 'DeleteLogFile'"}));
+  EXPECT_EQ(dialogs.Errors(),
+            (std::vector<std::string>{
+                "Invalid data type for 'KeepLogFileSize' (HKEY_CURRENT_USER\\SOFTWARE\\Varnell)",
+                "Invalid data type for 'DeleteLogFile' (HKEY_CURRENT_USER\\SOFTWARE\\Varnell)"}));
   EXPECT_EQ(form.edtLogFile.Text(), temp.Win("stored.log"));
   EXPECT_TRUE(form.cbLogDeleteBySize.Checked());
   EXPECT_EQ(form.edtMB.Text(), "10");
@@ -502,7 +518,6 @@ TEST(SettingsStoreWithoutPrintersTest, SaveWritesAnEmptyDefaultPrinterAndNoPrint
   EXPECT_TRUE(harness.registry.SubKeys(kHKCU, kDevices).empty());
 }
 
-
 // The Run entry: machine-wide where that may be written, else for the user alone; removing takes
 // only the entries that start this program.
 constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -522,8 +537,7 @@ TEST(RunEntryTest, AnEntryStartsThisProgramInAnyFormAndCase) {
       {"D:\\Corvale\\corvale.exe /LaunchOnStartup", false},
       {"", false},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(RunEntryStarts(c.command, kProgram), c.starts) << c.command;
+  for (const auto& c : cases) EXPECT_EQ(RunEntryStarts(c.command, kProgram), c.starts) << c.command;
 }
 
 TEST(RunEntryTest, WrittenMachineWideElsePerUserAndRemovedOnlyWhereItIsOurs) {

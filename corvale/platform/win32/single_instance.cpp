@@ -26,6 +26,16 @@ SingleInstance::~SingleInstance() {
   CloseHandle(mutex_);
 }
 
+bool SingleInstance::Running() {
+  HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, kMutexName);
+  if (mutex) {
+    CloseHandle(mutex);
+    return true;
+  }
+  // An elevated Corvale's mutex exists all the same.
+  return GetLastError() == ERROR_ACCESS_DENIED;
+}
+
 bool SingleInstance::ActivateRunning(const char* window_class, const char* title) {
   for (int i = 0; i < kWindowTries; ++i) {
     if (HWND running = FindWindowA(window_class, title)) {

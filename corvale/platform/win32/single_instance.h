@@ -15,6 +15,8 @@ class SingleInstance {
 
   // True when this is the only Corvale of the session.
   bool First() const { return first_; }
+  // True when a Corvale of this session runs (its mutex exists), without taking its place.
+  static bool Running();
   // Restores the running Corvale's window (class `window_class`, caption `title`) when it is
   // minimized and brings it to the front; false when no such window appeared in time.
   static bool ActivateRunning(const char* window_class, const char* title);

@@ -57,7 +57,7 @@ corvale=$!
 
 # Item: a wrong-typed value is shown at start-up; the rest loads.
 box=$(drv answer-message-box) || fail "no message box for the wrong-typed value"
-[[ $box == *"Invalid data type for 'DeleteInputFileWhenDone'"* ]] || fail "start-up box: $box"
+[[ $box == *"Invalid data type for 'DeleteInputFileWhenDone' of printer 'Office Laser 2' (HKEY_CURRENT_USER\SOFTWARE\Varnell\Devices\Office Laser 2)"* ]] || fail "start-up box: $box"
 drv wait-window Corvale >/dev/null || fail "no Corvale window"
 drv no-message-box 1500 >/dev/null || fail "a second box at start-up"
 drv click Corvale 1030 >/dev/null
