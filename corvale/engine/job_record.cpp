@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "corvale/engine/engine_state.h"
 #include "corvale/platform/file_system.h"
 #include "corvale/settings/log_file.h"
 
@@ -102,7 +103,12 @@ uint32_t JobRecord::Write(const FinishedJob& job) {
   const std::string path = folder_ + "\\" + JobRecordFileName(job.End);
   std::string bytes;
   if (!files_.FileExists(path)) {
-    if (!files_.DirectoryExists(folder_)) files_.CreateDirectories(folder_);
+    // Only "Jobs" is made: a log folder that has gone (a share that is down) stays gone, and
+    // the record cannot be written, as the log cannot.
+    const std::string log_folder = ExtractFileDir(folder_);
+    if (!files_.DirectoryExists(folder_) &&
+        (log_folder.empty() || files_.DirectoryExists(log_folder)))
+      files_.CreateDirectories(folder_);
     bytes = std::string(kJobRecordHeader) + "\r\n";
   }
   bytes += JobRecordLine(job) + "\r\n";

@@ -474,6 +474,60 @@ for f in "${shipped[@]}"; do [ ! -e "$pf/$f" ] || fail "$f is still there"; done
 expect_no_product "$product_code"
 pass "removal: corvale.exe /RemoveService ran, no service Corvale is left, nor the programs"
 
+# --- An upgrade while Corvale serves ------------------------------------------------------------
+# The package asks the running Corvale to close through its own close path (its queued files back
+# in the hot folder, its settings saved), replaces the programs without asking for a restart, and
+# opens Corvale again, which prints every file once. The packages carry $corvale_from.
+msiexec /i "\"$(winpath "$service_older")\"" /qn
+expect_exit 0 "install of $older for the upgrade while Corvale serves"
+upg=$WORK/upgrade
+mkdir -p "$upg/hot" "$upg/done" "$upg/utility"
+cp "$VARNELL_BIN/ftdwprt.exe" "$upg/utility/"
+printf 'journal=%s\ndelay_ms=2000\n' "$(winpath "$upg/journal.txt")" >"$upg/utility/ftdwprt.ini"
+reg_import <<REG
+[HKEY_CURRENT_USER\\Software\\IBM\\AFP Workbench\\Default\\Misc]
+"HelpCurPath"="$(reg_path "$upg/utility/ftdwprt.hlp")"
+
+[HKEY_CURRENT_USER\\SOFTWARE\\Varnell]
+"LogFile"="$(reg_path "$upg/corvale.log")"
+"LaunchOnStartup"=dword:00000000
+
+[HKEY_CURRENT_USER\\SOFTWARE\\Varnell\\Devices\\Dorrow_Laser]
+"PrinterName"="Dorrow_Laser"
+"EnableIPDSEmulation"=dword:00000001
+"InputFolder"="$(reg_path "$upg/hot")"
+"DoneFolder"="$(reg_path "$upg/done")"
+"QueueDepth"=dword:00000004
+"DeleteInputFileWhenDone"=dword:00000000
+REG
+upg_lines() { { tr -d '\r' <"$upg/corvale.log"; } 2>/dev/null | grep -cF -- "$1" || true; }
+timeout 600 wine "$pf/corvale.exe" /LaunchOnStartup >"$WORK/upgrade-corvale.out" 2>&1 </dev/null &
+wait_until 60 bash -c "[ \$(tr -d '\r' <'$upg/corvale.log' 2>/dev/null | grep -c 'Simulator started successfully.') = 1 ]" ||
+  fail "the installed Corvale did not serve"
+for i in 1 2 3 4 5 6; do printf 'upgrade %s\n' "$i" >"$upg/u$i.afp"; mv "$upg/u$i.afp" "$upg/hot/"; done
+wait_until 60 bash -c "grep -qs 'u' '$upg/journal.txt'" || fail "nothing printed before the upgrade"
+msiexec /i "\"$(winpath "$service_built")\"" /qn
+expect_exit 0 "upgrade while Corvale serves"
+[ "$(upg_lines 'Asked to close (corvale.exe /Close)')" = 1 ] || fail "Corvale was not asked to close"
+wait_until 60 bash -c "[ \$(tr -d '\r' <'$upg/corvale.log' | grep -c 'Simulator started successfully.') = 2 ]" ||
+  fail "Corvale did not run again after the upgrade"
+# What the closing Corvale wrote, up to the first line of the Corvale opened again: the stop line
+# comes last, but for a print that ended while the close waited for it.
+closing_lines=$(tr -d '\r' <"$upg/corvale.log" | sed -n '/Asked to close (corvale.exe \/Close)/,$p' |
+  sed '/Check for the availibility of input and done folder/,$d')
+grep -qF 'Varnell server application stopped successfully.' <<<"$closing_lines" || fail "no stop line: $closing_lines"
+sed '1,/Varnell server application stopped successfully./d' <<<"$closing_lines" |
+  grep -vE 'MoveFile OK: Moved .*u[0-9]\.afp to |\[JobStatus\] Job u[0-9]\.afp ' && fail "after the stop line: $closing_lines"
+moved_back=$(upg_lines ' was not printed; moved back to ')
+wait_until 120 bash -c "[ \$(ls '$upg/done' | wc -l) = 6 ]" || fail "not every file printed: $(ls "$upg/done")"
+for i in 1 2 3 4 5 6; do
+  [ "$(grep -c "u$i.afp" "$upg/journal.txt")" = 1 ] || fail "u$i.afp printed $(grep -c "u$i.afp" "$upg/journal.txt") times"
+done
+pass "upgrade while Corvale served: closed cleanly ($moved_back queued files back, the stop line last), installed with exit 0, Corvale running again; each file printed once"
+timeout 120 wine "$pf/corvale.exe" /Close 60 >/dev/null 2>&1 </dev/null || fail "corvale.exe /Close after the test"
+msiexec /x "\"$(winpath "$service_built")\"" /qn
+expect_exit 0 "removal after the upgrade while Corvale served"
+
 # --- Start at logon and the event source ---------------------------------------------------------
 event_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Corvale'
 run_before=$(reg_value "$run_key" Corvale)
