@@ -423,8 +423,10 @@ TEST_F(SettingsStoreTest, KeysAreOpenedWithFullAccessAndTheViewBitOnlyAtSave) {
     TForm1& form = Create();
     std::vector<FakeRegistry::OpenCall> load = registry.Opens();
     ASSERT_FALSE(load.empty());
+    // The computer's keys (defaults and policy) are only read, in the 64-bit view.
     for (const FakeRegistry::OpenCall& open : load) {
-      EXPECT_EQ(open.access, kKeyAllAccess) << open.path;
+      EXPECT_EQ(open.access, open.hive == kHKCU ? kKeyAllAccess : kKeyRead | kKeyWow64_64Key)
+          << open.path;
       EXPECT_FALSE(open.create) << open.path;
     }
     registry.ClearRecords();
@@ -502,7 +504,6 @@ TEST(SettingsStoreWithoutPrintersTest, SaveWritesAnEmptyDefaultPrinterAndNoPrint
   EXPECT_TRUE(harness.registry.SubKeys(kHKCU, kDevices).empty());
 }
 
-
 // The Run entry: machine-wide where that may be written, else for the user alone; removing takes
 // only the entries that start this program.
 constexpr char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -522,8 +523,7 @@ TEST(RunEntryTest, AnEntryStartsThisProgramInAnyFormAndCase) {
       {"D:\\Corvale\\corvale.exe /LaunchOnStartup", false},
       {"", false},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(RunEntryStarts(c.command, kProgram), c.starts) << c.command;
+  for (const auto& c : cases) EXPECT_EQ(RunEntryStarts(c.command, kProgram), c.starts) << c.command;
 }
 
 TEST(RunEntryTest, WrittenMachineWideElsePerUserAndRemovedOnlyWhereItIsOurs) {
