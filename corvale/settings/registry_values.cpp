@@ -18,8 +18,12 @@ void CheckWritten(bool ok, const std::string& name) {
 
 }  // namespace
 
-std::string ValueWhere(const std::string& key_path, const std::string& printer) {
-  const std::string key = " (HKEY_CURRENT_USER\\" + key_path + ")";
+std::string ValueWhere(const std::string& key_path, const std::string& printer,
+                       RegistryHive hive) {
+  const std::string key = std::string(" (") +
+                          (hive == RegistryHive::kLocalMachine ? "HKEY_LOCAL_MACHINE\\"
+                                                               : "HKEY_CURRENT_USER\\") +
+                          key_path + ")";
   return printer.empty() ? key : " of printer '" + printer + "'" + key;
 }
 

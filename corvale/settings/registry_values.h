@@ -19,7 +19,8 @@ bool ReadBool(RegistryKey& key, const std::string& name, bool& out, const std::s
 
 // Where a value lives, for a message about it: " of printer '<printer>' (HKEY_CURRENT_USER\<key>)",
 // or " (HKEY_CURRENT_USER\<key>)" without a printer.
-std::string ValueWhere(const std::string& key_path, const std::string& printer = {});
+std::string ValueWhere(const std::string& key_path, const std::string& printer = {},
+                       RegistryHive hive = RegistryHive::kCurrentUser);
 // The text of a value that exists with another type than the setting's.
 std::string InvalidTypeText(const std::string& name, const std::string& where = {});
 

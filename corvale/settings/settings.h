@@ -6,6 +6,8 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,23 @@ struct TRec {
 template <typename T>
 using SlotArray = std::array<T, kMaxSlots + 1>;
 
+// The settings an administrator set for the computer (the policy key, see settings_store.h), by
+// their registry value names: they are in force, shown greyed, and never saved for the user.
+struct PolicyFields {
+  // Values of the Varnell key, and "DefaultPrinter" of its Devices key.
+  std::set<std::string> Names;
+  // Values of a printer's key, by slot number.
+  std::map<int, std::set<std::string>> SlotNames;
+
+  bool Has(const std::string& name) const { return Names.count(name) != 0; }
+  bool SlotHas(int slot, const std::string& name) const {
+    auto it = SlotNames.find(slot);
+    return it != SlotNames.end() && it->second.count(name) != 0;
+  }
+  bool Empty() const { return Names.empty() && SlotNames.empty(); }
+  bool operator==(const PolicyFields&) const = default;
+};
+
 struct Settings {
   // The printer list the slots belong to: slot n is entry n-1. At most kMaxSlots entries.
   std::vector<std::string> Printers;
@@ -43,6 +62,8 @@ struct Settings {
   LogSettings Log;
   bool LaunchOnStartup = false;
   PrintSettings Print;
+  // Which of the values above the administrator's policy set.
+  PolicyFields Policy;
 
   int32_t SlotCount() const { return static_cast<int32_t>(Printers.size()); }
   bool operator==(const Settings&) const = default;

@@ -4,6 +4,7 @@
 #include "corvale/platform/dialogs.h"
 #include "corvale/platform/file_system.h"
 #include "corvale/platform/shell.h"
+#include "corvale/settings/settings_store.h"
 #include "corvale/ui/server_main_unit.h"
 #include "corvale/ui/configure_unit.h"
 #include "varnell_version.h"
@@ -71,12 +72,15 @@ void TForm1::btnWizardClick() {
   for (size_t i = 0; i < printers.size() && static_cast<int>(i) < Config.SlotCount(); ++i) {
     if (!wizard.Ticked[i]) continue;
     TRec& slot = Config.Slots[i + 1];
+    const TRec enforced = slot;
     const std::string folder = wizard.FolderForPrinter(printers[i]);
     slot.EnableIPDSEmulation = true;
     slot.InputFolder = folder;
     slot.DoneFolder = folder + "\\Completed Jobs";
     slot.DeleteInputFileWhenDone = true;
     slot.QueueDepth = 2;
+    // What the administrator set stays.
+    KeepPolicyValues(Config.Policy, static_cast<int>(i) + 1, enforced, slot);
   }
   SettingsEdited();
   ShowSlot(cmbPrinter.Text());

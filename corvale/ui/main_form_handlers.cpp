@@ -138,6 +138,8 @@ void TForm1::ShowSlot(const std::string& printer_name) {
     edtQueueDepth.SetText(std::to_string(slot.QueueDepth));
     // Whether this printer has failed jobs to print again.
     Server.CountFailedJobs(n);
+    ReleasePrinterPolicy();
+    ShowPolicy();
     return;
   }
 }
@@ -160,6 +162,7 @@ void TForm1::cbDeleteAFPClick() {
   }
   Label3.SetEnabled(!cbDeleteAFP.Checked());
   edtDoneFolder.SetEnabled(!cbDeleteAFP.Checked());
+  GreyPolicyControls();
 }
 
 void TForm1::edtInputFolderChange() {
@@ -202,24 +205,28 @@ void TForm1::cbLogClick() {
   SettingsEdited();
   edtLogFile.SetEnabled(cbLog.Checked());
   btnBrowseLogFile.SetEnabled(cbLog.Checked());
+  GreyPolicyControls();
 }
 
 void TForm1::cbLogDeleteBySizeClick() {
   Config.Log.KeepLogFileSmall = cbLogDeleteBySize.Checked();
   SettingsEdited();
   edtMB.SetEnabled(cbLogDeleteBySize.Checked());
+  GreyPolicyControls();
 }
 
 void TForm1::cbTimeStampClick() {
   Config.Log.AppendLogDate = cbTimeStamp.Checked();
   SettingsEdited();
   cbLogDeleteByDay.SetEnabled(cbTimeStamp.Checked());
+  GreyPolicyControls();
 }
 
 void TForm1::cbLogDeleteByDayClick() {
   Config.Log.DeleteLogFile = cbLogDeleteByDay.Checked();
   SettingsEdited();
   edtDays.SetEnabled(cbLogDeleteByDay.Checked());
+  GreyPolicyControls();
 }
 
 namespace {

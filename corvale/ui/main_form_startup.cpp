@@ -79,6 +79,72 @@ void TForm1::ShowLogSettings() {
   edtDays.SetText(std::to_string(loaded.Log.DeleteLogFileDays));
   Config.Log = loaded.Log;
   SettingsEdited();
+  ShowPolicy();
+}
+
+void TForm1::ShowPolicy() {
+  const std::string text = GreyPolicyControls();
+  if (!text.empty()) statBar.SetSimpleText(text);
+}
+
+void TForm1::ReleasePrinterPolicy() {
+  // The printer's controls as the window's own rules leave them, before the next printer's policy
+  // greys its own.
+  if (Config.Policy.SlotNames.empty() || (service_console_ && !service_edits_allowed_)) return;
+  for (Control* control :
+       std::initializer_list<Control*>{&cbEnableEmulation, &edtInputFolder, &btnBrowseInputFolder,
+                                       &btnBrowseDoneFolder, &cbDeleteAFP, &edtQueueDepth})
+    control->SetEnabled(true);
+  edtDoneFolder.SetEnabled(!cbDeleteAFP.Checked());
+}
+
+std::string TForm1::GreyPolicyControls() {
+  const PolicyFields& policy = Config.Policy;
+  if (policy.Empty()) return "";
+  struct Locked {
+    const char* name;
+    std::vector<Control*> controls;
+  };
+  // Every machine-wide value, with the controls that would change it.
+  const Locked machine_wide[] = {
+      {"LogEnabled", {&cbLog}},
+      {"LogFile", {&edtLogFile, &btnBrowseLogFile}},
+      {"KeepLogFileSmall", {&cbLogDeleteBySize}},
+      {"KeepLogFileSize", {&edtMB}},
+      {"AppendLogDate", {&cbTimeStamp}},
+      {"DeleteLogFile", {&cbLogDeleteByDay}},
+      {"DeleteLogFileDays", {&edtDays}},
+      {"LaunchOnStartup", {&cbAutoRun}},
+      {"PrintSuccessExitCodes", {}},
+      {"PrintTimeoutMinutes", {}},
+      {"DefaultPrinter", {}},
+  };
+  const Locked per_printer[] = {
+      {"EnableIPDSEmulation", {&cbEnableEmulation}},
+      {"InputFolder", {&edtInputFolder, &btnBrowseInputFolder}},
+      {"DoneFolder", {&edtDoneFolder, &btnBrowseDoneFolder}},
+      {"DeleteInputFileWhenDone", {&cbDeleteAFP}},
+      {"QueueDepth", {&edtQueueDepth}},
+  };
+  std::string machine_names;
+  for (const Locked& value : machine_wide) {
+    if (!policy.Has(value.name)) continue;
+    for (Control* control : value.controls) control->SetEnabled(false);
+    machine_names += (machine_names.empty() ? "" : ", ") + std::string(value.name);
+  }
+  const int slot = SelectedSlot();
+  std::string printer_names;
+  for (const Locked& value : per_printer) {
+    if (!slot || !policy.SlotHas(slot, value.name)) continue;
+    for (Control* control : value.controls) control->SetEnabled(false);
+    printer_names += (printer_names.empty() ? "" : ", ") + std::string(value.name);
+  }
+  if (machine_names.empty() && printer_names.empty()) return "";
+  std::string text = "Set by your administrator: " + machine_names;
+  if (!printer_names.empty())
+    text += (machine_names.empty() ? "" : "; ") + std::string("for ") + cmbPrinter.Text() + ": " +
+            printer_names;
+  return text + " (greyed; your own values are kept)";
 }
 
 bool TForm1::FormCloseQuery() {

@@ -105,6 +105,9 @@ class TForm1 : public ServerView {
 
   // Shows the log settings of Config in their controls.
   void ShowLogSettings();
+  // Greys the controls of what the administrator's policy set (Config.Policy), for the computer
+  // and for the selected printer, and says so in the status bar.
+  void ShowPolicy();
 
   // When the Corvale service is installed, the window is its console: it runs no server of its
   // own, shows the service's state, starts and stops it, and (for the service's account) saves
@@ -182,6 +185,9 @@ class TForm1 : public ServerView {
  private:
   void BindHandlers();
   void EnterServiceConsoleWhenInstalled();
+  // Greys what Config.Policy sets; returns the status text that says so, or "" when nothing is.
+  std::string GreyPolicyControls();
+  void ReleasePrinterPolicy();
   void ShowService();
   void ControlService(bool start);
   bool ServiceFolderText(EditBox& box, std::string& folder);

@@ -15,6 +15,7 @@
 #include "corvale/service/service_console.h"
 #include "corvale/service/service_host.h"
 #include "corvale/service/service_names.h"
+#include "corvale/settings/settings_store.h"
 #include "tests/fakes/fake_platform.h"
 #include "tests/fakes/form_harness.h"
 #include "tests/fakes/fake_service_manager.h"
@@ -124,6 +125,21 @@ TEST_F(ServiceHostTest, RefusedStartIsTriedAgainEveryMinute) {
   Ticks(1);
   EXPECT_TRUE(Host().Server().Running());
   EXPECT_TRUE(temp.Exists("srv\\hot"));
+}
+
+// The administrator's policy holds for the service as for the window: its input folder and log
+// file are served, whatever the account stored.
+TEST_F(ServiceHostTest, ServesWhatTheAdministratorsPolicySet) {
+  StoreServedPrinter(temp.Win("In1"));
+  const std::string policy = kPolicyKey;
+  registry.PutString(RegistryHive::kLocalMachine, policy + "\\Devices\\Dorrow_Laser", "InputFolder",
+                     temp.Win("PolicyIn"));
+  registry.PutString(RegistryHive::kLocalMachine, policy, "LogFile", temp.Win("Policy.log"));
+  Host().Begin();
+  ASSERT_TRUE(Host().Server().Running());
+  EXPECT_EQ(Host().Server().Log().CurrentLogFile(), temp.Win("Policy.log"));
+  EXPECT_EQ(Host().Server().SettingsInForce().Slots[1].InputFolder, temp.Win("PolicyIn"));
+  EXPECT_TRUE(temp.Exists("PolicyIn"));
 }
 
 // A folder on a drive letter: a service sees none, and its refusal says what to give instead.

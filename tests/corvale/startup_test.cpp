@@ -347,7 +347,7 @@ TEST_F(StartupTest, UncheckedRunBoxRemovesOnlyTheCorvaleValueOfThisProgram) {
   // The existence test reads; the removal opens for full access; neither creates the key.
   std::vector<uint32_t> masks;
   for (const FakeRegistry::OpenCall& open : registry.Opens()) {
-    if (open.hive != kHKLM) continue;
+    if (open.hive != kHKLM || open.path != kRunKey) continue;
     EXPECT_FALSE(open.create);
     masks.push_back(open.access);
   }
@@ -370,7 +370,7 @@ TEST_F(StartupTest, UncheckedRunBoxWithoutEntryWritesNothing) {
     // Only the existence test opens the key.
     int opens = 0;
     for (const FakeRegistry::OpenCall& open : registry.Opens()) {
-      if (open.hive != kHKLM) continue;
+      if (open.hive != kHKLM || open.path != kRunKey) continue;
       ++opens;
       EXPECT_EQ(open.access, kKeyRead | kKeyWow64_64Key);
     }

@@ -437,6 +437,12 @@ int GetCheckCommand(const Driver& driver, const Args& a) {
   return kOk;
 }
 
+// 1 when the control takes input, 0 when it is greyed.
+int EnabledCommand(const Driver& driver, const Args& a) {
+  std::printf("%d\n", IsWindowEnabled(driver.WaitControl(a[0], a[1])) ? 1 : 0);
+  return kOk;
+}
+
 int SetCheckCommand(const Driver& driver, const Args& a) {
   if (a[2] != "0" && a[2] != "1") return kUsage;
   const LRESULT wanted = a[2] == "1" ? BST_CHECKED : BST_UNCHECKED;
@@ -687,6 +693,7 @@ constexpr Command kCommands[] = {
     {"focus", 2, 2, FocusCommand},
     {"press-tab", 1, 1, PressTabCommand},
     {"get-check", 2, 2, GetCheckCommand},
+    {"enabled", 2, 2, EnabledCommand},
     {"set-check", 3, 3, SetCheckCommand},
     {"combo-items", 2, 2, ComboItemsCommand},
     {"combo-select", 3, 3, ComboSelectCommand},
@@ -711,7 +718,7 @@ int Usage() {
       "  wait-window|wait-gone|list-controls|status-text|close|minimized|window-rect <caption>\n"
       "  end-session <caption> | move-mouse <x> <y>\n"
       "  screen-rect|maximize|press-tab <caption>\n"
-      "  get-text|leave|click|focus|get-check|combo-items <caption> <selector>\n"
+      "  get-text|leave|click|focus|get-check|enabled|combo-items <caption> <selector>\n"
       "  set-text|type-text <caption> <selector> <text>\n"
       "  set-check <caption> <selector> 0|1\n"
       "  combo-select|combo-pick <caption> <selector> <index|text:item>\n"
