@@ -495,6 +495,11 @@ Function PrepareOperatorData
   nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$INSTDIR\${DEFAULT_LOG}" /grant ${USERS_SID}:M'
   Pop $0
   DetailPrint "Users may modify the log file: icacls returned $0"
+  ; The job record of the default log goes to Jobs beside it.
+  CreateDirectory "$INSTDIR\Jobs"
+  nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$INSTDIR\Jobs" /grant ${USERS_SID}:(OI)(CI)M'
+  Pop $0
+  DetailPrint "Users may modify the job record: icacls returned $0"
 FunctionEnd
 
 ; --- Uninstaller -------------------------------------------------------------------------------
@@ -622,6 +627,8 @@ Section "Uninstall"
 
   Call un.RemoveEmptyJobStore
   Call un.RemoveEmptyDefaultLog
+  ; The job record is the operator's: Jobs goes only when it holds nothing.
+  RMDir "$INSTDIR\Jobs"
 
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   ${If} $RemoveSettings == ${BST_CHECKED}

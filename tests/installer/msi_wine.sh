@@ -285,17 +285,19 @@ fi
 upgrade_to "$msi" "$version" "$product_code" "$upgrade_from"
 pass "upgrade from ${earlier_build:-$older} to the built $version${earlier_build:+ (the same version to Windows Installer, which ignores the build number)}: programs replaced, the rest kept"
 
-# Users may modify JobStore (and what comes into it) and Varnell.log. Wine keeps no access lists:
-# what is checked is that the install ran icacls on exactly these two, as setup.exe runs it. The
+# Users may modify JobStore (and what comes into it), Varnell.log and Jobs, where the default log's
+# job record goes. Wine keeps no access lists: what is checked is that the install ran icacls on
+# exactly these three, as setup.exe runs it. The
 # programs Wine started are in its process trace of the install.
 sed -n 's/.*cmdline L"\(.*icacls\.exe.*\)".*/\1/p' "$MSI_ERR" | sed 's/\\\\/\\/g; s/\\"/"/g' |
   sed 's/^"\([^"]*\)"/\1/' | sort -u >"$WORK/icacls.commands"
 icacls='C:\windows\System32\icacls.exe'
 expected=$(printf '%s\n' "$icacls \"$spaced_win\\JobStore\" /grant *S-1-5-32-545:(OI)(CI)M" \
-  "$icacls \"$spaced_win\\Varnell.log\" /grant *S-1-5-32-545:M" | sort)
+  "$icacls \"$spaced_win\\Varnell.log\" /grant *S-1-5-32-545:M" \
+  "$icacls \"$spaced_win\\Jobs\" /grant *S-1-5-32-545:(OI)(CI)M" | sort)
 [ "$(cat "$WORK/icacls.commands")" = "$expected" ] ||
   fail "icacls did not run as it should: $(cat "$WORK/icacls.commands")"
-pass "the install let the Users group modify JobStore and Varnell.log (icacls, as setup.exe)"
+pass "the install let the Users group modify JobStore, Varnell.log and Jobs (icacls, as setup.exe)"
 
 if ((programs_run)); then
   start_installed_corvale
