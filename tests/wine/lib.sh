@@ -130,3 +130,18 @@ wave() {
   done
   wait "${movers[@]}"
 }
+
+# register_event_source PROGRAM: Corvale's event source in the Application log, with PROGRAM's
+# message table, until the test ends; `events` then lists the text of each event the test's
+# Corvale wrote to $WORK/corvale.out when it ran with WINEDEBUG=+eventlog.
+event_source_key='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\EventLog\Application\Corvale'
+register_event_source() {
+  reg_import <<REG
+[$event_source_key]
+"EventMessageFile"="$(reg_path "$1")"
+"TypesSupported"=dword:00000007
+REG
+  trap 'kill $(jobs -p) 2>/dev/null || true
+    timeout 60 wine reg delete "$event_source_key" /f >/dev/null 2>&1 || true' EXIT
+}
+events() { tr -d '\r' <"$WORK/corvale.out" | grep -E ':eventlog:ReportEventW ' | sed 's/.*ReportEventW //'; }

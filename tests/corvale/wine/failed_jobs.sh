@@ -2,6 +2,8 @@
 # give the standing notice of the failed jobs and a job record of five lines whose outcomes match;
 # with the utility mended, "Print again" in the window prints the two, and a third failed job is
 # printed again by a script through `corvale.exe /PrintFailedAgain`, which the window answers.
+# With Corvale's event source registered, the start, the failed prints and the stop reach the
+# event log (Wine's eventlog channel shows each event's text).
 source "$VARNELL_SOURCE/tests/wine/lib.sh"
 
 # Programs of the test's own, so that the stand-in utility reads a side file only this test writes.
@@ -27,9 +29,12 @@ reg_import <<REG
 "DeleteInputFileWhenDone"=dword:00000000
 REG
 
+register_event_source "$app/corvale.exe"
+
 printed() { grep -c "\\\\$1	" "$journal" || true; }
 failed_files() { find "$failed" -maxdepth 1 -name '*.afp' 2>/dev/null | wc -l; }
-timeout 900 wine "$app/corvale.exe" >"$WORK/corvale.out" 2>&1 </dev/null &
+WINEDEBUG=${WINEDEBUG:+$WINEDEBUG,}+eventlog timeout 900 wine "$app/corvale.exe" \
+  >"$WORK/corvale.out" 2>&1 </dev/null &
 corvale=$!
 drv wait-window Corvale >/dev/null || fail "no Corvale window"
 drv combo-select Corvale 1002 text:Dorrow_Laser >/dev/null || fail "Dorrow_Laser cannot be selected"
@@ -91,3 +96,12 @@ pass "corvale.exe /PrintFailedAgain Dorrow_Laser: exit 0, bad-3.afp printed ($ou
 drv close Corvale >/dev/null || fail "the window did not close"
 wait "$corvale" || true
 if grep -q "terminate called\|exception" "$WORK/corvale.out"; then fail "crash: $(cat "$WORK/corvale.out")"; fi
+for event in 'trace:eventlog:ReportEventW L"Corvale serves as' \
+  'warn:eventlog:ReportEventW L"' \
+  'trace:eventlog:ReportEventW L"Corvale stopped serving."'; do
+  grep -qF -- "$event" "$WORK/corvale.out" || fail "no event $event; the events: $(events)"
+done
+# One failed print an hour reaches the event log, whichever of the three it is.
+[ "$(grep -c 'warn:eventlog:ReportEventW L".*was not printed (exit code 3)' "$WORK/corvale.out")" = 1 ] ||
+  fail "failed prints in the event log: $(events)"
+pass "the start, one of the failed prints (the others within the hour) and the stop reached the event log"

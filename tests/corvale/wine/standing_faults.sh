@@ -33,16 +33,7 @@ REG
   slot "Office Laser 2" "$upper_a" 1 1
 } | reg_import
 
-source_key='HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\EventLog\Application\Corvale'
-reg_import <<REG
-[$source_key]
-"EventMessageFile"="$(reg_path "$VARNELL_BIN/corvale.exe")"
-"TypesSupported"=dword:00000007
-REG
-trap 'kill $(jobs -p) 2>/dev/null || true
-  timeout 60 wine reg delete "$source_key" /f >/dev/null 2>&1 || true' EXIT
-# The text of each event Corvale wrote, as Wine's eventlog channel shows it.
-events() { tr -d '\r' <"$WORK/corvale.out" | grep -E ':eventlog:ReportEventW ' | sed 's/.*ReportEventW //'; }
+register_event_source "$VARNELL_BIN/corvale.exe"
 
 in_log() { { tr -d '\r' <"$log"; } 2>/dev/null | grep -cF -- "$1" || true; }
 export FTDWPRT_JOURNAL=$(winpath "$journal")
