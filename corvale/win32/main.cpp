@@ -30,6 +30,7 @@
 #include "corvale/service/service_commands.h"
 #include "corvale/service/settings_commands.h"
 #include "corvale/win32/console_text.h"
+#include "corvale/win32/server_parts.h"
 #include "corvale/win32/service_main.h"
 #include "corvale/ui/server_main_unit.h"
 #include "corvale/ui/win32/main_window.h"
@@ -69,16 +70,8 @@ int PrintFailedAgain(const std::vector<std::string>& args) {
     // A window that does not answer: the moves are safe from here as well.
     win32::WriteConsoleText("The running Corvale does not answer; the failed jobs are put back from here.");
   }
-  win32::Win32EventLoop loop;
-  win32::Win32Registry registry;
-  Win32FileSystem files;
-  win32::Win32Printers printers;
-  win32::Win32Shell shell;
-  win32::Win32SystemInfo system;
-  win32::Win32Clock clock;
-  win32::Win32FolderWatch watch;
-  win32::Win32EventLog events;
-  ServerPlatform platform{registry, files, printers, shell, system, clock, loop, watch, events};
+  win32::ServerParts parts;
+  ServerPlatform platform = parts.Platform();
   const CommandOutcome outcome = PrintFailedAgainHere(platform, printer);
   win32::WriteConsoleText(outcome.text);
   return outcome.exit_code;
@@ -147,33 +140,21 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   InitCommonControlsEx(&controls);
 
   using namespace corvale;
-  win32::Win32EventLoop loop;
-  win32::Win32Registry registry;
-  Win32FileSystem files;
-  win32::Win32Printers printers;
-  win32::Win32Shell shell;
-  win32::Win32SystemInfo system;
-  win32::Win32Clock clock;
+  win32::ServerParts parts;
   win32::Win32Dialogs dialogs;
-  win32::Win32FolderWatch watch;
-  win32::Win32EventLog events;
   win32::Win32FolderBrowser folders;
   win32::Win32ServiceManager services;
-  CorvalePlatform platform{
-      {registry, files, printers, shell, system, clock, loop, watch, events},
-      dialogs,
-      folders,
-      services};
+  CorvalePlatform platform{parts.Platform(), dialogs, folders, services};
 
   TForm1 form(platform);
-  win32::MainWindow window(form, loop, dialogs);
+  win32::MainWindow window(form, parts.loop, dialogs);
   if (!window.Create()) return 1;
-  shell.SetOwnerWindow(window.Handle());
+  parts.shell.SetOwnerWindow(window.Handle());
   folders.SetApplicationWindow(window.Handle());
   form.OnMinimize = [&window] { ShowWindow(window.Handle(), SW_MINIMIZE); };
   form.FormCreate();
   window.Show();
   win32::CloseRequestListener close_request;
   close_request.Listen(window.Handle(), win32::kCloseRequestMessage);
-  return loop.Run();
+  return parts.loop.Run();
 }

@@ -18,6 +18,7 @@
 #include "corvale/service/service_host.h"
 #include "corvale/service/service_names.h"
 #include "corvale/win32/console_text.h"
+#include "corvale/win32/server_parts.h"
 
 namespace corvale::win32 {
 
@@ -98,16 +99,9 @@ void WINAPI ServiceMain(DWORD, LPWSTR*) {
   SERVICE_STATUS_HANDLE handle =
       RegisterServiceCtrlHandlerExW(Wide(kServiceName).c_str(), Handler, nullptr);
   if (!handle) return;
-  Win32EventLoop loop;
-  Win32Registry registry;
-  Win32FileSystem files;
-  Win32Printers printers;
-  Win32Shell shell;
-  Win32SystemInfo system;
-  Win32Clock clock;
-  Win32FolderWatch watch;
-  Win32EventLog events;
-  ServerPlatform platform{registry, files, printers, shell, system, clock, loop, watch, events};
+  ServerParts parts;
+  Win32EventLoop& loop = parts.loop;
+  ServerPlatform platform = parts.Platform();
   ScmStatus status(handle);
   {
     ServiceHost host(platform, status);
