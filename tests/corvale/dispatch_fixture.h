@@ -71,9 +71,10 @@ class DispatchTest : public ::testing::Test, protected ServerHarness {
     shell.Finish(index);
   }
 
-  // A pass on the test's own thread, every utility ending at once; then the posted status.
-  void RunPassToEnd() {
-    shell.SetAutoFinish(true);
+  // A pass on the test's own thread, every utility ending at once with `exit_code`; then the
+  // posted status.
+  void RunPassToEnd(uint32_t exit_code = 0) {
+    shell.SetAutoFinish(true, exit_code);
     Server().DispatchTick();
     WaitForRunnersIdle();
     loop.RunPosted();

@@ -22,22 +22,15 @@ std::vector<std::string> Texts(const std::vector<FakeEventLog::Event>& events) {
 
 class EventLogTest : public DispatchTest {
  protected:
-  // A pass whose utilities all end with `exit_code`.
-  void PrintAll(uint32_t exit_code) {
-    shell.SetAutoFinish(true, exit_code);
-    Server().DispatchTick();
-    WaitForRunnersIdle();
-    loop.RunPosted();
-  }
   void RemoveUtility() { std::filesystem::remove(temp.Native("Workbench\\ftdwprt.exe")); }
   void RestoreUtility() { temp.WriteFile("Workbench\\ftdwprt.exe", "utility"); }
 };
 
 TEST_F(EventLogTest, StartFailedPrintStopAndRefusedStart) {
   Drop(1, "a.afp");
-  PrintAll(3);
+  RunPassToEnd(3);
   Drop(1, "b.afp");
-  PrintAll(3);  // a second failure within the hour writes nothing more
+  RunPassToEnd(3);  // a second failure within the hour writes nothing more
   Server().Stop();
   settings.Slots[2].InputFolder = settings.Slots[1].InputFolder;
   EXPECT_FALSE(Start(StartMode::kUnattended));
@@ -71,9 +64,9 @@ TEST_F(EventLogTest, StandingConditionBeginsAndEndsAtMostOnceAnHour) {
   auto blink = [&] {
     RemoveUtility();
     Drop(1, "a" + std::to_string(events.Events().size()) + ".afp");
-    PrintAll(0);
+    RunPassToEnd(0);
     RestoreUtility();
-    PrintAll(0);
+    RunPassToEnd(0);
   };
   blink();
   EXPECT_EQ(Texts(events.Events()), once);

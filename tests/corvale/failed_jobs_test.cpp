@@ -19,12 +19,6 @@ namespace {
 
 class FailedJobsTest : public testing::DispatchTest {
  protected:
-  void PrintAll(uint32_t exit_code) {
-    shell.SetAutoFinish(true, exit_code);
-    Server().DispatchTick();
-    WaitForRunnersIdle();
-    loop.RunPosted();
-  }
   std::string FailedFolder() { return temp.Win("JobStore\\Dorrow_Laser\\Failed"); }
   bool StatusSays(const std::string& text) {
     return view.Status().find(text) != std::string::npos;
@@ -41,7 +35,7 @@ class FailedJobsTest : public testing::DispatchTest {
 TEST_F(FailedJobsTest, FailedJobsStandInTheStatusBarUntilPrintedAgain) {
   Drop(1, "a.afp", 20);
   Drop(1, "b.afp", 10);
-  PrintAll(3);
+  RunPassToEnd(3);
   EXPECT_EQ(Server().FailedJobs(1), 2);
   StatusTick();
   EXPECT_TRUE(StatusSays("2 failed jobs of Dorrow_Laser in " + FailedFolder())) << view.Status();
@@ -61,7 +55,7 @@ TEST_F(FailedJobsTest, FailedJobsStandInTheStatusBarUntilPrintedAgain) {
   StatusTick();
   EXPECT_FALSE(StatusSays("failed job")) << view.Status();
 
-  PrintAll(0);
+  RunPassToEnd(0);
   EXPECT_EQ(temp.FilesIn("Done1"), (std::vector<std::string>{"a.afp", "b.afp"}));
 }
 

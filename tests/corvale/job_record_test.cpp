@@ -31,12 +31,6 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 
 class JobRecordTest : public testing::DispatchTest {
  protected:
-  void PrintAll(uint32_t exit_code) {
-    shell.SetAutoFinish(true, exit_code);
-    Server().DispatchTick();
-    WaitForRunnersIdle();
-    loop.RunPosted();
-  }
   void Restart() {
     Server().Stop();
     Start();
@@ -89,7 +83,7 @@ TEST_F(JobRecordTest, EachOutcomeHasItsLineWithWhereTheFileIsNow) {
     ConfigureSlot(1, "In1", c.done, 3, c.delete_when_done);
     Restart();
     Drop(1, c.name);
-    PrintAll(c.exit_code);
+    RunPassToEnd(c.exit_code);
     const std::vector<std::string> lines = RecordLines();
     ASSERT_EQ(lines.size(), ++expected_lines);
     EXPECT_EQ(lines.front(), kJobRecordHeader);
@@ -134,10 +128,10 @@ TEST_F(JobRecordTest, TimesInTheQueueAndPrintingAreCounted) {
 
 TEST_F(JobRecordTest, EachDayHasItsFileAndOldFilesGoAfterTheLogsDays) {
   Drop(1, "first.afp");
-  PrintAll(0);
+  RunPassToEnd(0);
   clock.Advance(kDay);
   Drop(1, "second.afp");
-  PrintAll(0);
+  RunPassToEnd(0);
   ASSERT_EQ(RecordLines("20240307").size(), 2u);
   ASSERT_EQ(RecordLines("20240308").size(), 2u);
   EXPECT_EQ(RecordLines("20240308").front(), kJobRecordHeader);
@@ -175,11 +169,11 @@ TEST_F(JobRecordTest, WrittenWhateverTheLogOptionsSayAndBesideTheLogFile) {
   Apply();
   // A log folder that is not there (a share that is down) is not made: the record waits for it.
   Drop(1, "early.afp");
-  PrintAll(0);
+  RunPassToEnd(0);
   EXPECT_FALSE(temp.Exists("Logs"));
   fs::create_directories(temp.Native("Logs"));
   Drop(1, "quiet.afp");
-  PrintAll(0);
+  RunPassToEnd(0);
   EXPECT_FALSE(temp.Exists("Logs\\Corvale.log"));
   const std::vector<std::string> lines = RecordLines("20240307", "Logs\\Jobs");
   ASSERT_EQ(lines.size(), 2u);
@@ -190,7 +184,7 @@ TEST_F(JobRecordTest, ARecordThatCannotBeWrittenShowsInTheStatusBarAndCostsTheJo
   // A folder where today's file should be.
   fs::create_directories(temp.Native("Jobs\\Jobs_20240307.tsv"));
   Drop(1, "a.afp");
-  PrintAll(0);
+  RunPassToEnd(0);
   EXPECT_EQ(temp.FilesIn("Done1"), std::vector<std::string>{"a.afp"});
   const std::string failure = "The job record " + temp.Win("Jobs\\Jobs_20240307.tsv") +
                               " cannot be written: ";
@@ -207,7 +201,7 @@ TEST_F(JobRecordTest, ARecordThatCannotBeWrittenShowsInTheStatusBarAndCostsTheJo
   // Written again: the notice goes.
   fs::remove(temp.Native("Jobs\\Jobs_20240307.tsv"));
   Drop(1, "b.afp");
-  PrintAll(0);
+  RunPassToEnd(0);
   StatusTick();
   EXPECT_EQ(view.Status().find("The job record"), std::string::npos) << view.Status();
   EXPECT_EQ(RecordLines().size(), 2u);

@@ -29,14 +29,6 @@ class PrintOutcomeTest : public testing::DispatchTest {
     ASSERT_TRUE(Server().Running());
   }
 
-  // A pass whose utilities all end at once with `exit_code`.
-  void PrintAll(uint32_t exit_code) {
-    shell.SetAutoFinish(true, exit_code);
-    Server().DispatchTick();
-    WaitForRunnersIdle();
-    loop.RunPosted();
-  }
-
   std::string Failed(const std::string& name) {
     return temp.Win("JobStore\\Dorrow_Laser\\Failed\\" + name);
   }
@@ -67,7 +59,7 @@ TEST_F(PrintOutcomeTest, ExitCodesInTheSuccessListFinishTheJobAndOthersFailIt) {
     const std::string name = "job" + std::to_string(++n) + ".afp";
     Drop(1, name);
     const std::string job = JobFile(1, name);
-    PrintAll(c.exit_code);
+    RunPassToEnd(c.exit_code);
     if (!c.failure) {
       EXPECT_EQ(temp.ReadFile("Done1\\" + name), name);
       EXPECT_EQ(view.Status(), job + " is processed successfully.");
@@ -90,7 +82,7 @@ TEST_F(PrintOutcomeTest, ExitCodesInTheSuccessListFinishTheJobAndOthersFailIt) {
 TEST_F(PrintOutcomeTest, UnreadableExitCodeAndRunnerErrorsAreFailuresWithALine) {
   Drop(1, "lost.afp");
   shell.LoseExitCode(0);
-  PrintAll(0);
+  RunPassToEnd(0);
   EXPECT_EQ(Lines("JobStatus", "Printing ERROR"),
             std::vector<std::string>{"Printing ERROR (its exit code cannot be read): " +
                                      PrintUtility() + " did not print " + JobFile(1, "lost.afp")});
@@ -99,7 +91,7 @@ TEST_F(PrintOutcomeTest, UnreadableExitCodeAndRunnerErrorsAreFailuresWithALine) 
   Drop(1, "broken.afp");
   const std::string job = JobFile(1, "broken.afp");
   files.AfterMoveFrom(job, [] { throw std::runtime_error("the disk went away"); });
-  PrintAll(0);
+  RunPassToEnd(0);
   EXPECT_EQ(Lines("JobStatus", "ERROR (the disk went away)"),
             std::vector<std::string>{"ERROR (the disk went away): the job " + job +
                                      " was not finished; its file stays where it is now"});
@@ -123,7 +115,7 @@ TEST_F(PrintOutcomeTest, JobsWaitForAMissingPrintUtilityAndPrintOnceItIsThere) {
   Drop(2, "d.afp");
   for (int tick = 0; tick < 30; ++tick) {
     clock.Advance(2);
-    PrintAll(0);
+    RunPassToEnd(0);
   }
   EXPECT_EQ(shell.LaunchCount(), 0u);
   EXPECT_EQ(Engine().JobQueue[1]->size() + Engine().JobQueue[2]->size(), 2u);
@@ -133,7 +125,7 @@ TEST_F(PrintOutcomeTest, JobsWaitForAMissingPrintUtilityAndPrintOnceItIsThere) {
             "The print utility " + looked_for + " is not there; jobs wait until it is.");
 
   temp.WriteFile("Workbench\\ftdwprt.exe", "");
-  PrintAll(0);
+  RunPassToEnd(0);
   EXPECT_EQ(shell.LaunchCount(), 2u);
   EXPECT_EQ(temp.FilesIn("Done1"), std::vector<std::string>{"a.afp"});
   EXPECT_EQ(temp.FilesIn("Done2"), std::vector<std::string>{"d.afp"});
@@ -146,7 +138,7 @@ TEST_F(PrintOutcomeTest, FailedJobIsNeverDeletedWhateverTheDeleteOption) {
   settings.Slots[1].DeleteInputFileWhenDone = true;
   Apply();
   Drop(1, "keep.afp");
-  PrintAll(3);
+  RunPassToEnd(3);
   EXPECT_TRUE(files.Deletes().empty());
   EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\Failed\\keep.afp"), "keep.afp");
   EXPECT_TRUE(LogMessages("DeleteFile").empty());
@@ -157,7 +149,7 @@ TEST_F(PrintOutcomeTest, NameAlreadyInFailedGetsANumber) {
   temp.WriteFile("JobStore\\Dorrow_Laser\\Failed\\a.afp", "failed before");
   temp.WriteFile("JobStore\\Dorrow_Laser\\Failed\\a (2).afp", "failed twice before");
   Drop(1, "a.afp");
-  PrintAll(3);
+  RunPassToEnd(3);
   EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\Failed\\a.afp"), "failed before");
   EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\Failed\\a (2).afp"), "failed twice before");
   EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\Failed\\a (3).afp"), "a.afp");
@@ -169,7 +161,7 @@ TEST_F(PrintOutcomeTest, FailedJobThatCannotBeSetAsideStaysWithALine) {
   Drop(1, "a.afp");
   const std::string job = JobFile(1, "a.afp");
   files.FailMovesFrom(job, 5);
-  PrintAll(3);
+  RunPassToEnd(3);
   EXPECT_EQ(temp.ReadFile("JobStore\\Dorrow_Laser\\a.afp"), "a.afp");
   EXPECT_EQ(LogMessages("MoveFile").back(), "MoveFile ERROR (Access is denied.): Failed to move " +
                                                 job + " to " + Failed("a.afp") +
@@ -196,7 +188,7 @@ TEST_F(PrintOutcomeTest, PrintedFileThatAMoveOnlyCopiedNeverPrintsAgain) {
     files.AfterMoveFrom(job, [&] { files.CopyInsteadOfMovingFrom(job, false); });
     const std::string printed = temp.Win("JobStore\\Dorrow_Laser\\Printed");
     files.FailMovesInto(printed, c.set_aside_fails ? 5 : 0);
-    PrintAll(0);
+    RunPassToEnd(0);
     EXPECT_EQ(temp.ReadFile(std::string("Done1\\") + c.name), c.name);
     const std::string copied =
         "MoveFile ERROR (the file was copied but cannot be removed): Failed to move " + job +
@@ -216,7 +208,7 @@ TEST_F(PrintOutcomeTest, PrintedFileThatAMoveOnlyCopiedNeverPrintsAgain) {
 TEST_F(PrintOutcomeTest, ReplacedDoneFileIsNamedInTheLine) {
   temp.WriteFile("Done1\\a.afp", "printed yesterday");
   Drop(1, "a.afp");
-  PrintAll(0);
+  RunPassToEnd(0);
   EXPECT_EQ(LogMessages("MoveFile").back(),
             "MoveFile OK: Moved " + JobFile(1, "a.afp") + " to " + temp.Win("Done1\\a.afp") +
                 " (replacing the file of that name that was there)");
@@ -271,7 +263,7 @@ TEST_F(PrintOutcomeTest, MissingPrinterKeepsItsJobsQueuedUntilItIsBack) {
   Drop(1, "a.afp");
   Drop(2, "d.afp");
   printers.Remove("Dorrow_Laser");
-  PrintAll(0);
+  RunPassToEnd(0);
   EXPECT_EQ(temp.FilesIn("Done2"), std::vector<std::string>{"d.afp"});
   EXPECT_EQ(shell.LaunchCount(), 1u);
   ASSERT_EQ(Engine().JobQueue[1]->size(), 1u);
@@ -293,7 +285,7 @@ TEST_F(PrintOutcomeTest, MissingPrinterKeepsItsJobsQueuedUntilItIsBack) {
   EXPECT_EQ(Lines("JobStatus", "Printer Dorrow_Laser").size(), 2u);
 
   printers.Add("Dorrow_Laser", "Dorrow PCL", "IP_10.0.0.5");
-  PrintAll(0);
+  RunPassToEnd(0);
   EXPECT_EQ(temp.FilesIn("Done1"), std::vector<std::string>{"a.afp"});
   EXPECT_EQ(Lines("JobStatus", "Printer Dorrow_Laser").back(),
             "Printer Dorrow_Laser can be used again; its jobs print");
@@ -306,7 +298,7 @@ TEST_F(PrintOutcomeTest, MissingPrinterKeepsItsJobsQueuedUntilItIsBack) {
 TEST_F(PrintOutcomeTest, DefaultPrinterThatDoesNotTakeMakesTheJobWait) {
   printers.HoldDefault("Pellam_Ink");
   Drop(1, "a.afp");
-  PrintAll(0);
+  RunPassToEnd(0);
   EXPECT_EQ(shell.LaunchCount(), 0u);
   EXPECT_EQ(Engine().JobQueue[1]->size(), 1u);
   EXPECT_EQ(Lines("JobStatus", "Printer Dorrow_Laser"),
@@ -314,7 +306,7 @@ TEST_F(PrintOutcomeTest, DefaultPrinterThatDoesNotTakeMakesTheJobWait) {
                 "Printer Dorrow_Laser did not become the default printer (the default is "
                 "Pellam_Ink); its jobs wait in the queue and print once it can be used"});
   printers.HoldDefault("");
-  PrintAll(0);
+  RunPassToEnd(0);
   EXPECT_EQ(printers.DefaultWhenStarted(JobFile(1, "a.afp")), "Dorrow_Laser");
   EXPECT_EQ(temp.FilesIn("Done1"), std::vector<std::string>{"a.afp"});
 }
