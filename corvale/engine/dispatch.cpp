@@ -145,6 +145,10 @@ DefaultPrinterSwitch PrintServer::SetWindowsDefaultPrinter(const std::string& pr
                                                            bool synchronous) {
   std::vector<PrinterDevice> devices = platform_.printers.DevicesNamed(printer_name);
   if (devices.empty()) return DefaultPrinterSwitch::kNotListed;
+  // A listed printer that is the default already, as read back, needs no write and no
+  // broadcast: the print utility started next reads the default afresh.
+  if (synchronous && platform_.printers.DefaultPrinter() == printer_name)
+    return DefaultPrinterSwitch::kSwitched;
   const PrinterDevice& device = devices.back();
   platform_.printers.WriteDefaultDevice(device.device + "," + device.driver + "," + device.port);
   platform_.printers.BroadcastWindowsSectionChange(synchronous);

@@ -2,6 +2,7 @@
 #include "corvale/engine/job_store_recovery.h"
 
 #include <algorithm>
+#include <exception>
 #include <map>
 
 #include "common/text.h"
@@ -18,6 +19,7 @@ std::vector<std::pair<size_t, TCTPQueueItem>> JobStoreRecovery::Run() {
     slot_by_key.emplace(varnell::ToLowerAscii(JobStoreFolderName(Slots[i].PrinterName)), i);
 
   std::vector<std::pair<size_t, TCTPQueueItem>> printed_from_store;
+  int handled = 0;
   for (const FileEntry& printer_folder : Files.ListFolder(JobStoreRoot)) {
     if (!printer_folder.is_directory) continue;
     const std::string store = JobStoreRoot + "\\" + printer_folder.name;
@@ -27,12 +29,14 @@ std::vector<std::pair<size_t, TCTPQueueItem>> JobStoreRecovery::Run() {
     std::stable_sort(entries.begin(), entries.end(), [](const FileEntry& a, const FileEntry& b) {
       return a.last_write_utc < b.last_write_utc;
     });
-    ForgetNotesOfFilesGone(store, entries);
+    const std::set<std::string> noted = ForgetNotesOfFilesGone(store, entries);
     for (const FileEntry& entry : entries) {
       if (entry.is_directory) continue;
+      if (++handled % kRecoverySlice == 0 && !Between()) return printed_from_store;
       const std::string job_file = store + "\\" + entry.name;
       if (Pending.count(varnell::ToLowerAscii(job_file))) continue;
-      if (NotedAsPrinted(Files, job_file, entry.last_write_utc)) {
+      if (noted.count(varnell::ToLowerAscii(entry.name)) &&
+          NotedAsPrinted(Files, job_file, entry.last_write_utc)) {
         Log(job_file +
             " was printed by an earlier run but could not be moved or deleted; it stays there "
             "and is not printed again");
@@ -68,8 +72,9 @@ std::vector<std::pair<size_t, TCTPQueueItem>> JobStoreRecovery::Run() {
   return printed_from_store;
 }
 
-void JobStoreRecovery::ForgetNotesOfFilesGone(const std::string& store,
-                                              const std::vector<FileEntry>& entries) {
+std::set<std::string> JobStoreRecovery::ForgetNotesOfFilesGone(
+    const std::string& store, const std::vector<FileEntry>& entries) {
+  std::set<std::string> noted;
   const std::string printed = store + "\\" + kPrintedFolder;
   for (const FileEntry& note : Files.ListFolder(printed)) {
     const std::string suffix = ".printed";
@@ -80,11 +85,16 @@ void JobStoreRecovery::ForgetNotesOfFilesGone(const std::string& store,
     const bool there = std::any_of(entries.begin(), entries.end(), [&](const FileEntry& entry) {
       return !entry.is_directory && entry.name == job;
     });
-    if (!there) Files.DeleteFile(printed + "\\" + note.name);
+    if (there) {
+      noted.insert(varnell::ToLowerAscii(job));
+    } else {
+      Files.DeleteFile(printed + "\\" + note.name);
+    }
   }
+  return noted;
 }
 
-void PrintServer::RecoverJobStore() {
+bool PrintServer::RecoverJobStore() {
   JobStoreRecovery recovery{platform_.files, engine_.JobStoreRoot, {}, {}, nullptr};
   std::vector<int> slots;
   for (int n = 1; n <= settings_.SlotCount(); ++n) {
@@ -100,7 +110,23 @@ void PrintServer::RecoverJobStore() {
     for (const auto& job : ledger_->PendingJobFiles) recovery.Pending.insert(job.first);
   }
   recovery.Log = [this](const std::string& message) { WriteLog(message, "MoveFile"); };
-  for (auto& [index, job] : recovery.Run()) {
+  // Thousands of files take a while: the window answers meanwhile, and a Stop or a close
+  // handled then ends the recovery. An error of an event run meanwhile comes once it is over.
+  const uint64_t run = ledger_->RunGeneration;
+  auto serving = [&] { return engine_.Running && !closing_ && ledger_->RunGeneration == run; };
+  std::exception_ptr error;
+  recovery.Between = [&] {
+    try {
+      platform_.loop.ProcessPendingEvents();
+    } catch (...) {
+      if (!error) error = std::current_exception();
+    }
+    return serving();
+  };
+  std::vector<std::pair<size_t, TCTPQueueItem>> from_store = recovery.Run();
+  const bool still_serving = serving();
+  if (!still_serving) from_store.clear();
+  for (auto& [index, job] : from_store) {
     const int n = slots[index];
     {
       std::lock_guard lock(ledger_->Mutex);
@@ -110,6 +136,8 @@ void PrintServer::RecoverJobStore() {
     engine_.JobQueue[n]->push_back(std::move(job));
     ++ledger_->JobsInFlight[n];
   }
+  if (error) std::rethrow_exception(error);
+  return still_serving;
 }
 
 }  // namespace corvale

@@ -23,6 +23,8 @@ struct ServedSlot {
   std::string DoneFolder;   // trimmed, without trailing delimiter
 };
 
+constexpr int kRecoverySlice = 50;
+
 struct JobStoreRecovery {
   FileSystem& Files;
   std::string JobStoreRoot;
@@ -30,6 +32,9 @@ struct JobStoreRecovery {
   // Job files (lower case) of jobs still printing from before: left where they are.
   std::set<std::string> Pending;
   std::function<void(const std::string& message)> Log;
+  // Called after every `kRecoverySlice` files: lets the window's messages run meanwhile. False
+  // ends the recovery there; the files not reached stay in the job store for the next Start.
+  std::function<bool()> Between = [] { return true; };
 
   // Moves every file back; a file that cannot go back (its input folder holds a newer one of
   // that name, or cannot be reached) stays in the job store and is returned here, as the job
@@ -38,8 +43,10 @@ struct JobStoreRecovery {
   std::vector<std::pair<size_t, TCTPQueueItem>> Run();
 
  private:
-  // Notes of printed files that are no longer in `store` go.
-  void ForgetNotesOfFilesGone(const std::string& store, const std::vector<FileEntry>& entries);
+  // Notes of printed files that are no longer in `store` go; returns the names of the job files
+  // that have a note, in lower case.
+  std::set<std::string> ForgetNotesOfFilesGone(const std::string& store,
+                                               const std::vector<FileEntry>& entries);
 };
 
 }  // namespace corvale

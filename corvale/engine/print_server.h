@@ -185,7 +185,8 @@ class PrintServer {
   void CheckFolderAvailability(StartMode mode);
   std::vector<bool> SlotsInReprintLoop() const;
   void WarnWhenWindowsManagesTheDefaultPrinter();
-  void RecoverJobStore();
+  // False when a Stop or a close handled during the recovery ended the run.
+  bool RecoverJobStore();
   void MoveBackToInputFolder(const TCTPQueueItem& job);
   void ShowNotices();
   bool JobFileReleased(int n);

@@ -73,6 +73,7 @@ bool PrintServer::Start(StartMode mode) {
   if (closing_) return false;
   refusal_.clear();
   if (StartServing(mode)) {
+    if (!engine_.Running) return true;
     ledger_->Events.Report("started", EventKind::kInformation, EventId::kServerStarted,
                            "Corvale serves as " + platform_.system.UserName() + ", watching " +
                                std::to_string(notifier_->FolderCount()) + " input folders.");
@@ -171,7 +172,8 @@ bool PrintServer::StartServing(StartMode mode) {
   WriteLog("Simulator started successfully.", "General");
   SetStatusText("Ready.");
 
-  RecoverJobStore();
+  // Stopped or closed while the recovery let events run: that Stop has said what it did.
+  if (!RecoverJobStore()) return true;
   CountFailedJobs();
   // Files already lying in a watched folder (left there, moved back by a Stop or by the job
   // store's recovery, dropped while stopped) are taken now, as if each folder had changed.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <future>
 #include <memory>
 #include <set>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "corvale/engine/job_store.h"
+#include "corvale/engine/job_store_recovery.h"
 #include "tests/fakes/fake_platform.h"
 
 namespace corvale {
@@ -153,6 +155,52 @@ TEST_F(JobStoreRecoveryTest, FileThatCannotGoBackPrintsFromTheJobStore) {
 // Every printer name gets a job store folder of its own that Windows accepts: characters a file
 // name may not hold, a trailing dot or space and device names are written so that no two
 // printers meet in one folder, while a name that needs none of this keeps its folder.
+// Thousands of files left behind: the window's events run every few files meanwhile, and a Stop
+// handled then ends the recovery with the files not reached still in the job store.
+TEST_F(JobStoreRecoveryTest, LongRecoveryLetsEventsRunAndEndsAtAStop) {
+  constexpr size_t kFiles = 2 * kRecoverySlice + 20;
+  struct Case {
+    bool stop_at_first_pump;
+    size_t moved_back;
+    bool running;
+  };
+  for (const Case& c : {Case{false, kFiles, true}, Case{true, size_t{kRecoverySlice - 1}, false}}) {
+    SCOPED_TRACE(c.stop_at_first_pump ? "stopped" : "not stopped");
+    std::filesystem::remove_all(temp.Native("In1"));
+    std::filesystem::remove_all(temp.Native("JobStore\\Dorrow_Laser"));
+    const size_t lines_before = LogMessages("MoveFile").size();
+    for (size_t i = 0; i < kFiles; ++i) {
+      const std::string name = "j" + std::to_string(1000 + i) + ".afp";
+      temp.WriteFile("JobStore\\Dorrow_Laser\\" + name, name, static_cast<int>(kFiles - i));
+    }
+    loop.PumpCount = 0;
+    bool stopped = false;
+    loop.OnPump = [&] {
+      if (c.stop_at_first_pump && !stopped) {
+        stopped = true;
+        Server().Stop();
+      }
+    };
+    EXPECT_TRUE(Start());
+    loop.OnPump = nullptr;
+    EXPECT_EQ(Server().Running(), c.running);
+    EXPECT_GE(loop.PumpCount, c.stop_at_first_pump ? 1 : 2);
+    const std::vector<std::string> lines = LogMessages("MoveFile");
+    const size_t moved = std::count_if(lines.begin() + lines_before, lines.end(), [](auto& line) {
+      return line.find("by an earlier run; moved back to") != std::string::npos;
+    });
+    EXPECT_EQ(moved, c.moved_back);
+    if (c.running) {
+      Server().Stop();
+    } else {
+      // Oldest first: the files not reached are the newest, and wait for the next Start.
+      const std::vector<std::string> left = temp.FilesIn("JobStore\\Dorrow_Laser");
+      ASSERT_EQ(left.size(), kFiles - c.moved_back);
+      EXPECT_EQ(left.front(), "j" + std::to_string(1000 + c.moved_back) + ".afp");
+    }
+  }
+}
+
 TEST(JobStoreFolderNameTest, EveryPrinterNameGetsAFolderOfItsOwn) {
   struct Case {
     const char* printer;
