@@ -1,6 +1,8 @@
 # Corvale end to end under Wine, with a stand-in print utility that exits at once: latency of one
 # file, throughput of 100 files at queue depths 1, 10 and 100, the floor of 100 back-to-back
-# starts of the stand-in, scan and intake of 10,000 files, and idle CPU with 20 watched folders.
+# starts of the stand-in, scan and intake of 10,000 files, idle CPU with 20 watched folders (the
+# median of three readings), the working set over 5,000 files, the recovery of 10,000 files left
+# in the job store, and what each Windows operation of a job costs here.
 # Prints figures; it is not a test.
 source "$VARNELL_SOURCE/tests/wine/lib.sh"
 
@@ -53,11 +55,14 @@ stop_corvale() {
 done_count() { ls "$WORK/done" | wc -l; }
 done_at_least() { [ "$(done_count)" -ge "$1" ]; }
 
-drop_many() {  # drop_many <count>: written elsewhere, moved in at once
+drop_many() {  # drop_many <count> [prefix]: written elsewhere, moved in at once
   mkdir -p "$WORK/stage"
-  for i in $(seq 1 "$1"); do printf 'job %s\n' "$i" >"$WORK/stage/f$i.afp"; done
-  mv "$WORK/stage"/*.afp "$WORK/hot/"
+  for i in $(seq 1 "$1"); do printf 'job %s\n' "$i" >"$WORK/stage/${2:-f}$i.afp"; done
+  find "$WORK/stage" -name '*.afp' -exec mv -t "$WORK/hot/" {} +
 }
+corvale_pid() { pgrep -f 'corvale.exe' | tail -n1; }
+working_set_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
+mb_of() { awk -v kb="$1" 'BEGIN { printf "%.1f MB", kb / 1024 }'; }
 
 echo "== Corvale under Wine ($VARNELL_WINE_PRESET build)"
 
@@ -116,14 +121,58 @@ REG
 mkdir -p "$WORK/extra1" "$WORK/extra2"
 timeout 120 wineserver -k || true  # the next process reads the printer list afresh
 start_corvale
-pid=$(pgrep -f 'corvale.exe' | tail -n1)
+pid=$(corvale_pid)
 # The pointer off the window: resting on a themed button it keeps Wine polling for the hover.
 drv move-mouse 0 0 >/dev/null
 sleep 2
 ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
-before=$(ticks "$pid")
-sleep 30
-after=$(ticks "$pid")
-echo "(e) idle corvale.exe, $(grep -c 'Adding on-watch folder' "$log") watched folders: $(( (after - before) * 1000 / $(getconf CLK_TCK) / 30 )) ms CPU per second (status tick included)"
+readings=()
+for reading in 1 2 3; do
+  before=$(ticks "$pid")
+  sleep 30
+  after=$(ticks "$pid")
+  readings+=("$(awk -v t=$((after - before)) -v hz="$(getconf CLK_TCK)" 'BEGIN { printf "%.1f", t * 1000 / hz / 30 }')")
+done
+median=$(printf '%s\n' "${readings[@]}" | sort -n | sed -n 2p)
+echo "(e) idle corvale.exe, $(grep -c 'Adding on-watch folder' "$log") watched folders: $median ms CPU per second, the median of ${readings[*]} (status tick included)"
 stop_corvale
 for q in $bench_queues; do lpadmin -x "$q" 2>/dev/null || true; done
+
+# The working set while 5,000 files go through one printer.
+configure 100 1
+start_corvale
+pid=$(corvale_pid)
+drop_many 1000 m
+wait_until 1800 done_at_least 1000
+at_1000=$(working_set_kb "$pid")
+drop_many 4000 n
+wait_until 3600 done_at_least 5000
+at_5000=$(working_set_kb "$pid")
+echo "(f) working set after 1,000 files: $(mb_of "$at_1000"), after 5,000: $(mb_of "$at_5000") ($(( at_5000 - at_1000 )) KB more)"
+stop_corvale
+
+# 10,000 files left in the job store by an earlier run: the time from Start to the first print,
+# and how long the window took at most to answer meanwhile.
+configure 10 1
+rm -rf "$WORK/hot" "$WORK/done" "$store" "$log"
+mkdir -p "$WORK/hot" "$WORK/done" "$store"
+for i in $(seq 1 10000); do printf 'left %s\n' "$i" >"$store/r$i.afp"; done
+timeout 3600 wine "$VARNELL_BIN/corvale.exe" >"$WORK/corvale.out" 2>&1 &
+CORVALE=$!
+drv wait-window Corvale >/dev/null
+drv answer-time Corvale 30 >"$WORK/answers.txt" &
+answering=$!
+sleep 1
+t0=$(now_ms)
+drv click Corvale 1030 >/dev/null
+wait_until 600 done_at_least 1
+first=$(( $(now_ms) - t0 ))
+wait "$answering" || true
+read -r longest answers <"$WORK/answers.txt" || true
+echo "(g) 10,000 files left in the job store: first print $first ms after Start; the window answered $answers times in 30 s, the longest wait $longest ms"
+stop_corvale
+
+echo "== what each Windows operation of a job costs here (win32_op_costs.exe)"
+rm -rf "$WORK/op-costs"
+mkdir -p "$WORK/op-costs"
+winrun "$VARNELL_BIN/win32_op_costs.exe" "$(winpath "$WORK/op-costs")" Pellam_Ink 200

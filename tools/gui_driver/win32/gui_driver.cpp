@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -670,6 +671,27 @@ int MaximizeCommand(const Driver& driver, const Args& a) {
   return kOk;
 }
 
+// For `seconds`, asks the window every 100 ms for an answer (WM_NULL) and prints the longest
+// time it took to answer, in milliseconds, and how many answers it gave.
+int AnswerTimeCommand(const Driver& driver, const Args& a) {
+  std::optional<int> seconds = varnell::tools::ParseCount(a[1]);
+  if (!seconds) return kUsage;
+  HWND h = driver.WaitWindow(a[0], false, false);
+  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(*seconds) * 1000;
+  ULONGLONG longest = 0;
+  int answers = 0;
+  while (GetTickCount64() < end) {
+    const ULONGLONG asked = GetTickCount64();
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(h, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &result)) break;
+    longest = std::max(longest, GetTickCount64() - asked);
+    ++answers;
+    Sleep(100);
+  }
+  std::printf("%llu %d\n", longest, answers);
+  return kOk;
+}
+
 int SendResizeCommand(const Driver& driver, const Args& a) {
   std::optional<int> width = varnell::tools::ParseCount(a[1]);
   std::optional<int> height = varnell::tools::ParseCount(a[2]);
@@ -686,6 +708,7 @@ constexpr Command kCommands[] = {
     {"list-controls", 1, 1, ListControlsCommand},
     {"get-text", 2, 2, GetTextCommand},
     {"status-text", 1, 1, StatusTextCommand},
+    {"answer-time", 2, 2, AnswerTimeCommand},
     {"set-text", 3, 3, SetTextCommand},
     {"type-text", 3, 3, TypeTextCommand},
     {"leave", 2, 2, LeaveCommand},
@@ -723,7 +746,7 @@ int Usage() {
       "  set-check <caption> <selector> 0|1\n"
       "  combo-select|combo-pick <caption> <selector> <index|text:item>\n"
       "  combo-drop <caption> <selector> 0|1\n"
-      "  send-resize <caption> <width> <height>\n"
+      "  send-resize <caption> <width> <height> | answer-time <caption> <seconds>\n"
       "  message-box | answer-message-box [button-id] | no-message-box <ms>\n"
       "selector: <control id> | text:<exact text> | class:<class name>[#n]\n",
       stderr);
