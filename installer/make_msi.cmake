@@ -1,6 +1,7 @@
 # Makes Corvale's MSI package with wixl; any message of wixl's is an error.
 #   cmake -DWIXL=<wixl> -DWXS=<corvale.wxs> -DVERSION=<2.0.0.512> -DBIN_DIR=<programs>
-#         -DICON=<corvale.ico> [-DHELP_FILE=<Corvale.chm>] -DOUTPUT=<package.msi> -P make_msi.cmake
+#         -DICON=<corvale.ico> [-DHELP_FILE=<Corvale.chm>] -DPOLICY_DIR=<installer/policy>
+#         -DOUTPUT=<package.msi> -P make_msi.cmake
 # The Windows build runs it for the package it ships; the Wine test of the package runs it for
 # packages of other versions.
 include(${CMAKE_CURRENT_LIST_DIR}/msi_codes.cmake)
@@ -38,7 +39,7 @@ get_filename_component(out_dir ${OUTPUT} DIRECTORY)
 file(MAKE_DIRECTORY ${out_dir})
 set(defines -D Version=${VERSION} -D UpgradeBelow=${upgrade_below} -D ProductCode=${product_code}
             -D UpgradeCode=${VARNELL_MSI_UPGRADE_CODE})
-foreach(pair BinDir:BIN_DIR Icon:ICON HelpFile:HELP_FILE)
+foreach(pair BinDir:BIN_DIR Icon:ICON HelpFile:HELP_FILE PolicyDir:POLICY_DIR)
   string(REPLACE ":" ";" pair ${pair})
   list(GET pair 0 define)
   list(GET pair 1 name)

@@ -8,6 +8,7 @@
 ;   ICON             the product icon, Corvale's
 ;   HELP_FILE        Corvale.chm, when the build makes it
 ;   MSI_UPGRADE_CODE the upgrade code of Corvale's MSI package, in braces
+;   POLICY_DIR       the folder of the Group Policy template (Corvale.admx, en-US\Corvale.adml)
 
 Unicode true
 XPStyle on
@@ -66,7 +67,8 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright © ${PUBLISHER}"
 !define MUI_WELCOMEPAGE_TEXT "This will install ${PRODUCT_TITLE} ${PRODUCT_VERSION}: the hot-folder \
 print server Corvale, the spooler monitor Pennock and the AFP printer installer Falcrest.$\r$\n$\r$\n\
 An earlier installation is upgraded in place; its waiting jobs, log files and settings are kept.\
-$\r$\n$\r$\nPlease close Corvale and Pennock before you continue."
+$\r$\n$\r$\nPlease close Pennock before you continue. A Corvale that runs is closed (its queued \
+files go back to their input folders) and opened again once the programs are replaced."
 
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
@@ -88,6 +90,10 @@ Var ServicePassword
 ; 1 when the service of this installation is to run at the end of the setup: the setup stopped it,
 ; or installed it.
 Var ServiceToStart
+; 1 once the setup has closed the Corvales that ran from the installation: they start again at
+; its end. The first close is tried once.
+Var CorvaleToReopen
+Var CorvaleCloseTried
 
 ; --- Shared by the setup and the uninstaller ---------------------------------------------------
 
@@ -221,27 +227,70 @@ FunctionEnd
 !insertmacro SERVICE_COMMAND ""
 !insertmacro SERVICE_COMMAND "un."
 
-; EnsureProgramsClosed: asks the operator to close our running programs; if one is kept running
-; (always so in silent mode), ends with a non-zero exit code before anything has been changed.
-!macro ENSURE_PROGRAMS_CLOSED un
+; EnsureProgramsClosed: a Corvale that runs from $INSTDIR is closed through its own close path
+; (its queued files go back to their input folders, its settings are saved), in every session, by
+; corvale.exe /Close; the operator is told first, and a cancel changes nothing. Pennock, Falcrest,
+; or a Corvale that does not close, the operator is asked to close; if one is kept running (always
+; so in silent mode), ends with a non-zero exit code before anything has been changed.
+!macro ENSURE_PROGRAMS_CLOSED un notice
 Function ${un}EnsureProgramsClosed
   Push $0
   check:
     Call ${un}RunningProgram
     Pop $0
     StrCmp $0 "" closed
+    ${If} $0 == "Corvale"
+    ${AndIf} $CorvaleCloseTried != 1
+      StrCpy $CorvaleCloseTried 1
+      MessageBox MB_OKCANCEL|MB_ICONINFORMATION \
+        "Corvale is running from $INSTDIR.$\r$\n$\r$\n${notice}" /SD IDOK IDCANCEL refused
+      Call ${un}CloseCorvale
+      Goto check
+    ${EndIf}
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
       "$0 is running from $INSTDIR.$\r$\n$\r$\nClose $0, then choose Retry." /SD IDCANCEL IDRETRY check
+  refused:
     SetErrorLevel 2
     Abort "$0 is running from $INSTDIR; nothing was changed."
   closed:
   Pop $0
 FunctionEnd
 !macroend
-!insertmacro ENSURE_PROGRAMS_CLOSED ""
-!insertmacro ENSURE_PROGRAMS_CLOSED "un."
+!insertmacro ENSURE_PROGRAMS_CLOSED "" "The setup closes it now (its queued files go back to \
+their input folders) and starts it again once the programs are replaced."
+!insertmacro ENSURE_PROGRAMS_CLOSED "un." "The uninstaller closes it now (its queued files go \
+back to their input folders)."
 
 ; --- Setup -------------------------------------------------------------------------------------
+
+; CloseCorvale: the corvale.exe about to be installed asks every Corvale of the computer to close
+; (an installed one may be too old to know /Close), and waits up to a minute. The sessions whose
+; Corvale it closed are noted for /Reopen at the end.
+Function CloseCorvale
+  InitPluginsDir
+  File "/oname=$PLUGINSDIR\corvale.exe" "${BIN_DIR}/corvale.exe"
+  nsExec::ExecToStack '"$PLUGINSDIR\corvale.exe" /Close 60'
+  Pop $0
+  Pop $1
+  DetailPrint "corvale.exe /Close 60: exit code $0: $1"
+  ${If} $0 == 0
+    StrCpy $CorvaleToReopen 1
+  ${EndIf}
+FunctionEnd
+
+; The Corvales the setup closed start again, each in its session as its user (/LaunchOnStartup),
+; whether the setup got through or not.
+Function ReopenCorvale
+  ${If} $CorvaleToReopen == 1
+  ${AndIf} ${FileExists} "$INSTDIR\corvale.exe"
+    StrCpy $CorvaleToReopen 0
+    Push "/Reopen"
+    Call ServiceCommand
+    Pop $0
+    Pop $1
+    DetailPrint "corvale.exe /Reopen: exit code $0: $1"
+  ${EndIf}
+FunctionEnd
 
 Function .onInit
   SetShellVarContext all
@@ -291,6 +340,7 @@ FunctionEnd
 
 ; A setup that stopped the service and then fails leaves it running again, as it found it.
 Function .onInstFailed
+  Call ReopenCorvale
   Call StartOwnService
 FunctionEnd
 
@@ -432,6 +482,11 @@ Section "-Programs" SecPrograms
 !ifdef HELP_FILE
   File "${HELP_FILE}"
 !endif
+  SetOutPath "$INSTDIR\PolicyDefinitions"
+  File "${POLICY_DIR}/Corvale.admx"
+  SetOutPath "$INSTDIR\PolicyDefinitions\en-US"
+  File "${POLICY_DIR}/en-US/Corvale.adml"
+  SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
   Call PrepareOperatorData
@@ -459,6 +514,7 @@ Section "-Programs" SecPrograms
   Call WriteAutostartEntry
   Call InstallService
   Call StartOwnService
+  Call ReopenCorvale
 SectionEnd
 
 ; Corvale's events in the Application log show their texts through corvale.exe's message table.
@@ -508,6 +564,36 @@ Function un.onInit
   SetShellVarContext all
 FunctionEnd
 
+; The uninstaller was written by the setup of this installation: its corvale.exe knows /Close.
+; Nothing opens Corvale again after a removal: the note of the sessions it was closed in goes.
+Function un.CloseCorvale
+  nsExec::ExecToStack '"$INSTDIR\corvale.exe" /Close 60'
+  Pop $0
+  Pop $1
+  DetailPrint "corvale.exe /Close 60: exit code $0: $1"
+  Delete "$APPDATA\Varnell\Corvale.reopen"
+FunctionEnd
+
+; un.SessionUser: pushes the user logged on to this session, "" when Windows does not tell.
+Function un.SessionUser
+  Push $0
+  Push $1
+  Push $2
+  StrCpy $0 ""
+  ; WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, WTSUserName
+  System::Call 'wtsapi32::WTSQuerySessionInformationW(p 0, i -1, i 5, *p .r1, *i .r2) i .r2'
+  ${If} $2 <> 0
+    System::Call 'kernel32::lstrcpynW(w .r0, p r1, i ${NSIS_MAX_STRLEN})'
+    System::Call 'wtsapi32::WTSFreeMemory(p r1)'
+  ${EndIf}
+  Pop $2
+  Pop $1
+  Exch $0
+FunctionEnd
+
+; "Remove settings" removes the settings of the account the uninstaller runs as. Elevated with an
+; administrator's own name and password, that is the administrator, not the operator of this
+; session: the box is then not offered, and the page says whose settings stay.
 Function un.OptionsPageShow
   !insertmacro MUI_HEADER_TEXT "Uninstall ${PRODUCT}" "Remove ${PRODUCT_TITLE} from this computer."
   nsDialogs::Create 1018
@@ -518,17 +604,31 @@ Function un.OptionsPageShow
   ${NSD_CreateLabel} 0 0 100% 40u "${PRODUCT_TITLE} will be removed from $INSTDIR.$\r$\n$\r$\n\
 Files still waiting in the job store and the log files stay where they are."
   Pop $0
-  ${NSD_CreateCheckbox} 0 48u 100% 12u "Remove settings"
-  Pop $RemoveSettingsBox
-  ${NSD_CreateLabel} 12u 62u -12u 20u "Also remove Corvale's printer and log settings of the current user."
-  Pop $0
+  System::Call 'advapi32::GetUserNameW(w .r1, *i ${NSIS_MAX_STRLEN}) i .r0'
+  Call un.SessionUser
+  Pop $2
+  ${If} $1 != ""
+  ${AndIf} $1 == $2
+    ${NSD_CreateCheckbox} 0 48u 100% 12u "Remove settings"
+    Pop $RemoveSettingsBox
+    ${NSD_CreateLabel} 12u 62u -12u 20u "Also remove Corvale's printer and log settings of $1."
+    Pop $0
+  ${Else}
+    StrCpy $RemoveSettingsBox ""
+    ${NSD_CreateLabel} 0 48u 100% 30u "The uninstaller runs as $1, not as the user of this \
+session ($2): Corvale's settings of each user stay, in that user's \
+HKEY_CURRENT_USER\${SETTINGS_KEY}."
+    Pop $0
+  ${EndIf}
   GetDlgItem $0 $HWNDPARENT 1
   SendMessage $0 ${WM_SETTEXT} 0 "STR:$(^UninstallBtn)"
   nsDialogs::Show
 FunctionEnd
 
 Function un.OptionsPageLeave
-  ${NSD_GetState} $RemoveSettingsBox $RemoveSettings
+  ${If} $RemoveSettingsBox != ""
+    ${NSD_GetState} $RemoveSettingsBox $RemoveSettings
+  ${EndIf}
 FunctionEnd
 
 ; Corvale's Run entry starts the program that is about to go; an entry of a Corvale elsewhere
@@ -624,6 +724,10 @@ Section "Uninstall"
   Delete "${START_MENU}\Pennock.lnk"
   Delete "${START_MENU}\Corvale Help.lnk"
   RMDir "${START_MENU}"
+  Delete "$INSTDIR\PolicyDefinitions\en-US\Corvale.adml"
+  Delete "$INSTDIR\PolicyDefinitions\Corvale.admx"
+  RMDir "$INSTDIR\PolicyDefinitions\en-US"
+  RMDir "$INSTDIR\PolicyDefinitions"
 
   Call un.RemoveEmptyJobStore
   Call un.RemoveEmptyDefaultLog

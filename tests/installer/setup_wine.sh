@@ -38,6 +38,9 @@ installed_as_built() {
   for f in "${shipped[@]}"; do cmp -s "$built/$f" "$1/$f" || fail "$1/$f is not the built one"; done
   [ -f "$1/uninstall.exe" ] || fail "no uninstaller in $1"
   [ -d "$1/JobStore" ] && [ -f "$1/Varnell.log" ] || fail "no JobStore or Varnell.log in $1"
+  cmp -s "$VARNELL_SOURCE/installer/policy/Corvale.admx" "$1/PolicyDefinitions/Corvale.admx" &&
+    cmp -s "$VARNELL_SOURCE/installer/policy/en-US/Corvale.adml" \
+      "$1/PolicyDefinitions/en-US/Corvale.adml" || fail "no Group Policy template in $1"
 }
 # button_ready CAPTION ID TEXT: the wizard's button ID reads TEXT and can be clicked.
 button_ready() {
@@ -46,6 +49,11 @@ button_ready() {
 }
 # snapshot FOLDER: every file below it with its checksum.
 snapshot() { (cd "$1" && find . -type f -print0 | sort -z | xargs -0 md5sum); }
+# The installation without what a running Corvale writes (its log, its job store).
+programs_snapshot() {
+  (cd "$1" && find . -type f ! -name Varnell.log ! -path './JobStore/*' -print0 | sort -z |
+    xargs -0 md5sum)
+}
 
 # --- The setup carries Corvale's version and icon -----------------------------------------------
 resources() { winrun "$VARNELL_BIN/resource_info.exe" "$1" "$(winpath "$2")"; }
@@ -159,35 +167,55 @@ run=$(reg_value "$run_key" Corvale)
   fail "Run entry '$run'"
 pass "the installed Corvale, started from its shortcut, printed a file through its JobStore"
 
-# --- Refused while Corvale runs from the installation ------------------------------------------
+# --- Corvale running from the installation: closed through its close path, opened again -------
 # A setup that went ahead would put the built Pennock back in place of this one.
 printf 'changed' >>"$pf/pennock.exe"
-before=$(snapshot "$pf")
+before=$(programs_snapshot "$pf")
 winrun start "$menu_win\\Corvale.lnk" >/dev/null || fail "start Corvale's shortcut"
 drv wait-window Corvale >/dev/null || fail "no Corvale window"
-winrun "$setup" /S >/dev/null && fail "setup /S succeeded while Corvale ran"
-winrun "$pf_win\\uninstall.exe" /S '_?=C:\Program' 'Files' '(x86)\Varnell' >/dev/null &&
-  fail "the uninstaller succeeded while Corvale ran"
-[ "$(snapshot "$pf")" = "$before" ] || fail "files changed while Corvale ran"
-reg_key_exists "$uninstall_key" 32 || fail "the Uninstall key went while Corvale ran"
-[ -n "$(reg_value "$run_key" Corvale)" ] || fail "the Run entry went while Corvale ran"
-pass "silent setup and uninstaller exit non-zero and change nothing while Corvale runs"
-
+drv click Corvale 1030 >/dev/null || fail "no Start button"
+wait_until 120 bash -c "[ \$(tr -d '\r' <'$pf/Varnell.log' | grep -c 'Simulator started successfully.') = 2 ]" ||
+  fail "the server did not start again"
 timeout 300 wine "$setup" >/dev/null 2>&1 </dev/null &
 drv click "Corvale Setup" 1 >/dev/null || fail "no welcome page"
 drv click "Corvale Setup " "text:&Install" >/dev/null || fail "no Install button"
-[ "$(drv message-box | sed -n 2p)" = "Corvale is running from $pf_win." ] ||
-  fail "no question to close Corvale: $(drv message-box)"
+box=$(drv message-box)
+[ "$(sed -n 2p <<<"$box")" = "Corvale is running from $pf_win." ] &&
+  grep -qF "The setup closes it now (its queued files go back to their input folders) and starts it again once the programs are replaced." <<<"$box" ||
+  fail "not told that Corvale is closed: $box"
 drv answer-message-box 2 >/dev/null
 wait_until 60 button_ready "Corvale Setup " 2 Cancel || fail "the setup did not stop"
 drv click "Corvale Setup " 2 >/dev/null
 drv wait-gone "Corvale Setup " >/dev/null || fail "the setup did not end"
-[ "$(snapshot "$pf")" = "$before" ] || fail "files changed after the operator cancelled"
-pass "the setup asks to close Corvale; cancelled, it changes nothing"
-drv close Corvale >/dev/null
-drv wait-gone Corvale >/dev/null || fail "Corvale did not close"
+[ "$(programs_snapshot "$pf")" = "$before" ] || fail "files changed after the operator cancelled"
+drv wait-window Corvale >/dev/null || fail "Corvale went although the operator cancelled"
+pass "the setup says it closes Corvale; cancelled, it changes nothing and Corvale runs on"
+
+stopped_lines() { tr -d '\r' <"$pf/Varnell.log" | grep -c 'Varnell server application stopped successfully.' || true; }
+stops=$(stopped_lines)
+winrun "$setup" /S >/dev/null || fail "setup /S while Corvale ran"
+installed_as_built "$pf"
+[ "$(stopped_lines)" = $((stops + 1)) ] || fail "Corvale did not stop through its close path"
+grep -qF 'Asked to close (corvale.exe /Close)' "$pf/Varnell.log" || fail "Corvale was not asked to close"
+wait_until 60 bash -c "[ \$(tr -d '\r' <'$pf/Varnell.log' | grep -c 'Simulator started successfully.') = 3 ]" ||
+  fail "Corvale did not serve again after the setup"
+drv wait-window Corvale >/dev/null || fail "no Corvale window after the setup"
+pass "silent setup while Corvale ran: closed through its close path, programs replaced, Corvale serving again"
+
+# The silent uninstaller closes it too, and removes the programs; the setup puts them back.
+winrun "$pf_win\\uninstall.exe" /S '_?=C:\Program' 'Files' '(x86)\Varnell' >/dev/null ||
+  fail "the uninstaller failed while Corvale ran"
+drv wait-gone Corvale >/dev/null || fail "Corvale still runs after the removal"
+[ "$(stopped_lines)" = $((stops + 2)) ] || fail "Corvale did not stop through its close path for the removal"
+for f in "${shipped[@]}"; do [ ! -e "$pf/$f" ] || fail "$f is still there after the removal"; done
+! reg_key_exists "$uninstall_key" 32 || fail "the Uninstall key is still there after the removal"
+pass "silent removal while Corvale ran: closed through its close path, programs removed"
+rm -f "$pf/uninstall.exe"
+winrun "$setup" /S >/dev/null || fail "setup /S after the removal"
+installed_as_built "$pf"
 
 # --- Upgrade over an installation with a waiting job and a log -----------------------------------
+mkdir -p "$pf/JobStore/Pellam_Ink"
 printf 'waiting job\n' >"$pf/JobStore/Pellam_Ink/waiting.afp"
 mkdir -p "$pf/JobStore/Dorrow_Laser"
 printf 'not ours\n' >"$pf/notes.txt"
