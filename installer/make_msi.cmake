@@ -6,7 +6,7 @@
 # packages of other versions.
 include(${CMAKE_CURRENT_LIST_DIR}/msi_codes.cmake)
 
-foreach(name WIXL WXS VERSION BIN_DIR ICON OUTPUT)
+foreach(name WIXL WXS VERSION BIN_DIR ICON POLICY_DIR OUTPUT)
   if(NOT DEFINED ${name} OR "${${name}}" STREQUAL "")
     message(FATAL_ERROR "make_msi.cmake needs -D${name}=...")
   endif()

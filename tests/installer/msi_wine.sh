@@ -71,6 +71,7 @@ make_package() {
   [ -f "$dir/bin/Corvale.chm" ] && help=("-DHELP_FILE=$dir/bin/Corvale.chm")
   out=$("$VARNELL_CMAKE" "-DWIXL=$VARNELL_WIXL" "-DWXS=$VARNELL_SOURCE/installer/corvale.wxs" \
     "-DVERSION=$v" "-DBIN_DIR=$dir/bin" "-DICON=$VARNELL_ICON" "${help[@]}" \
+    "-DPOLICY_DIR=$VARNELL_SOURCE/installer/policy" \
     "-DOUTPUT=$dir/Corvale-$v.msi" -P "$VARNELL_SOURCE/installer/make_msi.cmake" 2>&1) ||
     fail "making the package of $v: $out"
   [[ $out =~ ProductCode\ (\{[0-9A-F-]{36}\}),\ UpgradeCode\ (\{[0-9A-F-]{36}\}) ]] ||
@@ -185,6 +186,8 @@ installed() {
   [ "$3" = built ] || from=$WORK/build-$3/bin
   for f in "${shipped[@]}"; do cmp -s "$from/$f" "$dir/$f" || fail "$win\\$f is not the one of $3"; done
   [ -d "$dir/JobStore" ] && [ -f "$dir/Varnell.log" ] || fail "no JobStore or Varnell.log in $win"
+  cmp -s "$VARNELL_SOURCE/installer/policy/en-US/Corvale.adml" \
+    "$dir/PolicyDefinitions/en-US/Corvale.adml" || fail "no Group Policy template in $win"
   grep -qaF "$win\\corvale.exe" "$MENU/Corvale.lnk" || fail "Corvale's shortcut"
   grep -qaF "$win\\pennock.exe" "$MENU/Pennock.lnk" || fail "Pennock's shortcut"
   if [ -f "$built/Corvale.chm" ]; then
