@@ -47,8 +47,13 @@ class FileSystem {
   // The same move, except that an existing target stays and the move fails.
   virtual SystemError MoveFileNoReplace(const std::string& from, const std::string& to) = 0;
   virtual SystemError DeleteFile(const std::string& path) = 0;
-  // Appends bytes, creating the file when missing.
-  virtual SystemError AppendToFile(const std::string& path, const std::string& bytes) = 0;
+  // Appends bytes, creating the file when missing; a file this call creates gets `first_bytes`
+  // before them (a log's first line), in the same write. One open of the file either way.
+  virtual SystemError AppendToFile(const std::string& path, const std::string& bytes,
+                                   const std::string& first_bytes) = 0;
+  SystemError AppendToFile(const std::string& path, const std::string& bytes) {
+    return AppendToFile(path, bytes, std::string());
+  }
   // Cuts an existing file to no bytes, keeping the file itself (its rights, its place).
   virtual SystemError EmptyFile(const std::string& path) = 0;
   // Size of a file opened for reading while denying other writers.

@@ -205,13 +205,18 @@ void LogFile::WriteLog(const std::string& message, const std::string& category) 
 
 void LogFile::AppendEntry(const std::string& path, const std::string& message,
                           const std::string& category) {
-  if (!files_.FileExists(path)) AppendLine(path, Timestamp() + " Log file created");
-  AppendLine(path, Timestamp() + " [" + category + "] " + message);
+  // A log file this line creates begins with a line that says so; one open of the file either
+  // way, as this runs every second.
+  const std::string stamp = Timestamp();
+  AppendLine(path, stamp + " [" + category + "] " + message, stamp + " Log file created");
 }
 
-void LogFile::AppendLine(const std::string& path, const std::string& line) {
+void LogFile::AppendLine(const std::string& path, const std::string& line,
+                         const std::string& first_line) {
   // The log keeps the 8-bit encoding of the system; a name it cannot spell shows as "?".
-  if (SystemError error = files_.AppendToFile(path, system_.ToAnsiCodePage(line + "\r\n"))) {
+  const std::string first = first_line.empty() ? "" : system_.ToAnsiCodePage(first_line + "\r\n");
+  if (SystemError error =
+          files_.AppendToFile(path, system_.ToAnsiCodePage(line + "\r\n"), first)) {
     throw LogWriteError(path, FileErrorMessage(error));
   }
 }

@@ -75,7 +75,9 @@ class LogFile {
   // Writes one entry (and the "Log file created" line of a new file); mutex_ held.
   void AppendEntry(const std::string& path, const std::string& message,
                    const std::string& category);
-  void AppendLine(const std::string& path, const std::string& line);
+  // Appends one line; a file it creates gets `first_line` before it.
+  void AppendLine(const std::string& path, const std::string& line,
+                  const std::string& first_line = std::string());
   std::string Timestamp();
 
   FileSystem& files_;

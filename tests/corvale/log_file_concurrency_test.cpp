@@ -28,15 +28,17 @@ class SplitAppendFileSystem : public StdFileSystem {
   std::atomic<int> inside{0};
   std::atomic<int> most_inside{0};
 
-  SystemError AppendToFile(const std::string& path, const std::string& bytes) override {
+  using StdFileSystem::AppendToFile;
+  SystemError AppendToFile(const std::string& path, const std::string& bytes,
+                           const std::string& first_bytes) override {
     const int now = inside.fetch_add(1) + 1;
     int most = most_inside.load();
     while (now > most && !most_inside.compare_exchange_weak(most, now)) {
     }
     const size_t half = bytes.size() / 2;
-    SystemError error = StdFileSystem::AppendToFile(path, bytes.substr(0, half));
+    SystemError error = StdFileSystem::AppendToFile(path, bytes.substr(0, half), first_bytes);
     std::this_thread::yield();
-    if (!error) error = StdFileSystem::AppendToFile(path, bytes.substr(half));
+    if (!error) error = StdFileSystem::AppendToFile(path, bytes.substr(half), std::string());
     inside.fetch_sub(1);
     return error;
   }

@@ -148,8 +148,10 @@ class ScriptedFileSystem : public StdFileSystem {
   SystemError EmptyFile(const std::string& path) override {
     return empty_error ? empty_error : StdFileSystem::EmptyFile(path);
   }
-  SystemError AppendToFile(const std::string& path, const std::string& bytes) override {
-    return append_error ? append_error : StdFileSystem::AppendToFile(path, bytes);
+  using StdFileSystem::AppendToFile;
+  SystemError AppendToFile(const std::string& path, const std::string& bytes,
+                           const std::string& first_bytes) override {
+    return append_error ? append_error : StdFileSystem::AppendToFile(path, bytes, first_bytes);
   }
 };
 

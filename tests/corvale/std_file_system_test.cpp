@@ -155,8 +155,12 @@ TEST_F(StdFileSystemTest, DeleteRemovesTheFile) {
 
 TEST_F(StdFileSystemTest, AppendCreatesThenAppendsBytesUnchanged) {
   EXPECT_EQ(files_.AppendToFile(Win("x.log"), "one\r\n"), 0u);
-  EXPECT_EQ(files_.AppendToFile(Win("x.log"), "\xE9t\xE9\r\n"), 0u);
+  EXPECT_EQ(files_.AppendToFile(Win("x.log"), "\xE9t\xE9\r\n", "only when made\r\n"), 0u);
   EXPECT_EQ(ReadFile(root_ / "x.log"), "one\r\n\xE9t\xE9\r\n");
+  // The first bytes go only into a file that the append itself creates.
+  EXPECT_EQ(files_.AppendToFile(Win("z.log"), "entry\r\n", "created\r\n"), 0u);
+  EXPECT_EQ(files_.AppendToFile(Win("z.log"), "next\r\n", "created\r\n"), 0u);
+  EXPECT_EQ(ReadFile(root_ / "z.log"), "created\r\nentry\r\nnext\r\n");
   uint64_t size = 0;
   EXPECT_EQ(files_.FileSizeDenyingWriters(Win("x.log"), size), 0u);
   EXPECT_EQ(size, 10u);

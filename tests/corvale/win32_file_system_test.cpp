@@ -174,8 +174,12 @@ TEST_F(Win32FileSystemTest, FailuresGiveTheSystemsCodes) {
 
 TEST_F(Win32FileSystemTest, AppendCreatesThenAppendsAndDeleteRemoves) {
   EXPECT_EQ(files_.AppendToFile(At("x.log"), "one\r\n"), 0u);
-  EXPECT_EQ(files_.AppendToFile(At("x.log"), "\xE9t\xE9\r\n"), 0u);
+  EXPECT_EQ(files_.AppendToFile(At("x.log"), "\xE9t\xE9\r\n", "only when made\r\n"), 0u);
   EXPECT_EQ(Read(At("x.log")), "one\r\n\xE9t\xE9\r\n");
+  // The first bytes go only into a file that the append itself creates.
+  EXPECT_EQ(files_.AppendToFile(At("z.log"), "entry\r\n", "created\r\n"), 0u);
+  EXPECT_EQ(files_.AppendToFile(At("z.log"), "next\r\n", "created\r\n"), 0u);
+  EXPECT_EQ(Read(At("z.log")), "created\r\nentry\r\nnext\r\n");
   uint64_t size = 0;
   EXPECT_EQ(files_.FileSizeDenyingWriters(At("x.log"), size), 0u);
   EXPECT_EQ(size, 10u);

@@ -234,13 +234,14 @@ void RecordingFileSystem::FailAppendsTo(const std::string& path, SystemError cod
   }
 }
 
-SystemError RecordingFileSystem::AppendToFile(const std::string& path, const std::string& bytes) {
+SystemError RecordingFileSystem::AppendToFile(const std::string& path, const std::string& bytes,
+                                              const std::string& first_bytes) {
   {
     std::lock_guard lock(mutex_);
     auto it = failing_appends_.find(path);
     if (it != failing_appends_.end() && it->second.after-- <= 0) return it->second.code;
   }
-  return inner_.AppendToFile(path, bytes);
+  return inner_.AppendToFile(path, bytes, first_bytes);
 }
 
 SystemError RecordingFileSystem::DeleteFile(const std::string& path) {

@@ -78,7 +78,9 @@ class RecordingFileSystem : public FileSystem {
   SystemError MoveFile(const std::string& from, const std::string& to) override;
   SystemError MoveFileNoReplace(const std::string& from, const std::string& to) override;
   SystemError DeleteFile(const std::string& path) override;
-  SystemError AppendToFile(const std::string& path, const std::string& bytes) override;
+  using FileSystem::AppendToFile;
+  SystemError AppendToFile(const std::string& path, const std::string& bytes,
+                           const std::string& first_bytes) override;
   SystemError EmptyFile(const std::string& path) override { return inner_.EmptyFile(path); }
   SystemError FileSizeDenyingWriters(const std::string& path, uint64_t& size) override;
   std::optional<std::string> ReadTextFile(const std::string& path) override {

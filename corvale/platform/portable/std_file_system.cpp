@@ -192,12 +192,16 @@ SystemError StdFileSystem::DeleteFile(const std::string& path) {
   return ec ? MapError(ec, file) : 0;
 }
 
-SystemError StdFileSystem::AppendToFile(const std::string& path, const std::string& bytes) {
+SystemError StdFileSystem::AppendToFile(const std::string& path, const std::string& bytes,
+                                        const std::string& first_bytes) {
   const fs::path file = ToPath(path);
+  std::error_code ec;
+  const bool existed = fs::exists(file, ec);
   std::FILE* stream = std::fopen(file.string().c_str(), "ab");
   if (!stream) return MapErrno(errno, file);
+  const std::string written = existed ? bytes : first_bytes + bytes;
   int error = 0;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), stream) != bytes.size()) error = errno;
+  if (std::fwrite(written.data(), 1, written.size(), stream) != written.size()) error = errno;
   if (std::fclose(stream) != 0 && error == 0) error = errno;
   return error ? MapErrno(error, file) : 0;
 }

@@ -18,7 +18,9 @@ class StdFileSystem : public FileSystem {
   SystemError MoveFile(const std::string& from, const std::string& to) override;
   SystemError MoveFileNoReplace(const std::string& from, const std::string& to) override;
   SystemError DeleteFile(const std::string& path) override;
-  SystemError AppendToFile(const std::string& path, const std::string& bytes) override;
+  using FileSystem::AppendToFile;
+  SystemError AppendToFile(const std::string& path, const std::string& bytes,
+                           const std::string& first_bytes) override;
   SystemError EmptyFile(const std::string& path) override;
   // There is no deny-write open here: the size is taken from the file's status.
   SystemError FileSizeDenyingWriters(const std::string& path, uint64_t& size) override;

@@ -24,6 +24,23 @@ using win32::Wide;
 
 static_assert(kMaxPathLength == MAX_PATH);
 
+// The file number of an open file or folder (FileInternalInformation), 0 when it cannot be read.
+uint64_t FileIndexOf(HANDLE file) {
+  using QueryInformationFile = LONG(WINAPI*)(HANDLE, void* status_block, void* information,
+                                             ULONG length, int information_class);
+  constexpr int kFileInternalInformation = 6;
+  static const auto query = reinterpret_cast<QueryInformationFile>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
+  struct {
+    LONG status;
+    ULONG_PTR information;
+  } status_block = {};
+  LARGE_INTEGER index = {};
+  if (!query || query(file, &status_block, &index, sizeof index, kFileInternalInformation) < 0)
+    return 0;
+  return static_cast<uint64_t>(index.QuadPart);
+}
+
 // Windows 10 takes long ordinary paths only from a long-path-aware program on a system whose
 // policy allows them; the extended form works everywhere, whatever the manifest or the policy.
 std::wstring WidePath(const std::string& path, size_t limit = kMaxPathLength) {
@@ -123,11 +140,15 @@ SystemError Win32FileSystem::DeleteFile(const std::string& path) {
   return GetLastError();
 }
 
-SystemError Win32FileSystem::AppendToFile(const std::string& path, const std::string& bytes) {
+SystemError Win32FileSystem::AppendToFile(const std::string& path, const std::string& bytes_given,
+                                          const std::string& first_bytes) {
   ScopedFileHandle file(CreateFileW(WidePath(path).c_str(), GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return GetLastError();
+  // OPEN_ALWAYS tells whether the file was there.
+  const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
+  const std::string bytes = created ? first_bytes + bytes_given : bytes_given;
   if (SetFilePointer(file.Get(), 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER) {
     const DWORD error = GetLastError();
     if (error != NO_ERROR) return error;
@@ -149,14 +170,20 @@ std::string Win32FileSystem::FolderIdentity(const std::string& path) {
   ScopedFileHandle folder(CreateFileW(WidePath(path).c_str(), FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  BY_HANDLE_FILE_INFORMATION info = {};
-  if (!folder || !GetFileInformationByHandle(folder.Get(), &info) ||
-      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+  FILE_ATTRIBUTE_TAG_INFO attributes = {};
+  if (!folder ||
+      !GetFileInformationByHandleEx(folder.Get(), FileAttributeTagInfo, &attributes,
+                                    sizeof attributes) ||
+      !(attributes.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
     return std::string();
-  // NTFS file numbers carry a sequence number, so a folder made again gets another one.
-  char identity[64];
-  std::snprintf(identity, sizeof identity, "%08lx:%08lx%08lx", info.dwVolumeSerialNumber,
-                info.nFileIndexHigh, info.nFileIndexLow);
+  // The file number alone: asked every few seconds of every watched folder, it must cost next to
+  // nothing, and the volume's serial number (GetFileInformationByHandle) costs a question of the
+  // volume each time. NTFS file numbers carry a sequence number, so a folder made again gets
+  // another one.
+  const uint64_t index = FileIndexOf(folder.Get());
+  if (index == 0) return std::string();
+  char identity[32];
+  std::snprintf(identity, sizeof identity, "%016llx", static_cast<unsigned long long>(index));
   return identity;
 }
 
