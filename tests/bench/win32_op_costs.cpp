@@ -1,6 +1,6 @@
 // What each Windows operation a job or a status tick makes costs on this system: the time per
 // call, averaged over many calls, through the same platform classes the server uses.
-// Usage: win32_op_costs <scratch folder> <printer> [calls]
+// Usage: win32_op_costs <scratch folder> <printer> [calls [print utility]]
 #include <windows.h>
 
 #include <chrono>
@@ -12,6 +12,7 @@
 #include "corvale/platform/win32/win32_file_system.h"
 #include "corvale/platform/win32/win32_printers.h"
 #include "corvale/platform/win32/win32_registry.h"
+#include "corvale/platform/win32/win32_shell.h"
 
 namespace {
 
@@ -75,6 +76,33 @@ int main(int argc, char** argv) {
   Row("broadcast of the windows section, synchronous", calls / 4 + 1,
       [&](int) { printers.BroadcastWindowsSectionChange(true); });
   Row("thread started and joined", calls, [&](int) { std::thread([] {}).join(); });
+  if (argc > 4) {
+    // The print utility on one file, as a runner starts it and as a plain CreateProcess does.
+    const std::string utility = argv[4];
+    const std::string job = scratch + "\\job.afp";
+    files.AppendToFile(job, "x\r\n");
+    const int runs = calls / 4 + 1;
+    corvale::win32::Win32Shell shell;
+    Row("print utility started hidden (ShellExecuteEx) and waited for", runs, [&](int) {
+      uint32_t error = 0;
+      std::thread([&] {
+        if (auto started = shell.StartHidden(utility, job + "  /N /P", error))
+          started->WaitForExit(60000);
+      }).join();
+    });
+    Row("print utility started by CreateProcess and waited for", runs, [&](int) {
+      std::string command = "\"" + utility + "\" " + job + "  /N /P";
+      STARTUPINFOA startup = {};
+      startup.cb = sizeof startup;
+      PROCESS_INFORMATION process = {};
+      if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                         &startup, &process)) {
+        WaitForSingleObject(process.hProcess, 60000);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+      }
+    });
+  }
   RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Varnell\\OpCosts");
   return 0;
 }

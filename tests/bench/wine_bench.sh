@@ -175,4 +175,5 @@ stop_corvale
 echo "== what each Windows operation of a job costs here (win32_op_costs.exe)"
 rm -rf "$WORK/op-costs"
 mkdir -p "$WORK/op-costs"
-winrun "$VARNELL_BIN/win32_op_costs.exe" "$(winpath "$WORK/op-costs")" Pellam_Ink 200
+winrun "$VARNELL_BIN/win32_op_costs.exe" "$(winpath "$WORK/op-costs")" Pellam_Ink 200 \
+  "$(winpath "$VARNELL_BIN/ftdwprt.exe")"
