@@ -26,6 +26,9 @@ class Dialogs {
   // The standard save-file dialog (no filter, default extension or title of its own): the
   // confirmed file name, or nothing when the operator cancelled.
   virtual std::optional<std::string> ChooseSaveFile(const SaveFileRequest& request) = 0;
+  // The standard open-file dialog, for a file that exists: the chosen file name, or nothing when
+  // the operator cancelled.
+  virtual std::optional<std::string> ChooseOpenFile(const SaveFileRequest& request) = 0;
   // Shows the setup wizard modally in a window of its own, made for this use and discarded
   // when it closes; the result it closed with.
   virtual TModalResult ShowSetupWizard(TForm4& wizard) = 0;

@@ -215,8 +215,7 @@ void LogFile::AppendLine(const std::string& path, const std::string& line,
                          const std::string& first_line) {
   // The log keeps the 8-bit encoding of the system; a name it cannot spell shows as "?".
   const std::string first = first_line.empty() ? "" : system_.ToAnsiCodePage(first_line + "\r\n");
-  if (SystemError error =
-          files_.AppendToFile(path, system_.ToAnsiCodePage(line + "\r\n"), first)) {
+  if (SystemError error = files_.AppendToFile(path, system_.ToAnsiCodePage(line + "\r\n"), first)) {
     throw LogWriteError(path, FileErrorMessage(error));
   }
 }

@@ -62,6 +62,8 @@ std::vector<Control*> TForm1::AllControls() {
           &btnStart,
           &btnStop,
           &btnPrintAgain,
+          &btnExportSettings,
+          &btnImportSettings,
           &btnHelp,
           &btnAbout,
           &statBar,
@@ -94,6 +96,8 @@ void TForm1::BindHandlers() {
   btnStart.OnClick = [this] { btnStartClick(); };
   btnStop.OnClick = [this] { btnStopClick(); };
   btnPrintAgain.OnClick = [this] { btnPrintAgainClick(); };
+  btnExportSettings.OnClick = [this] { btnExportSettingsClick(); };
+  btnImportSettings.OnClick = [this] { btnImportSettingsClick(); };
   Timer1.OnTimer = [this] { Timer1Timer(); };
   Timer2.OnTimer = [this] { Timer2Timer(); };
   Timer3.OnTimer = [this] { Timer3Timer(); };

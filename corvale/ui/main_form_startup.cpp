@@ -37,17 +37,7 @@ void TForm1::FormCreate() {
     cmbPrinter.SetItems(PrinterListForSlots(installed));
     if (!cmbPrinter.Items().empty()) cmbPrinter.SetItemIndex(0);
   });
-  step([&] {
-    std::vector<std::string> errors;
-    Config = LoadSettings(platform_.registry, cmbPrinter.Items(), installed, errors);
-    const auto& items = cmbPrinter.Items();
-    const auto remembered = std::find(items.begin(), items.end(), Config.DefaultPrinter);
-    if (remembered != items.end())
-      cmbPrinter.SetItemIndex(static_cast<int>(remembered - items.begin()));
-    SettingsEdited();
-    report(errors);
-    ShowLogSettings();
-  });
+  step([&] { LoadSettingsIntoWindow(installed, report); });
   step([&] {
     if (!cmbPrinter.Items().empty()) ShowSlot(cmbPrinter.Text());
   });
@@ -147,29 +137,40 @@ std::string TForm1::GreyPolicyControls() {
   return text + " (greyed; your own values are kept)";
 }
 
+void TForm1::LoadSettingsIntoWindow(
+    const std::vector<std::string>& installed,
+    const std::function<void(const std::vector<std::string>&)>& report) {
+  std::vector<std::string> errors;
+  Config = LoadSettings(platform_.registry, cmbPrinter.Items(), installed, errors);
+  const auto& items = cmbPrinter.Items();
+  const auto remembered = std::find(items.begin(), items.end(), Config.DefaultPrinter);
+  if (remembered != items.end())
+    cmbPrinter.SetItemIndex(static_cast<int>(remembered - items.begin()));
+  SettingsEdited();
+  report(errors);
+  ShowLogSettings();
+}
+
 bool TForm1::FormCloseQuery() {
   if (Server.Running()) Guarded([&] { btnStopClick(); });
   return true;
 }
 
+void TForm1::SaveWindowSettings() {
+  Config.DefaultPrinter = cmbPrinter.Text();
+  if (!service_console_) Config.LaunchOnStartup = cbAutoRun.Checked();
+  SaveSettings(platform_.registry, Config, Server.Engine().RegistryViewFlag);
+}
+
 void TForm1::FormClose() {
   if (service_console_) {
     // The window ran no server: no default printer to restore, no Run entry to keep.
-    if (service_edits_allowed_) {
-      Guarded([&] {
-        Config.DefaultPrinter = cmbPrinter.Text();
-        SaveSettings(platform_.registry, Config, Server.Engine().RegistryViewFlag);
-      });
-    }
+    if (service_edits_allowed_) Guarded([&] { SaveWindowSettings(); });
     Guarded([&] { Server.Close(0); });
     return;
   }
   Guarded([&] { Server.RestoreStartupDefaultPrinter(); });
-  Guarded([&] {
-    Config.DefaultPrinter = cmbPrinter.Text();
-    Config.LaunchOnStartup = cbAutoRun.Checked();
-    SaveSettings(platform_.registry, Config, Server.Engine().RegistryViewFlag);
-  });
+  Guarded([&] { SaveWindowSettings(); });
   Guarded([&] {
     const std::string program = platform_.system.ProgramPath();
     const std::string short_program = Server.ShortPathOf(program);

@@ -72,6 +72,8 @@ class TForm1 : public ServerView {
   Button btnStart{"btnStart", "&Start"};
   Button btnStop{"btnStop", "St&op"};
   Button btnPrintAgain{"btnPrintAgain", "Print &again"};
+  Button btnExportSettings{"btnExportSettings", "E&xport..."};
+  Button btnImportSettings{"btnImportSettings", "&Import..."};
   Button btnHelp{"btnHelp", "&Help"};
   Button btnAbout{"btnAbout", "&About"};
   StatusBar statBar{"statBar", ""};
@@ -155,6 +157,12 @@ class TForm1 : public ServerView {
   void btnBrowseLogFileClick();
   void btnHelpClick();
   void btnAboutClick();
+  // Every setting of this user to a settings file, as "corvale.exe /ExportSettings" writes it;
+  // the window's settings are saved first, as closing saves them.
+  void btnExportSettingsClick();
+  // A settings file checked whole and then written, as "corvale.exe /ImportSettings" does, and
+  // shown in the window; a file that does not check out changes nothing.
+  void btnImportSettingsClick();
   void btnWizardClick();
 
   // Non-visual parts: the folder pickers and the save dialog.
@@ -184,6 +192,11 @@ class TForm1 : public ServerView {
 
  private:
   void BindHandlers();
+  // Reads the settings from the registry into Config and shows them; errors go to `report`.
+  void LoadSettingsIntoWindow(const std::vector<std::string>& installed,
+                              const std::function<void(const std::vector<std::string>&)>& report);
+  // Saves the window's settings as closing does.
+  void SaveWindowSettings();
   void EnterServiceConsoleWhenInstalled();
   // Greys what Config.Policy sets; returns the status text that says so, or "" when nothing is.
   std::string GreyPolicyControls();
@@ -212,6 +225,8 @@ class TForm1 : public ServerView {
   // Settings saved while the service ran, which it takes at its next Start.
   bool saved_while_serving_ = false;
   bool service_up_ = false;
+  // The folder of the settings file exported or imported last; the dialogs open there.
+  std::string settings_file_folder_;
 };
 
 }  // namespace corvale

@@ -47,7 +47,8 @@ int main(int argc, char** argv) {
   const std::string line(90, 'x');
 
   Row("log line (open, append, close)", calls, [&](int) { files.AppendToFile(log, line); });
-  Row("FileExists", calls, [&](int i) { files.FileExists(a + "\\f" + std::to_string(i) + ".afp"); });
+  Row("FileExists", calls,
+      [&](int i) { files.FileExists(a + "\\f" + std::to_string(i) + ".afp"); });
   Row("MoveFile to another folder", calls, [&](int i) {
     const std::string name = "\\f" + std::to_string(i) + ".afp";
     files.MoveFile(a + name, b + name);

@@ -3,6 +3,7 @@
 // help, About, resizing and the automatic start.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <regex>
 #include <string>
@@ -536,6 +537,46 @@ TEST_F(PrintAgainButtonTest, AScriptsRequestIsAnsweredWithoutABox) {
   EXPECT_EQ(done.jobs.moved, 1);
   EXPECT_EQ(temp.FilesIn("In1"), std::vector<std::string>{"a.afp"});
   EXPECT_TRUE(dialogs.Messages().empty());
+}
+
+// The settings file from the window: an export holds what the window shows, this run's edits
+// included; an import that does not check out changes nothing; one that does shows at once.
+TEST_F(MainWindowTest, SettingsFileFromTheWindowCarriesWhatTheWindowShows) {
+  TForm1& form = Create();
+  form.cbEnableEmulation.SetChecked(true);
+  form.edtInputFolder.SetText("C:\\Hot\\Dorrow");
+  const std::string exported = temp.Win("exported.txt");
+  dialogs.OnSaveFile = [&](const SaveFileRequest&) { return exported; };
+  form.btnExportSettingsClick();
+  ASSERT_EQ(dialogs.Messages().size(), 1u);
+  EXPECT_EQ(dialogs.Messages()[0].rfind("The settings are exported to " + exported, 0), 0u);
+  const std::string text = temp.ReadFile("exported.txt");
+  EXPECT_NE(text.find("InputFolder=C:\\Hot\\Dorrow\r\n"), std::string::npos) << text;
+
+  form.edtInputFolder.SetText("C:\\Hot\\Elsewhere");
+  struct Case {
+    std::string file_text;
+    std::string shown;  // the box's first words
+    std::string input_folder_after;
+  };
+  for (const Case& c :
+       {Case{"[General]\r\n[Printers]\r\n", "Nothing was imported", "C:\\Hot\\Elsewhere"},
+        Case{text, "The settings of ", "C:\\Hot\\Dorrow"}}) {
+    SCOPED_TRACE(c.shown);
+    temp.WriteFile("import.txt", c.file_text);
+    dialogs.OnOpenFile = [&](const SaveFileRequest&) { return temp.Win("import.txt"); };
+    const size_t boxes = dialogs.Messages().size() + dialogs.Errors().size();
+    form.Guarded([&] { form.btnImportSettingsClick(); });
+    std::vector<std::string> shown = dialogs.Messages();
+    for (const std::string& error : dialogs.Errors()) shown.push_back(error);
+    ASSERT_EQ(shown.size(), boxes + 1);
+    const bool found = std::any_of(shown.begin(), shown.end(), [&](const std::string& box) {
+      return box.find(c.shown) != std::string::npos;
+    });
+    EXPECT_TRUE(found);
+    EXPECT_EQ(form.edtInputFolder.Text(), c.input_folder_after);
+    EXPECT_EQ(form.Config.Slots[1].InputFolder, c.input_folder_after);
+  }
 }
 
 }  // namespace

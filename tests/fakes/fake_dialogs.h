@@ -22,6 +22,8 @@ class FakeDialogs : public Dialogs {
   std::function<void(const std::string&)> OnError;
   // The save dialog's answer to each request; unset: the operator cancels.
   std::function<std::optional<std::string>(const SaveFileRequest&)> OnSaveFile;
+  // The open dialog's answer to each request; unset: the operator cancels.
+  std::function<std::optional<std::string>(const SaveFileRequest&)> OnOpenFile;
   // The operator's work in the open wizard, ending with the result it closes with; unset: it
   // closes with Cancel at once.
   std::function<TModalResult(TForm4&)> OnWizard;
@@ -53,6 +55,10 @@ class FakeDialogs : public Dialogs {
       save_requests_.push_back(request);
     }
     return OnSaveFile ? OnSaveFile(request) : std::nullopt;
+  }
+
+  std::optional<std::string> ChooseOpenFile(const SaveFileRequest& request) override {
+    return OnOpenFile ? OnOpenFile(request) : std::nullopt;
   }
 
   TModalResult ShowSetupWizard(TForm4& wizard) override {

@@ -48,6 +48,14 @@ void Win32Dialogs::ShowAbout(const std::string& program, const std::string& vers
 }
 
 std::optional<std::string> Win32Dialogs::ChooseSaveFile(const SaveFileRequest& request) {
+  return ChooseFile(request, /*open=*/false);
+}
+
+std::optional<std::string> Win32Dialogs::ChooseOpenFile(const SaveFileRequest& request) {
+  return ChooseFile(request, /*open=*/true);
+}
+
+std::optional<std::string> Win32Dialogs::ChooseFile(const SaveFileRequest& request, bool open) {
   ModalScope modal(modal_depth_);
   std::vector<wchar_t> file(kFileNameBuffer, L'\0');
   Wide(request.file_name).copy(file.data(), file.size() - 1);
@@ -59,7 +67,8 @@ std::optional<std::string> Win32Dialogs::ChooseSaveFile(const SaveFileRequest& r
   dialog.nMaxFile = static_cast<DWORD>(file.size());
   dialog.lpstrInitialDir = initial_dir.empty() ? nullptr : initial_dir.c_str();
   dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING;
-  if (!GetSaveFileNameW(&dialog)) return std::nullopt;
+  if (open) dialog.Flags |= OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
+  if (!(open ? GetOpenFileNameW(&dialog) : GetSaveFileNameW(&dialog))) return std::nullopt;
   return Utf8(file.data());
 }
 

@@ -18,9 +18,12 @@ class Win32Dialogs : public Dialogs {
   void ShowError(const std::string& text) override;
   void ShowAbout(const std::string& program, const std::string& version) override;
   std::optional<std::string> ChooseSaveFile(const SaveFileRequest& request) override;
+  std::optional<std::string> ChooseOpenFile(const SaveFileRequest& request) override;
   TModalResult ShowSetupWizard(TForm4& wizard) override;
 
  private:
+  std::optional<std::string> ChooseFile(const SaveFileRequest& request, bool open);
+
   HWND owner_ = nullptr;
   int modal_depth_ = 0;
 };
