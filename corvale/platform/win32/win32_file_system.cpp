@@ -170,20 +170,28 @@ std::string Win32FileSystem::FolderIdentity(const std::string& path) {
   ScopedFileHandle folder(CreateFileW(WidePath(path).c_str(), FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  FILE_ATTRIBUTE_TAG_INFO attributes = {};
-  if (!folder ||
-      !GetFileInformationByHandleEx(folder.Get(), FileAttributeTagInfo, &attributes,
-                                    sizeof attributes) ||
-      !(attributes.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-    return std::string();
-  // The file number alone: asked every few seconds of every watched folder, it must cost next to
-  // nothing, and the volume's serial number (GetFileInformationByHandle) costs a question of the
-  // volume each time. NTFS file numbers carry a sequence number, so a folder made again gets
-  // another one.
+  if (!folder) return std::string();
+  // Asked every few seconds of every watched folder, it must cost next to nothing: the
+  // attributes and the file number where the file system keeps them, without the volume's
+  // serial number (GetFileInformationByHandle), which costs a question of the volume each time.
+  // NTFS file numbers carry a sequence number, so a folder made again gets another one.
+  FILE_ATTRIBUTE_TAG_INFO tag = {};
   const uint64_t index = FileIndexOf(folder.Get());
-  if (index == 0) return std::string();
-  char identity[32];
-  std::snprintf(identity, sizeof identity, "%016llx", static_cast<unsigned long long>(index));
+  char identity[40];
+  if (index != 0 &&
+      GetFileInformationByHandleEx(folder.Get(), FileAttributeTagInfo, &tag, sizeof tag)) {
+    if (!(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return std::string();
+    std::snprintf(identity, sizeof identity, "%016llx", static_cast<unsigned long long>(index));
+    return identity;
+  }
+  // A file system that does not tell those (some network shares): the volume's serial number
+  // and whatever index it gives.
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!GetFileInformationByHandle(folder.Get(), &info) ||
+      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return std::string();
+  std::snprintf(identity, sizeof identity, "%08lx:%08lx%08lx", info.dwVolumeSerialNumber,
+                info.nFileIndexHigh, info.nFileIndexLow);
   return identity;
 }
 
